@@ -1,0 +1,46 @@
+# corv_add_test(name SOURCES ... [LIBS ...] [GUI] [XVFB] [QT] [TIMEOUT s] [LABELS ...])
+#
+# One GoogleTest executable, one ctest entry.
+#   QT    the test main makes a QCoreApplication (the default makes none)
+#   GUI   the test main makes a QApplication, run with QT_QPA_PLATFORM=offscreen
+#   XVFB  like GUI, but under xvfb-run -a on the xcb platform (embedding, screenshots)
+# Every test gets its own CORV_WINROOT and DREMM_PIPE_DIR below the build tree, so tests can run
+# side by side without meeting each other's files.
+function(corv_add_test name)
+  cmake_parse_arguments(T "GUI;XVFB;QT" "TIMEOUT" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  corv_warnings(${name})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  if(T_GUI OR T_XVFB)
+    target_link_libraries(${name} PRIVATE corv_test_main_gui)
+  elseif(T_QT)
+    target_link_libraries(${name} PRIVATE corv_test_main_qt)
+  else()
+    target_link_libraries(${name} PRIVATE corv_test_main)
+  endif()
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
+  target_compile_options(${name} PRIVATE -include ${CMAKE_SOURCE_DIR}/Platform/TestSupport/qt_printers.h)
+
+  set(scratch ${CMAKE_BINARY_DIR}/test-scratch/${name})
+  set(env
+    "CORV_WINROOT=${scratch}/root"
+    "DREMM_PIPE_DIR=${scratch}/pipes"
+    "CORV_TEST_SCRATCH=${scratch}"
+    "CORV_BIN_DIR=${CMAKE_BINARY_DIR}/bin"
+    "CORV_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
+    ${T_ENVIRONMENT})
+  if(T_XVFB)
+    find_program(XVFB_RUN xvfb-run REQUIRED)
+    add_test(NAME ${name} COMMAND ${XVFB_RUN} -a -s "-screen 0 1600x1000x24" $<TARGET_FILE:${name}>)
+    list(APPEND env "QT_QPA_PLATFORM=xcb")
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+    if(T_GUI)
+      list(APPEND env "QT_QPA_PLATFORM=offscreen")
+    endif()
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
+endfunction()
