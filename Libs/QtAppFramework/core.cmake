@@ -1,0 +1,1 @@
+# Settings model and store, loggers, log router, docks, layout files.

@@ -1,0 +1,1 @@
+# Option pages, options dialog, control pane, style kit.
