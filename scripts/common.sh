@@ -38,4 +38,14 @@ corv_build() {
     cmake -S "$CORV_SRC" -B "$CORV_BUILD" -G Ninja -DCMAKE_BUILD_TYPE="${CORV_BUILD_TYPE:-RelWithDebInfo}" "$@"
   fi
   cmake --build "$CORV_BUILD" --parallel "$(nproc)"
+  corv_link_proj_db
+}
+
+# PROJ's data folder of the installation must hold PROJ's database: link Debian's where missing.
+corv_link_proj_db() {
+  local root="${CORV_WINROOT:-${XDG_DATA_HOME:-$HOME/.local/share}/corvane/root}"
+  local dir="$root/c/ProgramData/Tavrin Nautic/tqel/proj4"
+  if [ ! -e "$dir/proj.db" ] && [ -f /usr/share/proj/proj.db ]; then
+    mkdir -p "$dir" && ln -sfn /usr/share/proj/proj.db "$dir/proj.db"
+  fi
 }

@@ -9,7 +9,7 @@
 namespace corvtest {
 
 // Empties and recreates the folders named by CORV_WINROOT and DREMM_PIPE_DIR; when the test
-// runs outside ctest, points both at a fresh temporary folder.
+// runs outside ctest, points them and CORV_TEST_SCRATCH at a fresh temporary folder.
 inline void prepareScratch()
 {
     static QTemporaryDir fallback;
@@ -17,6 +17,8 @@ inline void prepareScratch()
         qputenv("CORV_WINROOT", QDir(fallback.path()).filePath("root").toUtf8());
     if (qEnvironmentVariableIsEmpty("DREMM_PIPE_DIR"))
         qputenv("DREMM_PIPE_DIR", QDir(fallback.path()).filePath("pipes").toUtf8());
+    if (qEnvironmentVariableIsEmpty("CORV_TEST_SCRATCH"))
+        qputenv("CORV_TEST_SCRATCH", fallback.path().toUtf8());
     for (const char* var : {"CORV_WINROOT", "DREMM_PIPE_DIR"}) {
         QDir dir(qEnvironmentVariable(var));
         dir.removeRecursively();
@@ -29,10 +31,7 @@ inline void prepareScratch()
 // The scratch folder of this test executable (a fresh temporary folder outside ctest).
 inline QString scratchDir()
 {
-    const QString dir = qEnvironmentVariable("CORV_TEST_SCRATCH");
-    if (!dir.isEmpty())
-        return dir;
-    return QDir(qEnvironmentVariable("CORV_WINROOT")).filePath("..");
+    return qEnvironmentVariable("CORV_TEST_SCRATCH");
 }
 
 } // namespace corvtest
