@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include "test_wait.h"
+
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
 #include <QCoreApplication>
 
 #include <limits>
@@ -26,17 +26,6 @@ QString makeSleeper(const QString& name)
     return path;
 }
 
-bool waitUntil(const std::function<bool()>& condition)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 10000) {
-        if (condition())
-            return true;
-        QThread::msleep(10);
-    }
-    return false;
-}
 
 TEST(Process, StartFindAndEndByImageNameWithoutCase)
 {
@@ -45,7 +34,7 @@ TEST(Process, StartFindAndEndByImageNameWithoutCase)
                                               {QStringLiteral("60")}, QStringLiteral("C:\\"), std::nullopt, false});
     ASSERT_TRUE(pid.has_value());
 
-    ASSERT_TRUE(waitUntil([&] {
+    ASSERT_TRUE(corvtest::waitUntil([&] {
         for (const auto& info : platform::findProcessesByImageName(QStringLiteral("tavrin.dremm.orlex.EXE")))
             if (info.pid == *pid)
                 return true;
@@ -56,7 +45,7 @@ TEST(Process, StartFindAndEndByImageNameWithoutCase)
     EXPECT_EQ(found.front().arguments.value(1), QStringLiteral("60"));
 
     EXPECT_GE(platform::endProcessesByImageName(QStringLiteral("TAVRIN.DREMM.ORLEX.EXE")), 1);
-    EXPECT_TRUE(waitUntil([&] { return platform::findProcessesByImageName(QStringLiteral("Tavrin.Dremm.Orlex.exe")).empty(); }));
+    EXPECT_TRUE(corvtest::waitUntil([&] { return platform::findProcessesByImageName(QStringLiteral("Tavrin.Dremm.Orlex.exe")).empty(); }));
 }
 
 TEST(Process, ArgumentsAreNeverSplitOrInterpreted)
@@ -69,7 +58,7 @@ TEST(Process, ArgumentsAreNeverSplitOrInterpreted)
          QStringLiteral("a b"), QStringLiteral("$HOME;rm -rf x"), QStringLiteral("*")},
         QString(), std::nullopt, true});
     ASSERT_TRUE(pid.has_value());
-    ASSERT_TRUE(waitUntil([&] {
+    ASSERT_TRUE(corvtest::waitUntil([&] {
         QFile f(out);
         return f.open(QIODevice::ReadOnly) && f.readAll().count('\n') == 3;
     }));
