@@ -29,23 +29,23 @@ QString makeSleeper(const QString& name)
 
 TEST(Process, StartFindAndEndByImageNameWithoutCase)
 {
-    makeSleeper(QStringLiteral("Tavrin.Dremm.Orlex.exe"));
-    const auto pid = platform::startDetached({QStringLiteral("C:\\Orlex\\Tavrin.Dremm.Orlex.exe"),
+    makeSleeper(QStringLiteral("Corv.ProcessProbe.exe"));
+    const auto pid = platform::startDetached({QStringLiteral("C:\\Orlex\\Corv.ProcessProbe.exe"),
                                               {QStringLiteral("60")}, QStringLiteral("C:\\"), std::nullopt, false});
     ASSERT_TRUE(pid.has_value());
 
     ASSERT_TRUE(corvtest::waitUntil([&] {
-        for (const auto& info : platform::findProcessesByImageName(QStringLiteral("tavrin.dremm.orlex.EXE")))
+        for (const auto& info : platform::findProcessesByImageName(QStringLiteral("corv.processprobe.EXE")))
             if (info.pid == *pid)
                 return true;
         return false;
     }));
-    const auto found = platform::findProcessesByImageName(QStringLiteral("Tavrin.Dremm.Orlex.exe"));
+    const auto found = platform::findProcessesByImageName(QStringLiteral("Corv.ProcessProbe.exe"));
     ASSERT_FALSE(found.empty());
     EXPECT_EQ(found.front().arguments.value(1), QStringLiteral("60"));
 
-    EXPECT_GE(platform::endProcessesByImageName(QStringLiteral("TAVRIN.DREMM.ORLEX.EXE")), 1);
-    EXPECT_TRUE(corvtest::waitUntil([&] { return platform::findProcessesByImageName(QStringLiteral("Tavrin.Dremm.Orlex.exe")).empty(); }));
+    EXPECT_GE(platform::endProcessesByImageName(QStringLiteral("CORV.PROCESSPROBE.EXE")), 1);
+    EXPECT_TRUE(corvtest::waitUntil([&] { return platform::findProcessesByImageName(QStringLiteral("Corv.ProcessProbe.exe")).empty(); }));
 }
 
 TEST(Process, ArgumentsAreNeverSplitOrInterpreted)

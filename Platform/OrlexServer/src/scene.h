@@ -1,0 +1,132 @@
+// What the stand-in keeps of the client's scene: viewers with their camera, layers and
+// configuration, objects by id, loaded extensions. It turns each decoded message into state
+// changes, warnings and the replies a viewer server gives.
+#pragma once
+
+#include "wire.h"
+
+#include <QJsonObject>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace orlex_standin {
+
+using Vec3 = std::array<double, 3>;
+using Quat = std::array<double, 4>; // X, Y, Z, W
+
+struct Camera {
+    Vec3 position{0, 0, 1000};
+    Quat orientation{0, 0, 0, 1};
+    double focalDistance = 1000;
+    double viewportHeight = 1000;
+    double fieldOfView = 0.785398; // 45 degrees
+    std::optional<Vec3> target;     // the last point asked to look at
+    int projectionMode = 0;
+};
+
+struct Viewer {
+    std::int32_t id = 0;
+    std::int64_t windowHandle = 0;
+    std::map<std::string, std::string> configuration;
+    std::vector<std::pair<std::string, bool>> layers;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    Camera camera;
+    std::string cursor;
+    std::int32_t interactionMode = 1;
+    bool dolly = false;
+    bool doubleClick = false;
+};
+
+struct SceneObject {
+    std::uint64_t id = 0;
+    std::string kind; // the message's short name without "Create" and "Message"
+    std::optional<std::uint64_t> parent;
+    std::string name;
+    std::string layer;
+    Vec3 position{0, 0, 0};
+    Quat rotation{0, 0, 0, 1};
+    Vec3 scale{1, 1, 1};
+    bool visible = true;
+    std::vector<Vec3> points; // line and history points, relative to 'position'
+    std::string text;         // labels, survey paths, raster files
+};
+
+// Values the stand-in reports for a grid-engine terrain.
+struct SurveyInfo {
+    double refX = 0, refY = 0;
+    double minX = -500, minY = -500, maxX = 500, maxY = 500;
+    double zMin = -50, zMax = -10;
+    std::vector<std::string> terrainNames{"Depth"};
+    std::vector<std::string> propertyNames{"Height"};
+};
+
+// Extents of a raster, when its file could be read.
+struct RasterInfo {
+    double minX = 0, maxX = 0, minY = 0, maxY = 0;
+};
+
+struct Reply {
+    std::string type;
+    Value body;
+};
+
+// What one message did beyond the state: replies, warnings and requests to the window side.
+struct Effects {
+    std::vector<Reply> replies;
+    std::vector<std::string> warnings;
+    std::vector<std::int32_t> viewersCreated;
+    std::vector<std::int32_t> viewersDestroyed;
+    bool terminate = false;
+};
+
+class Scene {
+public:
+    using SurveyReader = std::function<SurveyInfo(const std::string& terrainPath)>;
+    using RasterReader = std::function<std::optional<RasterInfo>(const std::string& fileName)>;
+
+    Scene();
+
+    // Replaces how terrain values and raster extents are found (tests).
+    void setSurveyReader(SurveyReader reader) { m_surveyReader = std::move(reader); }
+    void setRasterReader(RasterReader reader) { m_rasterReader = std::move(reader); }
+
+    Effects handle(const std::string& type, const Value& body);
+
+    const std::map<std::int32_t, Viewer>& viewers() const { return m_viewers; }
+    const std::map<std::uint64_t, SceneObject>& objects() const { return m_objects; }
+    bool extensionLoaded(const std::string& name) const { return m_extensions.count(name) != 0; }
+    QJsonObject toJson() const;
+
+    // The reply to a navigation query for a viewer, from its camera.
+    static Value navigationState(std::int32_t viewerId, const Camera& camera);
+
+private:
+    std::map<std::int32_t, Viewer> m_viewers;
+    std::map<std::uint64_t, SceneObject> m_objects;
+    std::set<std::string> m_extensions;
+    SurveyReader m_surveyReader;
+    RasterReader m_rasterReader;
+
+    void createObject(const std::string& kind, const Value& body, std::size_t ownLevel, Effects& fx);
+    SceneObject* updatedObject(const Value& body, const char* what, Effects& fx);
+    Viewer* addressedViewer(const Value& body, const std::string& type, Effects& fx);
+    void applyCameraData(Camera& camera, const Value& cameraData);
+    void destroyObject(std::uint64_t id);
+};
+
+// The values beside a terrain folder ("standin_survey.json" in the folder that holds it), else
+// the defaults; the path is the client's (Windows) path.
+SurveyInfo readSurveyInfo(const std::string& terrainPath);
+
+// The extents of a GeoTIFF from its tie point and pixel scale, or nothing.
+std::optional<RasterInfo> readRasterInfo(const std::string& fileName);
+
+} // namespace orlex_standin
