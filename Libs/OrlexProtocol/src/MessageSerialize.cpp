@@ -1,13 +1,14 @@
 // Writing a message object: the Compact Binary codec writes the header and then the body.
 #include "OrlexProtocol/Message.h"
 
-#include <bond/exception.h>
+#include "OrlexProtocol/codec/StructCodec.h"
 
 namespace Dremm::Orlex::QtClient {
 
-void serializeMessage(CompactBinaryWriter&, const std::string& typeName, const Schema::StructDef&, const void*)
+void serializeMessage(CompactBinaryWriter& writer, const std::string& typeName,
+                      const Schema::StructDef& def, const void* payload)
 {
-    throw bond::CoreException("no writer for " + typeName);
+    Codec::writeHeaderAndBody(writer, typeName, def, payload);
 }
 
 } // namespace Dremm::Orlex::QtClient

@@ -1,0 +1,352 @@
+#pragma once
+// Writing and tolerant reading of field values (numbers, texts, lists, nullables, maps, structs),
+// the building blocks of the generated per-struct writers and readers.
+
+#include "OrlexProtocol/codec/CompactBinaryReader.h"
+#include "OrlexProtocol/codec/CompactBinaryWriter.h"
+#include "bond/nullable.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+namespace Dremm::Orlex::Codec
+{
+
+using Writer = ::bond::CompactBinaryWriter<::bond::OutputBuffer>;
+
+namespace detail
+{
+
+// Specialised by the generated code for every protocol struct:
+//   static void write(Writer&, const T&, bool asBase);
+// and for structs of bounded size also
+//   static constexpr std::size_t kBound;  the most bytes the struct can take
+//   static std::uint8_t* put(std::uint8_t* p, const T&, bool asBase);  writes at p, returns the end
+//   template <typename Input> static bond::BondDataType readParts(bond::CompactBinaryReader<Input>&, T&);
+// readParts reads the base parts and the own fields and returns the stop byte that ended them.
+template <typename T>
+struct StructIO;
+
+template <typename T>
+struct IsList : std::false_type
+{
+};
+template <typename T, typename A>
+struct IsList<std::vector<T, A>> : std::true_type
+{
+};
+template <typename T>
+struct IsNullable : std::false_type
+{
+};
+template <typename T>
+struct IsNullable<::bond::nullable<T>> : std::true_type
+{
+};
+template <typename T>
+struct IsMap : std::false_type
+{
+};
+template <typename K, typename V, typename C, typename A>
+struct IsMap<std::map<K, V, C, A>> : std::true_type
+{
+};
+
+// The wire type a value of T is written with.
+template <typename T>
+constexpr ::bond::BondDataType wireTypeOf()
+{
+    using namespace ::bond;
+    if constexpr (std::is_same_v<T, bool>)
+        return BT_BOOL;
+    else if constexpr (std::is_same_v<T, std::uint8_t>)
+        return BT_UINT8;
+    else if constexpr (std::is_same_v<T, std::uint16_t>)
+        return BT_UINT16;
+    else if constexpr (std::is_same_v<T, std::uint32_t>)
+        return BT_UINT32;
+    else if constexpr (std::is_same_v<T, std::uint64_t>)
+        return BT_UINT64;
+    else if constexpr (std::is_same_v<T, std::int8_t>)
+        return BT_INT8;
+    else if constexpr (std::is_same_v<T, std::int16_t>)
+        return BT_INT16;
+    else if constexpr (std::is_same_v<T, std::int32_t>)
+        return BT_INT32;
+    else if constexpr (std::is_same_v<T, std::int64_t>)
+        return BT_INT64;
+    else if constexpr (std::is_same_v<T, float>)
+        return BT_FLOAT;
+    else if constexpr (std::is_same_v<T, double>)
+        return BT_DOUBLE;
+    else if constexpr (std::is_same_v<T, std::string>)
+        return BT_STRING;
+    else if constexpr (std::is_same_v<T, std::u16string>)
+        return BT_WSTRING;
+    else if constexpr (IsList<T>::value || IsNullable<T>::value)
+        return BT_LIST;
+    else if constexpr (IsMap<T>::value)
+        return BT_MAP;
+    else
+        return BT_STRUCT;
+}
+
+template <typename T>
+constexpr bool isScalar()
+{
+    constexpr auto t = wireTypeOf<T>();
+    return t != ::bond::BT_LIST && t != ::bond::BT_MAP && t != ::bond::BT_STRUCT;
+}
+
+// Whether a value of this wire type can be read into T (integers widen within their signedness,
+// float widens into double; containers and structs take only their own wire type).
+template <typename T>
+bool accepts(::bond::BondDataType wire)
+{
+    using namespace ::bond;
+    constexpr BondDataType own = wireTypeOf<T>();
+    if (wire == own)
+        return true;
+    switch (own) {
+    case BT_UINT16: return wire == BT_UINT8;
+    case BT_UINT32: return wire == BT_UINT8 || wire == BT_UINT16;
+    case BT_UINT64: return wire == BT_UINT8 || wire == BT_UINT16 || wire == BT_UINT32;
+    case BT_INT16: return wire == BT_INT8;
+    case BT_INT32: return wire == BT_INT8 || wire == BT_INT16;
+    case BT_INT64: return wire == BT_INT8 || wire == BT_INT16 || wire == BT_INT32;
+    case BT_DOUBLE: return wire == BT_FLOAT;
+    default: return false;
+    }
+}
+
+// ---- Writing --------------------------------------------------------------------------------------
+
+// Values of bounded size are written straight through a pointer into room reserved beforehand, so
+// that a run of them costs one check of the buffer.
+namespace raw
+{
+CORV_CODEC_INLINE std::uint8_t* putVarUInt64(std::uint8_t* p, std::uint64_t value)
+{
+    while (value >= 0x80) {
+        *p++ = static_cast<std::uint8_t>(value | 0x80);
+        value >>= 7;
+    }
+    *p++ = static_cast<std::uint8_t>(value);
+    return p;
+}
+
+template <typename T>
+CORV_CODEC_INLINE std::uint8_t* put(std::uint8_t* p, T value)
+{
+    if constexpr (std::is_same_v<T, bool>) {
+        *p = value ? 1 : 0;
+        return p + 1;
+    } else if constexpr (std::is_same_v<T, std::uint8_t> || std::is_same_v<T, std::int8_t>) {
+        *p = static_cast<std::uint8_t>(value);
+        return p + 1;
+    } else if constexpr (std::is_same_v<T, std::int16_t> || std::is_same_v<T, std::int32_t>) {
+        const auto u = static_cast<std::uint32_t>(value);
+        return putVarUInt64(p, (u << 1) ^ static_cast<std::uint32_t>(static_cast<std::int32_t>(value) >> 31));
+    } else if constexpr (std::is_same_v<T, std::int64_t>) {
+        return putVarUInt64(p, (static_cast<std::uint64_t>(value) << 1) ^ static_cast<std::uint64_t>(value >> 63));
+    } else if constexpr (std::is_integral_v<T>) {
+        return putVarUInt64(p, value);
+    } else {
+        static_assert(std::is_floating_point_v<T>, "no fixed-size form for this type");
+        std::memcpy(p, &value, sizeof value);
+        return p + sizeof value;
+    }
+}
+} // namespace raw
+
+template <typename T>
+CORV_CODEC_INLINE void writeValue(Writer& writer, const T& value)
+{
+    if constexpr (std::is_same_v<T, bool>)
+        writer.writeBool(value);
+    else if constexpr (std::is_same_v<T, std::uint8_t>)
+        writer.writeUInt8(value);
+    else if constexpr (std::is_same_v<T, std::int8_t>)
+        writer.writeInt8(value);
+    else if constexpr (std::is_same_v<T, std::int16_t>)
+        writer.writeInt16(value);
+    else if constexpr (std::is_same_v<T, std::int32_t>)
+        writer.writeInt32(value);
+    else if constexpr (std::is_same_v<T, std::int64_t>)
+        writer.writeInt64(value);
+    else if constexpr (std::is_integral_v<T>)
+        writer.writeVarUInt64(value);
+    else if constexpr (std::is_same_v<T, float>)
+        writer.writeFloat(value);
+    else if constexpr (std::is_same_v<T, double>)
+        writer.writeDouble(value);
+    else if constexpr (std::is_same_v<T, std::string>)
+        writer.writeString(value);
+    else if constexpr (std::is_same_v<T, std::u16string>)
+        writer.writeWString(value);
+    else if constexpr (IsList<T>::value) {
+        using E = typename T::value_type;
+        writer.writeContainerBegin(value.size(), wireTypeOf<E>());
+        if constexpr (std::is_same_v<E, double>)
+            writer.writeDoubles(value.data(), value.size());
+        else if constexpr (std::is_same_v<E, float>)
+            writer.writeFloats(value.data(), value.size());
+        else if constexpr (std::is_same_v<E, std::uint8_t>)
+            writer.output().write(value.data(), value.size());
+        else
+            for (const auto& element : value)
+                writeValue(writer, static_cast<const E&>(element));
+    } else if constexpr (IsNullable<T>::value) {
+        using E = typename T::value_type;
+        if (value.hasvalue()) {
+            writer.writeContainerBegin(1, wireTypeOf<E>());
+            writeValue(writer, value.value());
+        } else {
+            writer.writeContainerBegin(0, wireTypeOf<E>());
+        }
+    } else if constexpr (IsMap<T>::value) {
+        writer.writeContainerBegin(value.size(), wireTypeOf<typename T::key_type>(), wireTypeOf<typename T::mapped_type>());
+        for (const auto& [key, mapped] : value) {
+            writeValue(writer, key);
+            writeValue(writer, mapped);
+        }
+    } else {
+        StructIO<T>::write(writer, value, false);
+    }
+}
+
+// ---- Reading --------------------------------------------------------------------------------------
+
+// A list's memory may run this far ahead of the bytes that have arrived for it; beyond that it
+// grows only as elements are read.
+inline constexpr std::size_t kAllocationAhead = 1024 * 1024;
+// Blocks of fixed-size elements are read in pieces of this many bytes.
+inline constexpr std::size_t kBlockBytes = 64 * 1024;
+
+[[noreturn]] void throwStructStop(const char* qualifiedName);
+
+template <typename Input, typename T>
+CORV_CODEC_INLINE bool readValue(::bond::CompactBinaryReader<Input>& reader, ::bond::BondDataType wire, T& value);
+
+// A whole struct: its parts, then everything up to its 00 (an early 01 ends its own fields).
+template <typename Input, typename T>
+void readStruct(::bond::CompactBinaryReader<Input>& reader, T& value)
+{
+    typename ::bond::CompactBinaryReader<Input>::Nesting nesting(reader);
+    if (StructIO<T>::readParts(reader, value) == ::bond::BT_STOP_BASE)
+        reader.skipStructRest();
+}
+
+// A struct as the base part of a derived one; true when it ended with 01.
+template <typename Input, typename T>
+bool readBase(::bond::CompactBinaryReader<Input>& reader, T& value)
+{
+    typename ::bond::CompactBinaryReader<Input>::Nesting nesting(reader);
+    return StructIO<T>::readParts(reader, value) == ::bond::BT_STOP_BASE;
+}
+
+template <typename Input, typename E>
+void readList(::bond::CompactBinaryReader<Input>& reader, std::vector<E>& values)
+{
+    std::uint32_t count;
+    ::bond::BondDataType wire;
+    reader.readContainerBegin(count, wire);
+    if (!accepts<E>(wire)) {
+        reader.skipElements(wire, count);
+        return;
+    }
+    values.reserve(std::min<std::size_t>(count, kAllocationAhead / sizeof(E)));
+    if constexpr (std::is_same_v<E, double> || std::is_same_v<E, float> || std::is_same_v<E, std::uint8_t>) {
+        if (wire == wireTypeOf<E>()) {
+            // Straight into the list's memory, a block at a time.
+            constexpr std::size_t block = kBlockBytes / sizeof(E);
+            std::size_t done = 0;
+            while (done < count) {
+                const std::size_t n = std::min<std::size_t>(count - done, block);
+                if (values.size() < done + n)
+                    values.resize(done + n);
+                reader.input().read(values.data() + done, n * sizeof(E));
+                done += n;
+            }
+            values.resize(count);
+            return;
+        }
+    }
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (i >= values.size())
+            values.emplace_back();
+        readValue(reader, wire, values[i]);
+    }
+    values.resize(count);
+}
+
+template <typename Input, typename E>
+void readNullable(::bond::CompactBinaryReader<Input>& reader, ::bond::nullable<E>& value)
+{
+    std::uint32_t count;
+    ::bond::BondDataType wire;
+    reader.readContainerBegin(count, wire);
+    if (!accepts<E>(wire)) {
+        reader.skipElements(wire, count);
+        return;
+    }
+    if (count == 0) {
+        value.reset();
+        return;
+    }
+    readValue(reader, wire, value.set());
+    // Further elements are read and dropped.
+    for (std::uint32_t i = 1; i < count; ++i) {
+        E scratch{};
+        readValue(reader, wire, scratch);
+    }
+}
+
+template <typename Input, typename K, typename V, typename C, typename A>
+void readMap(::bond::CompactBinaryReader<Input>& reader, std::map<K, V, C, A>& map)
+{
+    std::uint32_t count;
+    ::bond::BondDataType keyWire, valueWire;
+    reader.readContainerBegin(count, keyWire, valueWire);
+    if (!isScalar<K>() || !accepts<K>(keyWire) || !accepts<V>(valueWire)) {
+        reader.skipMapEntries(keyWire, valueWire, count);
+        return;
+    }
+    map.clear();
+    for (std::uint32_t i = 0; i < count; ++i) {
+        K key{};
+        readValue(reader, keyWire, key);
+        readValue(reader, valueWire, map[key]);
+    }
+}
+
+// Reads the value into T when the wire type fits and returns true; otherwise reads nothing and
+// returns false, and the caller skips the value.
+template <typename Input, typename T>
+CORV_CODEC_INLINE bool readValue(::bond::CompactBinaryReader<Input>& reader, ::bond::BondDataType wire, T& value)
+{
+    if constexpr (isScalar<T>()) {
+        return reader.readAs(wire, value);
+    } else {
+        if (wire != wireTypeOf<T>())
+            return false;
+        if constexpr (IsList<T>::value)
+            readList(reader, value);
+        else if constexpr (IsNullable<T>::value)
+            readNullable(reader, value);
+        else if constexpr (IsMap<T>::value)
+            readMap(reader, value);
+        else
+            readStruct(reader, value);
+        return true;
+    }
+}
+
+} // namespace detail
+
+} // namespace Dremm::Orlex::Codec

@@ -1,0 +1,177 @@
+// libFuzzer target for the incoming side of the codec.
+//
+// Input: the first byte chooses what the rest is. 0: a stream of messages as the reader thread
+// reads them (header, then the body of the struct it names, until a name has no struct or the
+// bytes end). n > 0: the body of the (n-1)-th struct the program receives.
+//
+// Every struct read without error is written, read back and written again; both writings must be
+// equal. Reading must fail only with the codec's own exceptions or at the end of the input.
+//
+// With ORLEX_FUZZ_SEED_DIR set, the golden vectors below are written there as seed files first.
+#include "MemoryReader.h"
+
+#include "OrlexProtocol/Structs.h"
+#include "OrlexProtocol/codec/StructCodec.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace Dremm::Orlex;
+
+namespace
+{
+
+std::vector<const Schema::StructDef*> receivedStructs()
+{
+    std::vector<const Schema::StructDef*> defs;
+    for (const Schema::StructDef& def : Schema::allStructs()) {
+        if (def.direction == Schema::Direction::Received || def.direction == Schema::Direction::SentAndReceived
+            || def.direction == Schema::Direction::Header)
+            defs.push_back(&def);
+    }
+    return defs;
+}
+
+const std::vector<const Schema::StructDef*>& targets()
+{
+    static const std::vector<const Schema::StructDef*> defs = receivedStructs();
+    return defs;
+}
+
+using Object = std::unique_ptr<void, void (*)(void*)>;
+
+std::string bytesOf(const Schema::StructDef& def, const void* object)
+{
+    bond::OutputBuffer buffer;
+    Codec::Writer writer(buffer);
+    Codec::writeStruct(writer, def, object, false);
+    return buffer.toString();
+}
+
+// What was read must survive a round trip through the writer unchanged.
+void checkRoundTrip(const Schema::StructDef& def, const void* object)
+{
+    const std::string first = bytesOf(def, object);
+    codectest::Input in(std::vector<std::uint8_t>(first.begin(), first.end()));
+    Codec::Reader reader(in.buffer);
+    Object again(def.create(), def.destroy);
+    Codec::readStruct(reader, def, again.get());
+    if (in.memory->remaining() != 0 || bytesOf(def, again.get()) != first) {
+        std::fprintf(stderr, "round trip of %s changed the bytes\n", std::string(def.metadata.qualified_name).c_str());
+        std::abort();
+    }
+}
+
+void readOne(Codec::Reader& reader, const Schema::StructDef& def)
+{
+    Object object(def.create(), def.destroy);
+    Codec::readStruct(reader, def, object.get());
+    checkRoundTrip(def, object.get());
+}
+
+void readStream(Codec::Reader& reader, codectest::MemoryReader& memory)
+{
+    const Schema::StructDef& headerDef = Schema::structDef<Tavrin::Dremm::Orlex::MessageHeader>();
+    while (memory.remaining() != 0) {
+        Tavrin::Dremm::Orlex::MessageHeader header;
+        Codec::readStruct(reader, headerDef, &header);
+        const Schema::StructDef* body = nullptr;
+        for (const Schema::StructDef* def : targets())
+            if (def->metadata.qualified_name == header.Type && def != &headerDef)
+                body = def;
+        if (!body)
+            return;
+        readOne(reader, *body);
+    }
+}
+
+struct Seed
+{
+    const char* structName; // empty: a stream of messages
+    const char* hex;
+};
+
+// The golden vectors of the reader tests, and a few streams.
+const Seed kSeeds[] = {
+    {"", "09 24 54 61 76 72 69 6E 2E 44 72 65 6D 6D 2E 4F 72 6C 65 78 2E 54 65 72 6D 69 6E 61 74 65 64 4D 65 73 73 61 "
+         "67 65 00 01 10 0E 00"},
+    {"", "09 1F 54 61 76 72 69 6E 2E 44 72 65 6D 6D 2E 4F 72 6C 65 78 2E 45 72 72 6F 72 4D 65 73 73 61 67 65 00 "
+         "01 09 01 45 30 0E 42 01 6B 10 01 04 8B 06 01 2A 00"},
+    {"Tavrin.Dremm.Orlex.MessageHeader", "09 01 41 30 0E 00"},
+    {"Tavrin.Dremm.Orlex.TerminatedMessage", "01 01 10 0E 00"},
+    {"Tavrin.Dremm.Orlex.ViewerCreatedMessage", "01 01 00"},
+    {"Tavrin.Dremm.Orlex.ErrorMessage", "01 F0 01 00 0E 2E FF 13 D0 09 0E 00"},
+    {"Tavrin.Dremm.Orlex.ObjectPickedMessage", "01 01 0B 06 02 65 66 2B 0A 01 08 00 00 00 00 00 00 F0 3F 00 00"},
+    {"Tavrin.Dremm.Orlex.ListObjectsResponseMessage", "01 01 2B 06 02 65 66 00"},
+    {"Tavrin.Dremm.Orlex.QueryTerrainColorsResponseMessage", "01 01 2B 03 03 01 02 FF 00"},
+    {"Tavrin.Dremm.Orlex.QueryTerrainElevationsResponseMessage", "01 01 2B 07 02 00 00 C0 3F 00 00 20 C0 50 04 00"},
+    {"Tavrin.Dremm.Orlex.ShowContextMenuMessage", "01 01 2B 0E 01 FF 00"},
+    {"Tavrin.Dremm.Orlex.QueryInteractionActionsResponseMessage",
+     "01 01 2B 0A 02 09 01 41 01 30 02 00 09 01 42 01 50 04 00 00"},
+    {"Tavrin.Dremm.Orlex.MeasurementMessage", "01 10 02 01 06 65 2B 06 01 66 6B 0A 01 08 00 00 00 00 00 00 F0 3F 00 82 01 00"},
+    {"Tavrin.Dremm.Orlex.RasterCreatedMessage", "01 06 05 01 0A 0B 0A 01 08 00 00 00 00 00 00 F0 3F 00 49 01 4B 00 00"},
+    {"Tavrin.Dremm.Orlex.QueryNavigationStateResponseMessage",
+     "01 01 4A 0B 06 01 07 8B 0A 01 67 00 00 00 3F 00 AB 07 01 00 00 80 3F 00 00"},
+    {"Tavrin.Dremm.Orlex.QueryProjectedCoordinatesResponseMessage", "01 01 0A 01 01 00 00"},
+    {"Tavrin.Dremm.Orlex.Extensions.Quennet.SurveyZRangeUpdatedMessage", "01 06 05 2A 07 00 00 48 C1 27 00 00 40 40 00 00"},
+    {"Tavrin.Dremm.Orlex.Extensions.Quennet.SurveyStaticMetaInfoMessage",
+     "01 06 07 AB 09 02 01 41 00 CB 06 09 01 01 42 00"},
+    {"Tavrin.Dremm.Orlex.Extensions.Quennet.SurveyPropertyRangeUpdatedMessage", "01 49 01 50 2A 07 00 00 80 3F 00 06 05 00"},
+};
+
+void writeSeeds(const char* folder)
+{
+    int n = 0;
+    for (const Seed& seed : kSeeds) {
+        std::vector<std::uint8_t> bytes = codectest::hexBytes(seed.hex);
+        std::uint8_t selector = 0;
+        if (*seed.structName) {
+            const auto& defs = targets();
+            for (std::size_t i = 0; i < defs.size(); ++i)
+                if (defs[i]->metadata.qualified_name == seed.structName)
+                    selector = static_cast<std::uint8_t>(i + 1);
+            if (selector == 0) {
+                std::fprintf(stderr, "seed for unknown struct %s\n", seed.structName);
+                std::abort();
+            }
+        }
+        bytes.insert(bytes.begin(), selector);
+        std::ofstream out(std::string(folder) + "/golden-" + std::to_string(n++), std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    if (const char* folder = std::getenv("ORLEX_FUZZ_SEED_DIR"))
+        writeSeeds(folder);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size == 0)
+        return 0;
+    const std::size_t selector = data[0] % (targets().size() + 1);
+    auto memory = std::make_shared<codectest::MemoryReader>(data + 1, size - 1);
+    Codec::Reader reader{QtClient::ReaderInputBuffer(memory)};
+    try {
+        if (selector == 0)
+            readStream(reader, *memory);
+        else
+            readOne(reader, *targets()[selector - 1]);
+    } catch (const bond::CoreException&) {
+    } catch (const std::overflow_error&) {
+    } catch (const std::runtime_error& e) {
+        if (std::string(e.what()) != "end of input")
+            throw;
+    }
+    return 0;
+}
