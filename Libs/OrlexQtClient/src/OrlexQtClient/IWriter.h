@@ -1,0 +1,17 @@
+// The outgoing end of a viewer connection: a byte sink written one whole message at a time.
+#pragma once
+
+#include <cstddef>
+
+namespace Dremm::Orlex::QtClient {
+
+class IWriter
+{
+public:
+    virtual ~IWriter() = default;
+    // True only when all count bytes were written.
+    virtual bool write(const void* pBytes, std::size_t nCount) = 0;
+    virtual bool isValid() const = 0;
+};
+
+} // namespace Dremm::Orlex::QtClient

@@ -1,0 +1,70 @@
+// The sending side of a viewer connection: announces the protocol version, sends typed messages
+// directly or through the writer thread, and runs the close handshake when the last holder goes.
+#pragma once
+
+#include "OrlexProtocol/Message.h"
+#include "OrlexProtocol/codec/CompactBinaryWriter.h"
+#include "OrlexQtClient/IWriter.h"
+#include "OrlexQtClient/MessageReader.h"
+#include "OrlexQtClient/MessageWriter.h"
+#include "OrlexQtClient/MessageWriterThread.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace Dremm::Orlex::QtClient {
+
+class MessageDispatcher
+{
+public:
+    // Sends OrlexVersionMessage at once, on this thread.
+    MessageDispatcher(std::shared_ptr<IWriter> pWriter, std::shared_ptr<MessageReader> pReader,
+                      std::uint16_t nProtocolVersion);
+    // Close handshake: TerminateMessage, up to 2 s for the server's TerminatedMessage, then
+    // TerminatedMessage; everything queued is written before it returns.
+    ~MessageDispatcher();
+    MessageDispatcher(const MessageDispatcher&) = delete;
+    MessageDispatcher& operator=(const MessageDispatcher&) = delete;
+
+    // From now on every send only queues; a writer thread installed before writes out and ends.
+    void enableWriterThread();
+
+    // Sends payload under strName: queued when the writer thread is installed, else written
+    // before returning. Never reports a failed write to the caller.
+    template <typename T>
+    void send(const std::string& strName, const T& payload)
+    {
+        if (m_pWriterThread) {
+            std::unique_ptr<IMessageSerialize> pMessage = std::make_unique<OutputMessage<T>>(strName, payload);
+            m_pWriterThread->post(std::move(pMessage));
+            return;
+        }
+        ::bond::OutputBuffer buffer;
+        CompactBinaryWriter writer(buffer, m_nProtocolVersion);
+        serializeMessage(writer, strName, Schema::structDef<T>(), &payload);
+        writeBuffer(buffer);
+    }
+
+    // send() under the schema name of T.
+    template <typename T>
+    void sendMessage(const T& payload)
+    {
+        send(schemaTypeName<T>(), payload);
+    }
+
+    void writeBuffer(const ::bond::OutputBuffer& buffer);
+
+    // Receivers of the report of a failed write.
+    void addErrorReceiver(IMessageReceiver* pReceiver);
+    void removeErrorReceiver(IMessageReceiver* pReceiver);
+
+private:
+    std::shared_ptr<IWriter> m_pWriter;
+    std::unique_ptr<IMessageWriterThread> m_pWriterThread;
+    std::shared_ptr<MessageReader> m_pReader;
+    std::shared_ptr<MessageWriter> m_pMessageWriter;
+    const std::uint16_t m_nProtocolVersion;
+};
+
+} // namespace Dremm::Orlex::QtClient

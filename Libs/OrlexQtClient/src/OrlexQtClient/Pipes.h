@@ -1,0 +1,70 @@
+// The two ends of a viewer connection's pipe pair: PipeWriter on the request pipe and PipeReader
+// on the pipe "Out".
+#pragma once
+
+#include "OrlexProtocol/codec/IReader.h"
+#include "OrlexQtClient/IWriter.h"
+
+#include "platform/socket_io.h"
+#include "platform/unique_fd.h"
+
+#include <QByteArray>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+
+namespace Dremm::Orlex::QtClient {
+
+class PipeReader : public IReader
+{
+public:
+    // Opens the pipe ("\\.\pipe\<name>Out" or a bare name) in up to ten tries, 200 ms apart.
+    // Never throws: isValid() tells whether it opened.
+    explicit PipeReader(const std::string& strPath);
+    // Reads from a socket that is already connected.
+    PipeReader(platform::UniqueFd fd, std::string strPath);
+
+    // Blocks until count bytes have arrived; raises Exception when the stream ends or fails.
+    void read(void* pBuffer, std::size_t nCount) override;
+    bool isValid() const override { return m_fd.valid(); }
+    // Always false: the end of the stream shows as a failed read.
+    bool atEnd() const override { return false; }
+
+    // Makes a read blocked in another thread, and every later one, fail. For teardown.
+    void interrupt();
+
+    // Read calls made to fill the buffer so far; may be read from any thread.
+    std::size_t fillCount() const { return m_nFills.load(std::memory_order_relaxed); }
+
+private:
+    void fill();
+
+    std::string m_strPath;
+    platform::UniqueFd m_fd;
+    QByteArray m_buffer;     // bytes received and not yet read start at m_nOffset
+    int m_nOffset = 0;
+    std::atomic<std::size_t> m_nFills{0};
+};
+
+class PipeWriter : public IWriter
+{
+public:
+    // Opens the pipe in up to ten tries, 200 ms apart. Never throws: isValid() tells.
+    explicit PipeWriter(const std::string& strPath,
+                        std::chrono::milliseconds writeLimit = platform::kDefaultWriteLimit);
+    // Writes to a socket that is already connected.
+    PipeWriter(platform::UniqueFd fd, std::string strPath,
+               std::chrono::milliseconds writeLimit = platform::kDefaultWriteLimit);
+
+    // One write of the whole block within the write limit; false when it failed or timed out.
+    bool write(const void* pBytes, std::size_t nCount) override;
+    bool isValid() const override { return m_fd.valid(); }
+
+private:
+    std::string m_strPath;
+    platform::UniqueFd m_fd;
+    std::chrono::milliseconds m_writeLimit;
+};
+
+} // namespace Dremm::Orlex::QtClient

@@ -1,0 +1,515 @@
+// The connection against an in-process peer on socket pairs: the reader and writer threads, the
+// dispatcher and its handshakes, awaited replies and the extension loader.
+#include "TestPeer.h"
+
+#include "OrlexQtClient/Exception.h"
+#include "OrlexQtClient/MessageClient.h"
+#include "OrlexQtClient/MessageWaitFor.h"
+#include "OrlexQtClient/MessageWriterThread.h"
+
+#include "platform/pipes.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace clienttest;
+namespace Q = Tavrin::Dremm::Orlex::Extensions::Quennet;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long long msSince(Clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+template <typename T>
+std::shared_ptr<const QC::IMessage> incoming(const T& payload)
+{
+    return std::make_shared<QC::Message<T>>(payload);
+}
+
+// A reader with its receivers on the client ends of a peer.
+struct ReaderFixture
+{
+    TestPeer peer;
+    std::shared_ptr<QC::PipeReader> pipe = peer.clientReader();
+    CollectingReceiver messages;
+    CollectingReceiver errors;
+    std::unique_ptr<QC::MessageReader> reader;
+
+    ReaderFixture()
+    {
+        reader = std::make_unique<QC::MessageReader>(pipe, 1);
+        reader->addMessageReceiver(&messages);
+        reader->addErrorReceiver(&errors);
+    }
+};
+
+} // namespace
+
+TEST(MessageDispatcher, VersionMessageIsTheFirstMessageOnTheRequestPipe)
+{
+    TestPeer peer;
+    auto client = peer.connect();
+    auto version = peer.waitFor<O::OrlexVersionMessage>();
+    ASSERT_TRUE(version);
+    EXPECT_EQ(peer.received().front().type, "Tavrin.Dremm.Orlex.OrlexVersionMessage");
+    EXPECT_EQ(version->bytes, concat(headerBytes("Tavrin.Dremm.Orlex.OrlexVersionMessage"), hexBytes("01 00")));
+}
+
+TEST(MessageDispatcher, QueuedMessagesKeepEachThreadsOrderAndArriveWhole)
+{
+    TestPeer peer;
+    auto client = peer.connect();
+    client->dispatcher()->enableWriterThread();
+
+    constexpr int kThreads = 4;
+    constexpr int kPerThread = 250;
+    std::vector<std::thread> senders;
+    for (int t = 0; t < kThreads; ++t) {
+        senders.emplace_back([&, t] {
+            for (int n = 0; n < kPerThread; ++n) {
+                O::DestroyObjectMessage message;
+                message.Id = static_cast<std::uint64_t>(t * 100000 + n);
+                client->dispatcher()->sendMessage(message);
+            }
+        });
+    }
+    for (std::thread& sender : senders)
+        sender.join();
+
+    ASSERT_TRUE(peer.waitForCount(1 + kThreads * kPerThread));
+    std::vector<int> next(kThreads, 0);
+    for (const ReceivedMessage& message : peer.received()) {
+        if (message.type != QC::schemaTypeName<O::DestroyObjectMessage>())
+            continue;
+        const auto id = static_cast<int>(message.as<O::DestroyObjectMessage>().Id);
+        const int thread = id / 100000;
+        ASSERT_LT(thread, kThreads);
+        EXPECT_EQ(id % 100000, next[thread]++) << "thread " << thread;
+    }
+    for (int t = 0; t < kThreads; ++t)
+        EXPECT_EQ(next[t], kPerThread);
+}
+
+TEST(MessageDispatcher, PayloadIsCopiedAtTheSend)
+{
+    TestPeer peer;
+    auto client = peer.connect();
+    client->dispatcher()->enableWriterThread();
+    {
+        O::UpdateConfigurationMessage message;
+        message.Configuration["NotifyMouseMove"] = "true";
+        client->dispatcher()->sendMessage(message);
+        message.Configuration["NotifyMouseMove"] = "false";
+    }
+    auto written = peer.waitFor<O::UpdateConfigurationMessage>();
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->as<O::UpdateConfigurationMessage>().Configuration.at("NotifyMouseMove"), "true");
+}
+
+TEST(MessageDispatcher, CloseHandshakeWritesTheQueueFirstAndEndsAtTheServersAnswer)
+{
+    TestPeer peer;
+    auto client = peer.connect();
+    client->dispatcher()->enableWriterThread();
+    for (std::uint64_t id : {1, 2, 3}) {
+        O::DestroyObjectMessage message;
+        message.Id = id;
+        client->dispatcher()->sendMessage(message);
+    }
+    const auto start = Clock::now();
+    client.reset();
+    EXPECT_LT(msSince(start), 500);
+
+    const std::vector<std::string> expected{
+        "Tavrin.Dremm.Orlex.OrlexVersionMessage", "Tavrin.Dremm.Orlex.DestroyObjectMessage",
+        "Tavrin.Dremm.Orlex.DestroyObjectMessage", "Tavrin.Dremm.Orlex.DestroyObjectMessage",
+        "Tavrin.Dremm.Orlex.TerminateMessage", "Tavrin.Dremm.Orlex.TerminatedMessage"};
+    ASSERT_TRUE(peer.waitForClose());
+    EXPECT_EQ(peer.receivedTypes(), expected);
+}
+
+TEST(MessageDispatcher, CloseHandshakeGivesUpAfterTwoSecondsWithoutAnswer)
+{
+    TestPeer peer;
+    peer.setAnswerTerminate(false);
+    auto client = peer.connect();
+    const auto start = Clock::now();
+    client.reset();
+    const long long elapsed = msSince(start);
+    EXPECT_GE(elapsed, 1950);
+    EXPECT_LT(elapsed, 3000);
+    ASSERT_TRUE(peer.waitForClose());
+    EXPECT_EQ(peer.receivedTypes().back(), "Tavrin.Dremm.Orlex.TerminatedMessage");
+}
+
+TEST(MessageWriter, BrokenPipeIsReportedOnceAndLaterMessagesAreDropped)
+{
+    TestPeer peer;
+    auto writer = std::make_shared<QC::MessageWriter>(peer.clientWriter(), 1);
+    CollectingReceiver errors;
+    writer->addErrorReceiver(&errors);
+    peer.closeRequests();
+    {
+        QC::MessageWriterThread thread(writer);
+        for (std::uint64_t id = 0; id < 5; ++id) {
+            O::DestroyObjectMessage message;
+            message.Id = id;
+            thread.post(std::make_unique<QC::OutputMessage<O::DestroyObjectMessage>>(
+                QC::schemaTypeName<O::DestroyObjectMessage>(), message));
+        }
+    } // joined: all five were tried
+    const std::uint8_t byte = 0;
+    writer->writeBytes(&byte, 1); // the direct path drops too
+
+    ASSERT_EQ(errors.messages().size(), 1u);
+    const auto* error = dynamic_cast<const O::ErrorMessage*>(errors.messages().front().get());
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(error->Message, "Fatal: Failed to write message to server - timeout.");
+    EXPECT_EQ(error->Code, 999);
+    EXPECT_FALSE(error->Fatal);
+    EXPECT_EQ(errors.messages().front()->typeName(), "Tavrin.Dremm.Orlex.ErrorMessage");
+    EXPECT_TRUE(writer->hasFailed());
+}
+
+TEST(MessageWriter, WriteThatTimesOutTakesTheFailurePath)
+{
+    TestPeer peer; // never reads
+    QC::MessageWriter writer(peer.clientWriter(std::chrono::milliseconds(200)), 1);
+    CollectingReceiver errors;
+    writer.addErrorReceiver(&errors);
+    const std::vector<std::uint8_t> block(16 * 1024 * 1024, 0x55); // more than the socket holds
+    const auto start = Clock::now();
+    writer.writeBytes(block.data(), block.size());
+    EXPECT_GE(msSince(start), 190);
+    EXPECT_EQ(errors.errorTexts(), std::vector<std::string>{"Fatal: Failed to write message to server - timeout."});
+}
+
+TEST(MessageReader, DeliversDecodedMessagesInArrivalOrder)
+{
+    ReaderFixture f;
+    O::ViewerCreatedMessage created;
+    created.ViewerId = 3;
+    created.StatusCode = 7;
+    f.peer.send(O::HandshakeMessage{});
+    f.peer.send(created);
+    ASSERT_TRUE(f.messages.waitForCount(2));
+    const auto messages = f.messages.messages();
+    EXPECT_EQ(messages[0]->typeName(), "Tavrin.Dremm.Orlex.HandshakeMessage");
+    const auto* received = dynamic_cast<const O::ViewerCreatedMessage*>(messages[1].get());
+    ASSERT_NE(received, nullptr);
+    EXPECT_EQ(received->ViewerId, 3);
+    EXPECT_EQ(received->StatusCode, 7);
+    EXPECT_EQ(received, messages[1]->data());
+    EXPECT_TRUE(f.errors.messages().empty());
+}
+
+// Each case ends the reading with one error report of exactly this text.
+struct ReadFailure
+{
+    const char* name;
+    Bytes bytes;
+    std::string text;
+};
+
+class MessageReaderFailure : public ::testing::TestWithParam<ReadFailure>
+{
+};
+
+TEST_P(MessageReaderFailure, EndsReadingWithOneErrorReport)
+{
+    ReaderFixture f;
+    f.peer.sendRaw(GetParam().bytes);
+    ASSERT_TRUE(f.errors.waitForCount(1));
+    f.reader.reset(); // joins the ended thread: no second report
+    ASSERT_EQ(f.errors.messages().size(), 1u);
+    const auto* error = dynamic_cast<const O::ErrorMessage*>(f.errors.messages().front().get());
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(error->Message, "Fatal: Got exception reading from server: " + GetParam().text);
+    EXPECT_EQ(error->Code, 999);
+    EXPECT_FALSE(error->Fatal);
+    EXPECT_FALSE(error->Viewer.hasvalue());
+    EXPECT_FALSE(error->Source.hasvalue());
+    EXPECT_TRUE(f.messages.messages().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MessageReaderFailure,
+    ::testing::Values(
+        ReadFailure{"TypeWithoutDecoder",
+                    concat(headerBytes("Tavrin.Dremm.Orlex.CreateCubeMessage"), hexBytes("01 00")),
+                    "Serialization failure. Does not handle message: Tavrin.Dremm.Orlex.CreateCubeMessage"},
+        ReadFailure{"LookupIsCaseSensitive",
+                    concat(headerBytes("tavrin.dremm.orlex.HandshakeMessage"), hexBytes("01 01 00")),
+                    "Serialization failure. Does not handle message: tavrin.dremm.orlex.HandshakeMessage"},
+        ReadFailure{"ExtensionMessageBeforeTheLoader",
+                    concat(headerBytes("Tavrin.Dremm.Orlex.Extensions.Quennet.SurveyZRangeUpdatedMessage"),
+                           hexBytes("01 06 05 00")),
+                    "Serialization failure. Does not handle message: "
+                    "Tavrin.Dremm.Orlex.Extensions.Quennet.SurveyZRangeUpdatedMessage"},
+        ReadFailure{"BasePartClosedByStructStop",
+                    concat(headerBytes("Tavrin.Dremm.Orlex.ExtensionLoadedMessage"), hexBytes("00")),
+                    "De-serialization failed: unexpected struct stop encountered for "
+                    "Tavrin.Dremm.Orlex.ExtensionLoadedMessage"}),
+    [](const ::testing::TestParamInfo<ReadFailure>& info) { return std::string(info.param.name); });
+
+TEST(MessageReader, ServerClosingItsPipeIsReportedOnce)
+{
+    ReaderFixture f;
+    f.peer.send(O::HandshakeMessage{});
+    f.peer.closeEvents();
+    ASSERT_TRUE(f.errors.waitForCount(1));
+    f.reader.reset();
+    EXPECT_EQ(f.messages.messages().size(), 1u);
+    ASSERT_EQ(f.errors.errorTexts().size(), 1u);
+    EXPECT_EQ(f.errors.errorTexts().front(),
+              "Fatal: Got exception reading from server: Pipe peerOut closed by the server");
+}
+
+TEST(MessageReader, TerminatedMessageIsDeliveredAndEndsReadingQuietly)
+{
+    ReaderFixture f;
+    f.peer.send(O::TerminatedMessage{});
+    f.peer.send(O::HandshakeMessage{});
+    ASSERT_TRUE(f.messages.waitForCount(1));
+    f.reader.reset();
+    ASSERT_EQ(f.messages.messages().size(), 1u);
+    EXPECT_EQ(f.messages.messages().front()->typeName(), "Tavrin.Dremm.Orlex.TerminatedMessage");
+    EXPECT_TRUE(f.errors.messages().empty());
+}
+
+TEST(MessageReader, ReceiverThatThrowsDoesNotEndReadingOrCostOthersTheirMessages)
+{
+    struct Throwing : QC::IMessageReceiver
+    {
+        void messageReceived(std::shared_ptr<const QC::IMessage>) override { throw std::runtime_error("receiver"); }
+    } throwing;
+    CollectingReceiver messages;
+    CollectingReceiver errors;
+    TestPeer peer;
+    QC::MessageReader reader(peer.clientReader(), 1);
+    reader.addMessageReceiver(&throwing);
+    reader.addMessageReceiver(&messages);
+    reader.addErrorReceiver(&errors);
+    peer.send(O::HandshakeMessage{});
+    peer.send(O::HandshakeMessage{});
+    ASSERT_TRUE(messages.waitForCount(2));
+    EXPECT_TRUE(errors.messages().empty());
+}
+
+TEST(MessageReader, ReceiverListHoldsEachReceiverOnce)
+{
+    ReaderFixture f;
+    CollectingReceiver never;
+    f.reader->addMessageReceiver(&f.messages); // already there
+    f.reader->removeMessageReceiver(&never);   // never added
+    f.peer.send(O::HandshakeMessage{});
+    f.peer.send(O::TerminatedMessage{});
+    ASSERT_TRUE(f.messages.waitForCount(2));
+    f.reader.reset();
+    EXPECT_EQ(f.messages.messages().size(), 2u);
+}
+
+TEST(MessageReader, MessageIsDeliveredWhenItsLastByteArrives)
+{
+    ReaderFixture f;
+    O::ViewerCreatedMessage created;
+    created.ViewerId = 9;
+    const Bytes first = encode(O::HandshakeMessage{});
+    const Bytes second = encode(created);
+    const std::size_t half = second.size() / 2;
+
+    f.peer.sendRaw(concat(first, Bytes(second.begin(), second.begin() + half)));
+    ASSERT_TRUE(f.messages.waitForCount(1)); // not held back by the partial second one
+    EXPECT_EQ(f.messages.messages().size(), 1u);
+    f.peer.sendRaw(Bytes(second.begin() + half, second.end()));
+    ASSERT_TRUE(f.messages.waitForCount(2));
+    EXPECT_EQ(dynamic_cast<const O::ViewerCreatedMessage*>(f.messages.messages()[1].get())->ViewerId, 9);
+}
+
+TEST(MessageReader, ReadsWhatHasArrivedInOneCallNotByteByByte)
+{
+    ReaderFixture f;
+    Bytes batch;
+    for (int n = 0; n < 200; ++n) {
+        O::ViewerCreatedMessage created;
+        created.ViewerId = n;
+        batch = concat(batch, encode(created));
+    }
+    f.peer.sendRaw(batch); // about 9 KB, one write
+    ASSERT_TRUE(f.messages.waitForCount(200));
+    EXPECT_LE(f.pipe->fillCount(), 10u);
+}
+
+TEST(MessageReader, DestructionWakesABlockedReadWithoutAnErrorReport)
+{
+    ReaderFixture f;
+    f.peer.send(O::HandshakeMessage{});
+    ASSERT_TRUE(f.messages.waitForCount(1)); // the thread now waits for more
+    const auto start = Clock::now();
+    f.reader.reset();
+    EXPECT_LT(msSince(start), 1000);
+    EXPECT_TRUE(f.errors.messages().empty());
+}
+
+TEST(MessageReader, SecondFactoryUnderANameReplacesTheFirst)
+{
+    struct Counting : QC::MessageReader::IFactory
+    {
+        std::atomic<int>* created;
+        explicit Counting(std::atomic<int>* counter) : created(counter) {}
+        std::shared_ptr<QC::IMessage> create(QC::CompactBinaryReader& reader) override
+        {
+            ++*created;
+            return QC::MessageReader::Factory<O::HandshakeMessage>().create(reader);
+        }
+    };
+    std::atomic<int> first{0};
+    std::atomic<int> second{0};
+    ReaderFixture f;
+    const std::string name = QC::schemaTypeName<O::HandshakeMessage>();
+    f.reader->registerFactory(name, std::make_unique<Counting>(&first));
+    f.reader->registerFactory(name, std::make_unique<Counting>(&second));
+    f.peer.send(O::HandshakeMessage{});
+    ASSERT_TRUE(f.messages.waitForCount(1));
+    EXPECT_EQ(first, 0);
+    EXPECT_EQ(second, 1);
+}
+
+TEST(MessageWaitFor, KeepsOnlyAwaitedMessagesAndHandsThemOutOldestFirst)
+{
+    O::TerminatedMessage terminated;
+    terminated.Code = 1;
+    QC::MessageWaitFor wait(nullptr, std::vector<std::string>{QC::schemaTypeName<O::TerminatedMessage>()});
+    wait.messageReceived(incoming(O::HandshakeMessage{}));
+    wait.messageReceived(incoming(terminated));
+    terminated.Code = 2;
+    wait.messageReceived(incoming(terminated));
+
+    const auto start = Clock::now();
+    auto first = wait.waitFor(0);
+    auto second = wait.waitFor(5000); // stored before the call: no wait
+    EXPECT_LT(msSince(start), 100);
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(dynamic_cast<const O::TerminatedMessage*>(first.get())->Code, 1);
+    EXPECT_EQ(dynamic_cast<const O::TerminatedMessage*>(second.get())->Code, 2);
+    EXPECT_EQ(wait.waitFor(0), nullptr);
+}
+
+TEST(MessageWaitFor, PredicateFormWaitsForTheMatchingReplyOrTimesOut)
+{
+    QC::MessageWaitFor wait(nullptr, [](const QC::IMessage* message) {
+        const auto* created = dynamic_cast<const O::ViewerCreatedMessage*>(message);
+        return created && created->ViewerId == 4;
+    });
+    O::ViewerCreatedMessage other;
+    other.ViewerId = 5;
+    wait.messageReceived(incoming(other));
+
+    auto start = Clock::now();
+    EXPECT_EQ(wait.waitFor(100), nullptr);
+    EXPECT_GE(msSince(start), 95);
+
+    std::thread deliver([&] {
+        O::ViewerCreatedMessage mine;
+        mine.ViewerId = 4;
+        wait.messageReceived(incoming(mine));
+    });
+    start = Clock::now();
+    auto reply = wait.waitFor(5000);
+    deliver.join();
+    ASSERT_NE(reply, nullptr);
+    EXPECT_EQ(dynamic_cast<const O::ViewerCreatedMessage*>(reply.get())->ViewerId, 4);
+    EXPECT_LT(msSince(start), 2000);
+}
+
+TEST(MessageWaitFor, ReplyThatArrivesBeforeTheWaitIsNotMissed)
+{
+    TestPeer peer;
+    auto client = peer.connect();
+    QC::MessageWaitFor wait(client->reader(), std::vector<std::string>{QC::schemaTypeName<O::ViewerCreatedMessage>()});
+    peer.send(O::HandshakeMessage{});
+    peer.send(O::ViewerCreatedMessage{});
+    ASSERT_NE(wait.waitFor(5000), nullptr);
+}
+
+TEST(QuennetExtension, RequestGoesOutAndTheExtensionMessagesAreDecoded)
+{
+    CollectingReceiver messages; // outlive the connection that delivers to them
+    CollectingReceiver errors;
+    TestPeer peer;
+    auto client = peer.connect();
+    client->reader()->addMessageReceiver(&messages);
+    client->reader()->addErrorReceiver(&errors);
+    QC::loadQuennetExtension(*client);
+
+    auto request = peer.waitFor<O::LoadExtensionMessage>();
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->bytes, concat(headerBytes("Tavrin.Dremm.Orlex.LoadExtensionMessage"),
+                                     concat(hexBytes("01 09 07"), concat(Bytes{'Q', 'u', 'e', 'n', 'n', 'e', 't'},
+                                                                          hexBytes("00")))));
+
+    peer.sendRaw(concat(headerBytes("Tavrin.Dremm.Orlex.Extensions.Quennet.SurveyZRangeUpdatedMessage"),
+                        hexBytes("01 06 05 2A 07 00 00 48 C1 27 00 00 40 40 00 00")));
+    peer.sendRaw(concat(headerBytes("Tavrin.Dremm.Orlex.Extensions.Quennet.SurveyStaticMetaInfoMessage"),
+                        hexBytes("01 06 07 00")));
+    ASSERT_TRUE(messages.waitForCount(2));
+    const auto* range = dynamic_cast<const Q::SurveyZRangeUpdatedMessage*>(messages.messages()[0].get());
+    ASSERT_NE(range, nullptr);
+    EXPECT_EQ(range->Id, 5u);
+    EXPECT_FLOAT_EQ(range->Range.Min, -12.5f);
+    EXPECT_FLOAT_EQ(range->Range.Max, 3.0f);
+    EXPECT_EQ(messages.messages()[1]->typeName(),
+              "Tavrin.Dremm.Orlex.Extensions.Quennet.SurveyStaticMetaInfoMessage");
+    EXPECT_TRUE(errors.messages().empty());
+
+}
+
+TEST(MessageClient, WithoutServerTheConnectionStaysEmptyAfterItsTries)
+{
+    const auto start = Clock::now();
+    QC::MessageClient client("nobodyHere");
+    const long long elapsed = msSince(start);
+    EXPECT_GE(elapsed, 1900);
+    EXPECT_LT(elapsed, 4000);
+    EXPECT_FALSE(client.writer()->isValid());
+    EXPECT_EQ(client.dispatcher(), nullptr);
+    EXPECT_EQ(client.reader(), nullptr);
+}
+
+TEST(MessageClient, OpensBothPipesOfItsNameAndSendsTheVersion)
+{
+    ASSERT_TRUE(platform::ensurePipeDirectory());
+    platform::PipeListener requests;
+    platform::PipeListener events;
+    ASSERT_TRUE(requests.listen(platform::pipePath("clientTest")));
+    ASSERT_TRUE(events.listen(platform::pipePath("clientTestOut")));
+
+    auto client = std::make_unique<QC::MessageClient>("clientTest");
+    ASSERT_TRUE(client->writer()->isValid());
+    ASSERT_NE(client->dispatcher(), nullptr);
+    platform::UniqueFd request = requests.accept(std::chrono::milliseconds(5000));
+    platform::UniqueFd event = events.accept(std::chrono::milliseconds(5000));
+    ASSERT_TRUE(request.valid() && event.valid());
+
+    QC::PipeReader serverSide(std::move(request), "server");
+    const Bytes expected = concat(headerBytes("Tavrin.Dremm.Orlex.OrlexVersionMessage"), hexBytes("01 00"));
+    Bytes first(expected.size());
+    serverSide.read(first.data(), first.size());
+    EXPECT_EQ(first, expected);
+
+    // The server answers the close handshake at once.
+    const Bytes terminated = encode(O::TerminatedMessage{});
+    std::thread answer([&] {
+        Bytes terminate(encode(O::TerminateMessage{}).size());
+        serverSide.read(terminate.data(), terminate.size());
+        platform::writeAll(event.get(), terminated.data(), terminated.size());
+    });
+    client.reset();
+    answer.join();
+}
