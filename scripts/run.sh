@@ -6,7 +6,17 @@ corv_install_deps
 corv_build
 app="$CORV_BUILD/bin/Corv"
 if [ ! -x "$app" ]; then
-  echo "The program is not built yet: only the libraries and their tests exist." >&2
+  echo "The program is not built yet." >&2
   exit 1
+fi
+# The viewer-server stand-in sits beside the program.
+export ORLEXDIR="$CORV_BUILD/bin"
+# The web display dock's browser runs as root only without its sandbox.
+if [ "$(id -u)" -eq 0 ]; then
+  export QTWEBENGINE_DISABLE_SANDBOX=1
+fi
+if [ -z "${DISPLAY:-}" ]; then
+  export QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---disable-gpu}"
+  exec xvfb-run -a -s "-screen 0 1600x1000x24" "$app" "$@"
 fi
 exec "$app" "$@"

@@ -1,0 +1,235 @@
+#include "CorvMain.h"
+
+#include "Common/CorvPaths.h"
+#include "CorvMainWindow.h"
+
+#include "OrlexQtClient/ViewerProcess.h"
+#include "QtAppFramework/Logger.h"
+#include "QtAppFramework/QtLogger.h"
+#include "platform/debug_output.h"
+#include "platform/paths.h"
+#include "platform/process.h"
+
+#include <log4cplus/configurator.h>
+#include <log4cplus/initializer.h>
+#include <log4cplus/logger.h>
+#include <log4cplus/loggingmacros.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFontDatabase>
+#include <QIcon>
+#include <QPlainTextEdit>
+#include <QSplashScreen>
+#include <QStyleFactory>
+#include <QThread>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+const log4cplus::Logger& corvLogger()
+{
+    static const log4cplus::Logger oLogger = log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("Qel5Corv"));
+    return oLogger;
+}
+
+const char* const s_szPipeName = "dremmCorv";
+const char* const s_szViewerServer = "Tavrin.Dremm.Orlex.exe";
+const char* const s_szLog4cplusFile = "log4cplus_configureCorv.ini";
+
+// Written on the GUI thread, read by the message handler on any thread.
+std::atomic<bool> g_bMainWindowBuilt{false};
+std::atomic<QPlainTextEdit*> g_poDebugText{nullptr};
+std::atomic<CQtLogger*> g_poLogFileLogger{nullptr};
+
+QString messageText(QtMsgType eType, const QString& strMsg)
+{
+    switch (eType) {
+    case QtDebugMsg:
+        return strMsg;
+    case QtWarningMsg:
+        return QStringLiteral("<font color=\"#FF7F00\">") + strMsg + QStringLiteral("</font>");
+    case QtCriticalMsg:
+    case QtFatalMsg:
+        return QStringLiteral("<font color=\"#FF0000\">") + strMsg + QStringLiteral("</font>");
+    default:
+        return QString();
+    }
+}
+
+// The same line for the pane: the message is shown as text, only the colour is markup.
+QString paneText(QtMsgType eType, const QString& strMsg)
+{
+    QString strEscaped = strMsg.trimmed().toHtmlEscaped();
+    strEscaped.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+    return messageText(eType, strEscaped);
+}
+
+void configureLog4cplus()
+{
+    log4cplus::initialize();
+    QString strConfig = platform::toNativePath(programDataPath() + QStringLiteral("/") + QLatin1String(s_szLog4cplusFile));
+    if (!QFile::exists(strConfig))
+        strConfig = QLatin1String(s_szLog4cplusFile);
+    log4cplus::PropertyConfigurator::doConfigure(LOG4CPLUS_STRING_TO_TSTRING(QFile::encodeName(strConfig).toStdString()));
+}
+
+// The "-logfile" file logger; an error line when the option has no usable value.
+void createLogFileLogger(int argc, char* argv[])
+{
+    char* szFileName = nullptr;
+    const int nResult = ReadArg(argc, argv, "-logfile %s", &szFileName);
+    if (nResult == 0 || (nResult == 2 && !szFileName)) {
+        std::fprintf(stderr, "         Error in argument: -logfile option failed.  \n");
+        return;
+    }
+    if (!szFileName)
+        return;
+    auto* poLogger = new CQtLogger(szFileName, 15000000, 0, nullptr);
+    poLogger->setFlags(CLogger::File);
+    g_poLogFileLogger.store(poLogger);
+}
+
+[[noreturn]] void failViewerStart(const std::string& strExecutable)
+{
+    const QString strName = QString::fromLocal8Bit(strExecutable.c_str());
+    std::fprintf(stderr, "Uh-Oh! CreateProcess() failed to start program \"%s\"\n", strExecutable.c_str());
+    platform::StartOptions oOptions;
+    oOptions.program = QStringLiteral("ErrorMsg.exe");
+    oOptions.arguments << QStringLiteral("Failed to start %1.\nQel is terminated.").arg(strName, 0, QLatin1Char(' '));
+    platform::startDetached(oOptions);
+    std::exit(1);
+}
+
+QString processEnvironmentValue(qint64 nPid, const QByteArray& baName)
+{
+    QFile oFile(QStringLiteral("/proc/%1/environ").arg(nPid));
+    if (!oFile.open(QIODevice::ReadOnly))
+        return QString();
+    const QByteArray baPrefix = baName + '=';
+    for (const QByteArray& baEntry : oFile.readAll().split('\0'))
+        if (baEntry.startsWith(baPrefix))
+            return QString::fromLocal8Bit(baEntry.mid(baPrefix.size()));
+    return QString();
+}
+
+} // namespace
+
+void qtMessageHandler(QtMsgType eType, const QMessageLogContext&, const QString& strMsg)
+{
+    QString strText = messageText(eType, strMsg);
+    if (g_bMainWindowBuilt.load()) {
+        if (QPlainTextEdit* poText = g_poDebugText.load())
+            QMetaObject::invokeMethod(poText, "appendHtml", Qt::AutoConnection, Q_ARG(QString, paneText(eType, strMsg)));
+    } else {
+        strText += QLatin1Char('\n');
+        platform::outputDebugString(strText);
+    }
+    // One line per message in the log file, also for those shown in the pane.
+    if (CQtLogger* poLogger = g_poLogFileLogger.load()) {
+        if (!strText.endsWith(QLatin1Char('\n')))
+            strText += QLatin1Char('\n');
+        poLogger->log(strText.toLatin1().constData());
+    }
+}
+
+void setMessageTarget(QPlainTextEdit* poDebugText)
+{
+    g_poDebugText.store(poDebugText);
+    g_bMainWindowBuilt.store(true);
+}
+
+void clearMessageTarget()
+{
+    g_bMainWindowBuilt.store(false);
+    g_poDebugText.store(nullptr);
+}
+
+QString viewerServerFolder()
+{
+    const QString strDir = qEnvironmentVariable("ORLEXDIR");
+    if (!strDir.isEmpty() && QFile::exists(platform::toNativePath(strDir)))
+        return strDir;
+    return QStringLiteral("..\\Orlex\\");
+}
+
+void endViewerServers(const QString& strPipeName)
+{
+    const QString strArgument = QStringLiteral("--PipeName=") + strPipeName;
+    const QString strPipeDir = qEnvironmentVariable("DREMM_PIPE_DIR");
+    for (const platform::ProcessInfo& oInfo : platform::findProcessesByImageName(QLatin1String(s_szViewerServer))) {
+        if (!oInfo.arguments.contains(strArgument))
+            continue;
+        // A pipe name is this program's only in its pipe folder.
+        if (processEnvironmentValue(oInfo.pid, "DREMM_PIPE_DIR") != strPipeDir)
+            continue;
+        platform::endProcess(oInfo.pid);
+    }
+}
+
+int corvMain(int argc, char* argv[])
+{
+    platform::ensureWindowsEnvironment();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts, true);
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+
+    configureLog4cplus();
+    if (corvLogger().isEnabledFor(log4cplus::INFO_LOG_LEVEL))
+        LOG4CPLUS_INFO(corvLogger(), LOG4CPLUS_TEXT("Start QelMainapp"));
+
+    const QString strExecutable = viewerServerFolder() + QStringLiteral("\\") + QLatin1String(s_szViewerServer);
+    auto poLauncher = std::make_unique<Dremm::Orlex::QtClient::ViewerProcess>(
+        strExecutable.toLocal8Bit().toStdString(), false, 0, s_szPipeName, 0, true);
+    if (poLauncher->processId() == 0)
+        failViewerStart(poLauncher->executableName());
+
+    Q_INIT_RESOURCE(corv);
+    qInstallMessageHandler(qtMessageHandler);
+    QApplication oApp(argc, argv);
+    QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings, true);
+    createLogFileLogger(argc, argv);
+    QCoreApplication::setAttribute(Qt::AA_DontShowIconsInMenus, true);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("fusion")));
+    QFontDatabase::addApplicationFont(QStringLiteral(":/Lato-Regular.ttf"));
+    QFontDatabase::addApplicationFont(QStringLiteral(":/Lato-Bold.ttf"));
+    QFont oFont;
+    oFont.setFamily(QStringLiteral("Lato"));
+    QApplication::setFont(oFont);
+
+    auto* poSplash = new QSplashScreen(QPixmap());
+    poSplash->setPixmap(QPixmap(QStringLiteral(":/images/splashQaMapView.png")));
+    poSplash->show();
+    poSplash->showMessage(QObject::tr("Initialising..."), Qt::AlignLeft | Qt::AlignTop, Qt::white);
+
+    QCoreApplication::setOrganizationName(QStringLiteral("Tavrin Nautic AS"));
+    QCoreApplication::setApplicationName(QStringLiteral("T-Qel Corvane"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("tavrinnautic.no"));
+
+    auto* poWindow = new CMainWindow(argc, argv);
+    setMessageTarget(poWindow->debugText());
+    poWindow->setWindowIcon(QIcon(QStringLiteral(":/images/iconQaMapView.png")));
+    poSplash->showMessage(QObject::tr("Loading modules..."), Qt::AlignLeft | Qt::AlignTop, Qt::white);
+    // A pause without event processing, so the splash stays up a moment.
+    QThread::sleep(1);
+    poSplash->finish(poWindow);
+    delete poSplash;
+    poWindow->show();
+    QApplication::exec();
+
+    qInstallMessageHandler(nullptr);
+    clearMessageTarget();
+    // The window's end stops the runtime thread, and the map view's end takes the viewer
+    // controller and its connection threads with it: no thread runs into static destruction.
+    delete poWindow;
+    poLauncher.reset();
+    endViewerServers(QLatin1String(s_szPipeName));
+    if (CQtLogger* poLogger = g_poLogFileLogger.exchange(nullptr))
+        delete poLogger;
+    log4cplus::deinitialize();
+    return 0;
+}

@@ -1,0 +1,33 @@
+#include "MainWindowText.h"
+
+namespace {
+
+const char* const s_szQaTimeFormat = "yyyyMMdd - hh:mm:ss:zzz";
+
+} // namespace
+
+QString qaLogEntry(const QString& strMsg, const QDateTime& dtNow, const QDateTime& dtLast, bool bNewSession)
+{
+    const QString strNow = dtNow.toString(QLatin1String(s_szQaTimeFormat));
+    QString strLine = QStringLiteral("%1 - %2").arg(strNow, strMsg);
+    strLine.remove(QLatin1Char('\n'));
+    if (bNewSession) {
+        const QString strDashes = QString(40, QLatin1Char('-')) + QLatin1Char('\n');
+        return QStringLiteral("\n\n%1%2%3\n%1\n\n%4").arg(strDashes, QStringLiteral("QELQA New Session\n"), strNow, strLine);
+    }
+    if (strNow != dtLast.toString(QLatin1String(s_szQaTimeFormat)))
+        strLine += QLatin1Char('\n');
+    return strLine;
+}
+
+bool scaleFromText(const QString& strText, int& nScale)
+{
+    if (strText.isEmpty())
+        return false;
+    const QString strNumber = strText.contains(QLatin1Char(':')) ? strText.section(QLatin1Char(':'), 1, 1) : strText;
+    bool bOk = false;
+    const int nValue = strNumber.toInt(&bOk, 10);
+    if (bOk)
+        nScale = nValue;
+    return bOk;
+}

@@ -1,0 +1,13 @@
+// Texts of the main window that follow fixed rules: QA log entries and the map-scale edit.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+// One entry of the QA log file (without its final line end): the message on one line after its
+// time stamp, preceded by the new-session header when bNewSession is set, and followed by an
+// empty line unless dtNow and dtLast fall in the same millisecond.
+QString qaLogEntry(const QString& strMsg, const QDateTime& dtNow, const QDateTime& dtLast, bool bNewSession);
+
+// The scale denominator of the scale edit's text ("1:25000" or "25000"); false when it is none.
+bool scaleFromText(const QString& strText, int& nScale);

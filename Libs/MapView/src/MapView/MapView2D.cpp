@@ -1,0 +1,163 @@
+#include "MapView/MapView2D.h"
+
+#include "OrlexViewer/OrlexViewer.h"
+#include "platform/debug_output.h"
+
+#include <QAction>
+#include <QDebug>
+#include <QFrame>
+#include <QResizeEvent>
+#include <QVBoxLayout>
+
+namespace {
+
+const char* const s_szViewerName = "dremm";
+
+COrlexViewer* viewer()
+{
+    return COrlexViewer::instance(QLatin1String(s_szViewerName));
+}
+
+} // namespace
+
+CMapView2D::CMapView2D(int nViewId, QWidget* parent) : CMapViewPane(parent), m_nViewId(nViewId)
+{
+    createActions();
+    embedViewer();
+    if (m_poViewer)
+        connect(m_poViewer, &COrlexViewer::measureDistance, this, &CMapView2D::measureDistance);
+}
+
+CMapView2D::~CMapView2D()
+{
+    platform::outputDebugString(QStringLiteral("CMapView2D::~CMapView2D"));
+    COrlexViewer::destroyInstance();
+}
+
+void CMapView2D::createActions()
+{
+    m_poActionFollowShip = new QAction(QIcon(QStringLiteral(":/uistyle/md/device/ic_brightness_auto_24px.svg")),
+                                       QString(), this);
+    m_poActionFollowShip->setObjectName(QStringLiteral("actionFollowShip"));
+    m_poActionFollowShip->setStatusTip(tr("Follow Vessel on/off"));
+    m_poActionFollowShip->setToolTip(tr("Follow Vessel on/off"));
+    m_poActionFollowShip->setCheckable(true);
+    connect(m_poActionFollowShip, &QAction::toggled, this, &CMapView2D::onActionFollowShip);
+}
+
+void CMapView2D::embedViewer()
+{
+    qDebug() << "before orlex";
+    m_poViewer = viewer();
+    qDebug() << "after orlex";
+    if (!m_poViewer)
+        return;
+    auto* poLayout = new QVBoxLayout(frame());
+    poLayout->setContentsMargins(0, 0, 0, 0);
+    m_poViewer->setViewerParent(frame(), poLayout);
+    connect(m_poViewer, &COrlexViewer::startCalib, this, &CMapView2D::startCalib);
+}
+
+void CMapView2D::keyPressEvent(QKeyEvent*)
+{
+}
+
+void CMapView2D::resizeEvent(QResizeEvent* poEvent)
+{
+    CMapViewPane::resizeEvent(poEvent);
+}
+
+void CMapView2D::toggleFollowShip(bool bFollow)
+{
+    if (m_poActionFollowShip)
+        m_poActionFollowShip->setChecked(bFollow);
+}
+
+void CMapView2D::onActionFollowShip(bool isChecked)
+{
+    m_bFollowShip = isChecked;
+    if (COrlexViewer* poViewer = viewer())
+        poViewer->moveToVessel(m_bFollowShip, isChecked ? 1 : 2);
+}
+
+void CMapView2D::onGridChanged()
+{
+}
+
+void CMapView2D::onNewProjection(QString strProjFile)
+{
+    qDebug().noquote() << QStringLiteral("CMapView2D::onNewProjection ") + strProjFile;
+}
+
+void CMapView2D::setGraticuleColor(const QColor&)
+{
+}
+
+void CMapView2D::setGraticuleVisibility(bool)
+{
+}
+
+void CMapView2D::setGraticuleFormat(int)
+{
+}
+
+void CMapView2D::set2DBackgroundColor(QColor)
+{
+}
+
+void CMapView2D::setS57MapVisibility(bool isVisible)
+{
+    if (COrlexViewer* poViewer = viewer())
+        poViewer->setS57MapVisibility(isVisible);
+}
+
+void CMapView2D::setDepthTailVisibility(bool)
+{
+}
+
+void CMapView2D::setDepthTailPntSize(int)
+{
+}
+
+void CMapView2D::setDepthTailCount(int)
+{
+}
+
+void CMapView2D::setCogVectorVisLen(bool, int, int)
+{
+}
+
+void CMapView2D::setCogVectorColor(QColor)
+{
+}
+
+void CMapView2D::setShipColor(QColor)
+{
+}
+
+void CMapView2D::setShowTrack(bool)
+{
+}
+
+void CMapView2D::setRealtimeTrackColor(QColor)
+{
+}
+
+void CMapView2D::setLoggingLabelVisibility(bool)
+{
+}
+
+void CMapView2D::setLightDirection(int nDir)
+{
+    qDebug().noquote() << QStringLiteral("Setting light dir to %1").arg(nDir);
+}
+
+void CMapView2D::setPlanVisibility(bool bVisible)
+{
+    if (COrlexViewer* poViewer = viewer())
+        poViewer->setPlanVisibility(bVisible);
+}
+
+void CMapView2D::setPlanColor(int, QColor)
+{
+}

@@ -1,0 +1,65 @@
+// The one survey manager: the current survey folder, the projection hash of the loaded grids,
+// the colour tables behind the position-line settings and the track-line colour.
+#pragma once
+
+#include <QMap>
+#include <QObject>
+#include <QPair>
+#include <QString>
+
+class CQtLogger;
+
+// The low 32 bits of the 64-bit FNV-1a hash of a file's text (UTF-8); -1 when it cannot be read.
+int hashFileText(const QString& strPath);
+
+class CQaSurveyManager : public QObject {
+    Q_OBJECT
+public:
+    // Creates the manager on the first call (the loggers are not used) and returns it after.
+    static CQaSurveyManager* instance(QObject* poParent = nullptr, CQtLogger* poLogger1 = nullptr,
+                                      CQtLogger* poLogger2 = nullptr, bool bRealTime = false);
+
+    void setRealTime(bool bRealTime) { m_bRealTime = bRealTime; }
+    bool isRealTime() const { return m_bRealTime; }
+
+    QString getCurrentSurvey() const { return m_strCurrentSurvey; }
+
+    // Colour values are 0xRRGGBBxx. The getters give false when the entry exists; true and the
+    // default (white, cyan, false) when it does not.
+    bool getFlagColor(int nFlag, int& nColour) const;
+    bool getSensorColor(int nSensorId, int& nColour) const;
+    bool getSensorShowFlags(int nSensorId, bool& bShow) const;
+    void setFlagColor(int nFlag, int nColour);
+    void setSensorColor(int nSensorId, int nColour);
+    void setSensorShowFlags(int nSensorId, bool bShow);
+
+    // The track-line colour as alpha-red-green-blue.
+    unsigned int getTrackLineColor() const { return m_nTrackLineColor; }
+    void setTrackLineColor(unsigned int nColour) { m_nTrackLineColor = nColour; }
+
+    // A line for the log router (sender 4) and the QA log.
+    virtual void log(const QString& strText, int nType);
+
+    // Hash of the projection file of the loaded grids; 0 while none is loaded.
+    int projectionHash = 0;
+
+signals:
+    void signalSurveyOpenCompleted(QString strSurveyPath);
+    void signalCurrentSurveyChanged(QString strSurveyPath);
+    void msgToFile(QString msg);
+    void newProjection(QString strProjFile);
+
+public slots:
+    void setCurrentSurvey(QString strPath);
+    // The last folder name of the current survey.
+    QString getSurveyName();
+
+private:
+    explicit CQaSurveyManager(QObject* poParent);
+
+    QString m_strCurrentSurvey;
+    bool m_bRealTime = false;
+    unsigned int m_nTrackLineColor = 0x7F7F7F00;
+    QMap<int, int> m_mapFlagColors;
+    QMap<int, QPair<int, bool>> m_mapSensors;
+};

@@ -1,0 +1,5 @@
+#include "OrlexViewer/ColorMap.h"
+
+ColorMap::ColorMap(QObject* poParent) : QObject(poParent) {}
+
+ColorMap::~ColorMap() = default;

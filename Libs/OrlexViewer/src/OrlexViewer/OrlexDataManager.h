@@ -1,0 +1,72 @@
+// The registry of the survey grids open in the 3-D view and of the loaded GeoTIFF overlays.
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <string>
+
+class COrlexGrid;
+
+// One GeoTIFF overlay in the view; 0 means no such viewer object.
+struct TiffOverlay
+{
+    quint64 terrainId = 0;
+    quint64 rasterSourceId = 0;
+    QString path;
+    quint64 labelId = 0;
+    quint64 lineId = 0;
+};
+
+class COrlexDataManager : public QObject
+{
+    Q_OBJECT
+public:
+    explicit COrlexDataManager(QObject* poParent = nullptr);
+    ~COrlexDataManager() override;
+
+    // The active survey's grid; null when none.
+    COrlexGrid* getActiveSurvey();
+    // The grid of that survey folder; null when none.
+    COrlexGrid* getSurvey(const QString& strId);
+    // The grid whose terrain has that viewer object id; null when none.
+    COrlexGrid* getSurvey(int nId);
+    QStringList getSurveys() const;
+    // The survey folder last given to openSurvey whose load is awaited.
+    QString getOpeningSurvey() const { return m_strOpeningSurvey; }
+
+    void onPropertyRangeUpdated(std::uint64_t nTerrainId, float fMin, float fMax, const std::string& strProperty);
+    void onZRangeUpdated(std::uint64_t nTerrainId, double dZMin, double dZMax);
+
+    void addTiff(const TiffOverlay& overlay);
+    // The overlay whose terrain id is nRasterId + 1 takes the label and outline ids.
+    void setTiffMarkerIds(std::uint64_t nRasterId, std::uint64_t nLabelId, std::uint64_t nLineId);
+    const QList<TiffOverlay>& getTiffOverlays() const { return m_tiffOverlays; }
+
+    // Keeps the text for the planning connection; false.
+    bool sendToPlanning(const QString& strText);
+
+public slots:
+    void openSurvey(QString strPath, bool bMoveCamera = true, bool bRealTimeGrid = false, bool bRealTimeMode = false,
+                    QString strOpVar = QStringLiteral("zMin"));
+    void openSurveyCompleted(bool bValue, bool bIsRT);
+    void setActiveSurvey(QString strId);
+
+signals:
+    void openSurveyCompletedSig(bool bValue, bool bIsRT);
+    void msgToFile(QString strMsg);
+    void onNewTGPLConn();
+
+private:
+    QString m_strActiveSurvey;
+    bool m_bMoveCameraOnCompletion = false;
+    QString m_strOpeningSurvey;
+    QHash<QString, COrlexGrid*> m_surveys;
+    QList<TiffOverlay> m_tiffOverlays;
+    QString m_strPlanningText;
+    QString m_strRealTimeSurvey;
+};

@@ -1,0 +1,65 @@
+// One open survey grid as the 3-D view shows it: its terrain, colour maps and depth range.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+namespace Dremm::Orlex::QtClient {
+class MessageDispatcher;
+}
+class COrlexViewer;
+class ColorMap;
+
+class COrlexGrid
+{
+public:
+    explicit COrlexGrid(std::shared_ptr<Dremm::Orlex::QtClient::MessageDispatcher> pDispatcher);
+    ~COrlexGrid();
+    COrlexGrid(const COrlexGrid&) = delete;
+    COrlexGrid& operator=(const COrlexGrid&) = delete;
+
+    // Binds the grid to a survey folder and creates its terrain in the view.
+    void init(const QString& strPath, const QString& strTerrainName, bool bNotRealTime);
+    // (Re)creates the terrain for a colour slot; 10 means slot 0, even when it is current.
+    void createTerrain(int nSlot);
+    // Destroys the terrain in the view (once).
+    void removeTerrain();
+    void removeViewerObjects();
+
+    // Null for any target but 0.
+    ColorMap* getColorMap(int nTarget, int nKind, int nIndex);
+
+    void setActive(bool bActive);
+    void setZRange(double dZMin, double dZMax);
+    void getZRange(double& dZMin, double& dZMax) const;
+    void onPropertyRangeUpdated(float fMin, float fMax, const std::string& strProperty);
+
+    std::uint64_t getTerrainId() const { return m_nTerrainId; }
+    QString getPath() const { return m_strPath; }
+    QString getSurveyName() const { return m_strSurveyName; }
+    // Opened as an ordinary (not real-time) grid and not deactivated since: the first load
+    // report of such a grid may move the camera.
+    bool isNotRealTime() const { return m_bNotRealTime; }
+    bool isActive() const { return m_bActive; }
+
+private:
+    std::shared_ptr<Dremm::Orlex::QtClient::MessageDispatcher> m_pDispatcher;
+    bool m_bTerrainCreated = false;
+    std::uint64_t m_nTerrainId = 0;
+    COrlexViewer* m_poViewer;
+    QString m_strPath;
+    QString m_strTerrainName;
+    QString m_strPropertyName;
+    QString m_strSurveyName;
+    bool m_bNotRealTime = false;
+    bool m_bActive = false;
+    double m_dZMin = 0;
+    double m_dZMax = 0;
+    double m_dDataMin = 0;
+    double m_dDataMax = 0;
+    bool m_bTerrainRemoved = false;
+    int m_nColourSlot = -1;
+    std::unique_ptr<ColorMap> m_poTarget0Map;
+};

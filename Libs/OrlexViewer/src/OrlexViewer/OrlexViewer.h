@@ -1,0 +1,229 @@
+// The 3-D view controller: the one object through which the application drives the viewer server
+// and through which the server's events reach the application.
+#pragma once
+
+#include "OrlexQtClient/IMessageReceiver.h"
+
+#include <QColor>
+#include <QObject>
+#include <QPoint>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QLayout;
+class QStandardItemModel;
+class QTimer;
+class QVBoxLayout;
+class QWidget;
+class COrlexDataManager;
+class COrlexGrid;
+class CPlanningInterf;
+class CShipModel;
+class ColorMapDialog;
+
+namespace Dremm::Orlex::QtClient {
+class MessageClient;
+class MessageDispatcher;
+class OrlexHostWindow;
+} // namespace Dremm::Orlex::QtClient
+
+// One entry of the controller's object registry.
+struct ViewerObjectInfo
+{
+    int kind = 0; // 0 vessel symbol, 1 survey grid terrain, 2 track line, 3 coverage line, 4 graticule
+    QString name;
+    bool highlighted = false;
+};
+
+// The viewer configuration: key to value, sent whole after every change.
+using ViewerSettings = std::map<std::string, std::string>;
+
+class COrlexViewer : public QObject, public Dremm::Orlex::QtClient::IMessageReceiver
+{
+    Q_OBJECT
+public:
+    using PositionData = ::Tavrin::Dremm::Orlex::PositionData;
+
+    // The one controller, created by the first call with that pipe name; null once destroyed.
+    static COrlexViewer* instance(const QString& strName);
+    // Deletes the controller (once); instance() returns null from then on.
+    static void destroyInstance();
+
+    COrlexViewer(QWidget* pParent, const QString& strPipeName);
+    ~COrlexViewer() override;
+    COrlexViewer(const COrlexViewer&) = delete;
+    COrlexViewer& operator=(const COrlexViewer&) = delete;
+
+    // The map-pane widget and its layout; the first call in the process builds the viewer.
+    void setViewerParent(QWidget* pParent, QVBoxLayout* pLayout);
+    // Starts the live view (camera, vessel, bindings, camera poll); once, with the display mode.
+    void initViewer(int nMode);
+    // Creates the planning interface when there is none.
+    void initPlanning(bool bMode);
+
+    // The viewer server's resource folder, ending in a backslash.
+    static std::string viewerResourcePath();
+    void loadExtension(const QString& strName);
+
+    // Empty without a connection.
+    std::shared_ptr<Dremm::Orlex::QtClient::MessageDispatcher> getDispatcher() const;
+    COrlexDataManager* getDataManager() const { return m_pDataManager; }
+    // Null before initViewer and for display modes other than 0 and 3.
+    CShipModel* getShipModel() const { return m_pShipModel; }
+
+    // Registers a viewer object unless its id is registered already.
+    void addObject(std::uint64_t nObjectId, ViewerObjectInfo info);
+    // Destroys the object in the view, gives its id back and forgets it.
+    void removeObject(std::uint64_t nObjectId);
+    const std::map<std::uint64_t, ViewerObjectInfo>& getObjects() const { return m_objects; }
+
+    // Camera.
+    void moveToVessel(bool bFollow, int nMode);
+    void moveToVesselPosition(bool bTakeOffset, const ::Tavrin::Dremm::Orlex::QueryNavigationStateResponseMessage* pAnswer);
+    // A negative height is a scale denominator.
+    void moveToArea(double dX, double dY, double dHeight);
+    void resetView();
+    // 0 north up, 1 vessel heading, 2 active plan-line heading, 3 the fixed angle (degrees).
+    void rotateView(int nMode, int nAngle);
+    void updateViewRotation();
+    void setViewHeading(float fDegrees);
+    void setViewHeadingAt(float fDegrees, int nX, int nY, int nHeight);
+    void toggle3D(bool bOn);
+    void toggleZoomToRegion(bool bOn);
+    void zoomRectStart();
+    // The camera position of the last navigation answer, metres.
+    void getCenter(double& dX, double& dY) const;
+    void hideLayer(const QString& strName);
+    void showLayer(const QString& strName);
+    void setS57MapVisibility(bool bOn);
+    void setPlanVisibility(bool bOn);
+
+    // The graticule, pointed at the data folder's projection file.
+    void createGraticule();
+
+    // Called on the connection's reader thread: passes the message on to the GUI thread.
+    void messageReceived(std::shared_ptr<const Dremm::Orlex::QtClient::IMessage> message) override;
+
+signals:
+    void messageReceivedSignal(std::shared_ptr<const Dremm::Orlex::QtClient::IMessage> message);
+    void openSurveyCompletedSig(bool bValue, bool bIsRT);
+    void scaleUpdated(int nScale);
+    void startCalib(QStringList lines, QPoint& from, QPoint& to);
+    void stopCalib();
+    void measureDistance(QPoint& from, QPoint& to);
+    void selectedPolygon(std::vector<::Tavrin::Dremm::Orlex::PositionData> points);
+    void selectedPosition(double dX, double dY);
+    void sigSetStatusText(QString strText, int nDly);
+    void sigPlanToVessel(QString strPlanFile);
+    void sigPlanToMain(QString strText);
+    void sigTogPing();
+    void sigTogLog();
+    void sigNewLine();
+
+public slots:
+    // -1 zooms in one step, 1 zooms out one step, any other value N sets the scale 1:N.
+    void setScale(int nInvScale);
+    void sendProj();
+    void slotPlanToMain(QString strText);
+
+private slots:
+    void onErrorMessageReceived(const ::Tavrin::Dremm::Orlex::ErrorMessage* pMessage);
+    void onHandshakeMessageReceived(const ::Tavrin::Dremm::Orlex::HandshakeMessage* pMessage);
+    void onListObjectsResponseMessageReceived(const ::Tavrin::Dremm::Orlex::ListObjectsResponseMessage* pMessage);
+    void onQueryObjectDistanceResponseMessageReceived(const ::Tavrin::Dremm::Orlex::QueryObjectDistanceResponseMessage* pMessage);
+    void onTerminatedMessageReceived(const ::Tavrin::Dremm::Orlex::TerminatedMessage* pMessage);
+    void onViewerDestroyedMessageReceived(const ::Tavrin::Dremm::Orlex::ViewerDestroyedMessage* pMessage);
+    void onQueryNavigationRespMsgRcvd(const ::Tavrin::Dremm::Orlex::QueryNavigationStateResponseMessage* pMessage);
+    void MouseEventMessageReceived(const ::Tavrin::Dremm::Orlex::MouseEventMessage* pMessage);
+    void KeyboardEventMessageReceived(const ::Tavrin::Dremm::Orlex::KeyboardEventMessage* pMessage);
+    void onMessageReceived(std::shared_ptr<const Dremm::Orlex::QtClient::IMessage> message);
+    void onCameraTimer();
+
+private:
+    void initScenario();
+    void createViewer(ViewerSettings settings, QWidget* pParent, QLayout* pLayout);
+    void setInteractionActions(bool b3D);
+
+    void HandleStaticMethoInfoMessage(const ::Tavrin::Dremm::Orlex::Extensions::Quennet::SurveyStaticMetaInfoMessage& message);
+    void HandleExtentUpdatedMessage(const ::Tavrin::Dremm::Orlex::Extensions::Quennet::SurveyExtentUpdatedMessage& message);
+    void HandleRasterCreatedMessage(const ::Tavrin::Dremm::Orlex::RasterCreatedMessage& message);
+    void refreshTailColors();
+
+    // The host window's viewer id; 0 before there is one.
+    std::int32_t viewerId() const;
+    void sendViewerSettings();
+    void setObjectVisibility(std::uint64_t nObjectId, bool bVisible);
+    void sendLayerVisibility(const QString& strName, bool bVisible);
+    // ProjectionMode 1 (2-D) with the dolly off, or 0 (3-D) with it on.
+    void sendProjectionMode(int nProjectionMode);
+    // The camera at that height over (x, y), looking at (x, y, 0).
+    void sendCameraOver(double dX, double dY, double dHeight, std::int32_t nViewerId);
+    template <typename T>
+    void send(const T& payload) const;
+
+    int m_nMode = 0;
+    Dremm::Orlex::QtClient::OrlexHostWindow* m_pHostWindow = nullptr;
+    std::shared_ptr<Dremm::Orlex::QtClient::MessageClient> m_pClient;
+    ViewerSettings m_viewerSettings;
+    COrlexDataManager* m_pDataManager = nullptr;
+    QWidget* m_pParentWidget = nullptr;
+    QVBoxLayout* m_pParentLayout = nullptr;
+    QStandardItemModel* m_pColorMappingModel = nullptr;
+    ColorMapDialog* m_pColorMapDialog = nullptr;
+    CShipModel* m_pShipModel = nullptr;
+    QTimer* m_pTailColorTimer = nullptr;
+    double m_dLastGridRefX = 0;
+    double m_dLastGridRefY = 0;
+    std::map<std::uint64_t, ViewerObjectInfo> m_objects;
+    std::vector<::Tavrin::Dremm::Orlex::LayerData> m_layers;
+    QColor m_highlightColor{QStringLiteral("yellow")};
+    double m_dCameraDistance = 1000.0;
+    int m_nScale = 0;
+    COrlexGrid* m_pCurrentGrid = nullptr;
+    double m_dExtentCenterX = 0;
+    double m_dExtentCenterY = 0;
+    double m_dExtentHeight = 10000.0;
+    bool m_bFollowVessel = false;
+    int m_nRotateMode = 0;
+    int m_nFixedHeading = 0;
+    bool m_bPlanMode = false;
+    bool m_bMeasActive = false;
+    bool m_bCalibMode = false;
+    bool m_bUserMode = false;
+    bool m_bPointSelection = false;
+    bool m_bZoomRectActive = false;
+    bool m_bZoomToRegion = false;
+    bool m_b3D = false;
+    std::uint64_t m_nDrawLineId = 0;
+    std::uint64_t m_nZoomRectId = 0;
+    bool m_bZoomRectStarted = false;
+    PositionData m_zoomRectStart;
+    ::Tavrin::Dremm::Orlex::CameraStateData m_cameraState;
+    CPlanningInterf* m_pPlanning = nullptr;
+    QTimer* m_pCameraTimer = nullptr;
+    bool m_bScaleFromToolbar = false;
+    std::uint64_t m_nGraticuleId = 0;
+    int m_nGraticuleFormat = 0;
+    int m_nGraticuleUnit = 0;
+    std::optional<std::string> m_graticuleProj;
+    ::Tavrin::Dremm::Orlex::Color m_graticuleColor1;
+    ::Tavrin::Dremm::Orlex::Color m_graticuleColor2;
+    ::Tavrin::Dremm::Orlex::Color m_graticuleColor3;
+    float m_fScreenWidthCm = 0;
+    float m_fScreenHeightCm = 0;
+    int m_nScreenWidthPx = 0;
+    int m_nScreenHeightPx = 0;
+    double m_dZRangeHalf = 0;
+    double m_dViewHeight = 0;
+    int m_nFollowMode = 0;
+    std::string m_strTiffPath;
+    bool m_bTiffAskMove = false;
+    std::uint64_t m_nPointBufferId = 0;
+};

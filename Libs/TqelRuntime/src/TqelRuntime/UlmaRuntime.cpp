@@ -1,0 +1,200 @@
+#include "TqelRuntime/UlmaRuntime.h"
+
+#include "Common/GuiIni.h"
+#include "Projection/QelProjection.h"
+#include "QtAppFramework/QtLogger.h"
+#include "SurveyUtils/Navigation.h"
+#include "SurveyUtils/WaypointSentenceSender.h"
+
+#include <log4cplus/logger.h>
+#include <log4cplus/loggingmacros.h>
+
+#include <QDateTime>
+#include <QDebug>
+#include <QMutexLocker>
+
+#include <mutex>
+
+namespace {
+
+const log4cplus::Logger& runtimeLogger()
+{
+    static const log4cplus::Logger oLogger = log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("CUlmaRuntime"));
+    return oLogger;
+}
+
+std::mutex g_oInstanceMutex;
+CUlmaRuntime* g_poInstance = nullptr;
+bool g_bDestroyed = false;
+
+const char* const s_szMulticastPrefix = "225.1.13.";
+
+} // namespace
+
+CUlmaRuntime* CUlmaRuntime::instance(int nMode)
+{
+    std::lock_guard<std::mutex> oLock(g_oInstanceMutex);
+    if (!g_poInstance && !g_bDestroyed) {
+        qRegisterMetaType<std::string>("std::string");
+        g_poInstance = new CUlmaRuntime(nMode);
+    }
+    return g_poInstance;
+}
+
+CUlmaRuntime::CUlmaRuntime(int nMode) : QObject(nullptr), m_poProjection(std::make_unique<QelProj::CProjection>())
+{
+    init(nMode);
+}
+
+CUlmaRuntime::~CUlmaRuntime()
+{
+    std::lock_guard<std::mutex> oLock(g_oInstanceMutex);
+    if (g_poInstance == this) {
+        g_poInstance = nullptr;
+        g_bDestroyed = true;
+    }
+}
+
+void CUlmaRuntime::init(int nMode)
+{
+    LOG4CPLUS_INFO(runtimeLogger(), LOG4CPLUS_TEXT("CUlmaRuntime::init 1"));
+    m_nMode = nMode;
+    if (nMode == 4) {
+        const QString strGroup = readGroupSettings();
+        QMutexLocker oLock(&m_oMutex);
+        m_strMulticastGroup = strGroup;
+    }
+    // The datagram services of each station mode are opened by their handlers; this object
+    // keeps the station's state and relays its events.
+    LOG4CPLUS_INFO(runtimeLogger(), LOG4CPLUS_TEXT("CUlmaRuntime::init 6"));
+}
+
+QString CUlmaRuntime::multicastGroupForModel(int nModel)
+{
+    int nGroup = 37;
+    switch (nModel) {
+    case 110:
+        nGroup = 14;
+        break;
+    case 330:
+        nGroup = 34;
+        break;
+    case 770:
+        nGroup = 71;
+        break;
+    case 2200:
+    case 2201:
+    case 2202:
+    case 2205:
+        nGroup = 24;
+        break;
+    default:
+        break;
+    }
+    return QLatin1String(s_szMulticastPrefix) + QString::number(nGroup);
+}
+
+QString CUlmaRuntime::readGroupSettings()
+{
+    const QString strRuntime = QLatin1String(GuiIni::GroupRuntime);
+    const int nPortAdd = GuiIni::value(strRuntime, QStringLiteral("CorvPortAdd"), 0).toInt();
+    const int nModel = GuiIni::value(strRuntime, QStringLiteral("CorvModel"), 2200).toInt();
+    QString strGroup = multicastGroupForModel(nModel);
+    const int nPosPort = GuiIni::value(strRuntime, QStringLiteral("CorvPosPort"), 25125 + nPortAdd).toInt();
+    const int nTailPort = GuiIni::value(strRuntime, QStringLiteral("CorvTailPort"), 25130 + nPortAdd).toInt();
+    const QString strOverride = GuiIni::value(strRuntime, QStringLiteral("CorvMcastGrp"), QString()).toString();
+    if (!strOverride.isEmpty())
+        strGroup = strOverride;
+    const bool bNoMulticast = GuiIni::value(strRuntime, QStringLiteral("CorvNoMCAST"), false).toBool();
+    const QString strTrace = QStringLiteral("Corv settings: MCast %1, group %4, PosPort %2, TailPort %3")
+                                 .arg(bNoMulticast ? 0 : 1)
+                                 .arg(nPosPort)
+                                 .arg(nTailPort)
+                                 .arg(strGroup);
+    LOG4CPLUS_INFO(runtimeLogger(), strTrace.toLocal8Bit().constData());
+    return strGroup;
+}
+
+void CUlmaRuntime::setLogger(CQtLogger** ppoLogger)
+{
+    m_ppoLogger = ppoLogger;
+}
+
+void CUlmaRuntime::log(const QString& strText, unsigned nType)
+{
+    if (m_ppoLogger && *m_ppoLogger)
+        (*m_ppoLogger)->log(strText, nType);
+}
+
+QString CUlmaRuntime::multicastGroup() const
+{
+    QMutexLocker oLock(&m_oMutex);
+    return m_strMulticastGroup;
+}
+
+QString CUlmaRuntime::getVesselId() const
+{
+    QMutexLocker oLock(&m_oMutex);
+    return m_strVesselId;
+}
+
+QString CUlmaRuntime::getVesselGridPath(const QString& strVessel)
+{
+    QMutexLocker oLock(&m_oMutex);
+    // operator[] records the vessel with an empty path when it is new.
+    return m_mapSurveyFolders[strVessel];
+}
+
+void CUlmaRuntime::shutdown()
+{
+    if (m_bShutDown)
+        return;
+    m_bShutDown = true;
+    LOG4CPLUS_INFO(runtimeLogger(), LOG4CPLUS_TEXT("CUlmaRuntime::shutdown"));
+    m_poWaypointSender.reset();
+}
+
+void CUlmaRuntime::setCorvGrp(int nTyp)
+{
+    const QString strRuntime = QLatin1String(GuiIni::GroupRuntime);
+    QString strGroup = multicastGroupForModel(nTyp);
+    if (!GuiIni::setValue(strRuntime, QStringLiteral("CorvModel"), nTyp))
+        log(QStringLiteral("CUlmaRuntime::setCorvGrp - WARNING : could not write CorvModel to gui.ini"), 2);
+    const QString strOverride = GuiIni::value(strRuntime, QStringLiteral("CorvMcastGrp"), QString()).toString();
+    if (!strOverride.isEmpty())
+        strGroup = strOverride;
+    LOG4CPLUS_INFO(runtimeLogger(), QStringLiteral("Setting multicast data to grp %1").arg(strGroup).toLocal8Bit().constData());
+    QMutexLocker oLock(&m_oMutex);
+    m_strMulticastGroup = strGroup;
+}
+
+void CUlmaRuntime::setProjFile(std::string strFile)
+{
+    if (m_poProjection->loadProjectionFile(strFile) && m_poProjection->createTransformation() != 0)
+        log(QStringLiteral("CUlmaRuntime::setProjFile - WARNING : no transformation from %1")
+                .arg(QString::fromStdString(strFile)),
+            2);
+}
+
+void CUlmaRuntime::measureDistance(QPoint oFrom, QPoint oTo)
+{
+    qDebug() << "Measure distance from " << oFrom << " to " << oTo;
+    if (!m_poWaypointSender)
+        m_poWaypointSender = std::make_unique<CWaypointSentenceSender>();
+    if (oTo.isNull()) {
+        // No position datagram has been received by this link: there is no vessel to measure from.
+        return;
+    }
+    double dDistance = 0;
+    double dHeading = 0;
+    computeDistanceHeading(oFrom.y(), oFrom.x(), oTo.y(), oTo.x(), &dDistance, &dHeading);
+    double dFromLat = 0;
+    double dFromLon = 0;
+    double dToLat = 0;
+    double dToLon = 0;
+    m_poProjection->toGeographic(oFrom.y(), oFrom.x(), dFromLat, dFromLon);
+    m_poProjection->toGeographic(oTo.y(), oTo.x(), dToLat, dToLon);
+    m_poWaypointSender->sendWaypointLocation(dFromLat, dFromLon);
+    const quint32 nNow = static_cast<quint32>(QDateTime::currentSecsSinceEpoch());
+    m_poWaypointSender->sendBearingToWaypoint(nNow, dToLat, dToLon, dHeading, dDistance / 100.0 / 1852.0, "WP1");
+}
