@@ -286,6 +286,9 @@ TEST_F(ProgramTest, StartsTheViewerInOrderAndEndsEverythingWhenClosed)
     EXPECT_GT(nCreate, 0);
     EXPECT_GT(nLayers, nCreate);
     EXPECT_GT(nCamera, nLayers) << lstRead.join(' ').toStdString();
+    // The connection's close handshake ends the stream.
+    EXPECT_EQ(lstRead.mid(lstRead.size() - 2), QStringList({QStringLiteral("TerminateMessage"), QStringLiteral("TerminatedMessage")}))
+        << lstRead.join(' ').toStdString();
     EXPECT_TRUE(serversLeft().empty());
 
     // What the next start finds.

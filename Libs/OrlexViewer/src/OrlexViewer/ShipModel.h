@@ -45,7 +45,9 @@ public:
 private:
     static QString sourceName(const QString& strLabel);
 
-    std::shared_ptr<Dremm::Orlex::QtClient::MessageDispatcher> m_pDispatcher;
+    // The ship model outlives the controller; it must not keep the connection open after the
+    // controller has released it (the close handshake runs when the last owner lets go).
+    std::weak_ptr<Dremm::Orlex::QtClient::MessageDispatcher> m_pDispatcher;
     int m_nLastEast = 0;
     int m_nLastNorth = 0;
     int m_nLastHeading = 0;
