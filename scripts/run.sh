@@ -9,8 +9,10 @@ if [ ! -x "$app" ]; then
   echo "The program is not built yet." >&2
   exit 1
 fi
-# The viewer-server stand-in sits beside the program.
+# The viewer-server stand-in sits beside the program, and so do the companion programs that it
+# starts by name ("ErrorMsg.exe").
 export ORLEXDIR="$CORV_BUILD/bin"
+export PATH="$CORV_BUILD/bin:$PATH"
 # The web display dock's browser runs as root only without its sandbox.
 if [ "$(id -u)" -eq 0 ]; then
   export QTWEBENGINE_DISABLE_SANDBOX=1

@@ -66,7 +66,10 @@ TEST(ScaleText, ReadsTheDenominatorWithOrWithoutThePrefix)
         EXPECT_TRUE(scaleFromText(it.key(), nScale)) << qPrintable(it.key());
         EXPECT_EQ(nScale, it.value()) << qPrintable(it.key());
     }
-    for (const QString& strBad : {QString(), QStringLiteral("1:"), QStringLiteral("1:abc"), QStringLiteral("abc")}) {
+    // 1 or less would reach the controller as a zoom step or as nothing.
+    for (const QString& strBad : {QString(), QStringLiteral("1:"), QStringLiteral("1:abc"), QStringLiteral("abc"),
+                                  QStringLiteral("1:1"), QStringLiteral("1"), QStringLiteral("-1"), QStringLiteral("1:-1"),
+                                  QStringLiteral("0"), QStringLiteral("1:0"), QStringLiteral("1:99999999999")}) {
         int nScale = 7;
         EXPECT_FALSE(scaleFromText(strBad, nScale)) << qPrintable(strBad);
         EXPECT_EQ(nScale, 7) << qPrintable(strBad);

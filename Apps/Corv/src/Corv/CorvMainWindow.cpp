@@ -33,6 +33,7 @@
 #include <QCloseEvent>
 #include <QDebug>
 #include <QDir>
+#include <QMenu>
 #include <QStatusBar>
 #include <QTextStream>
 #include <QTimer>
@@ -259,16 +260,6 @@ void CMainWindow::createMapViewer()
     setCentralWidget(m_poMapViewer);
 }
 
-void CMainWindow::createActions()
-{
-    // The window's command set: built with the menus.
-}
-
-void CMainWindow::createMenus()
-{
-    // The window's command set: built with the actions.
-}
-
 void CMainWindow::constrMakeConnections()
 {
     qDebug() << "constrMakeConnections";
@@ -310,6 +301,8 @@ void CMainWindow::initSubSystems()
         connect(poViewer, SIGNAL(scaleUpdated(int)), this, SLOT(updateScaleSlot(int)));
         connect(this, SIGNAL(setScale(int)), poViewer, SLOT(setScale(int)));
     }
+    if (m_poPlanningMenu)
+        m_poPlanningMenu->setEnabled(true);
     QTimer::singleShot(5000, this, &CMainWindow::initView);
 }
 
@@ -436,19 +429,6 @@ void CMainWindow::logMsg(QString& strText, unsigned nLevel)
         logInfo(strText.toLocal8Bit().constData());
 }
 
-void CMainWindow::onHandleUlmaMsg(int nID, QString stParams)
-{
-    Q_UNUSED(nID)
-    QString strText = QStringLiteral("UlmaxMsg: ") + stParams;
-    logMsg(strText, 1);
-}
-
-void CMainWindow::onSurveyOpenCompleted(QString strSurvey)
-{
-    Q_UNUSED(strSurvey)
-    emit surveyOpened();
-}
-
 void CMainWindow::slotMoveVessel()
 {
     if (CMapView2D* poView = CQaMapViewManager::instance()->getMapView2D())
@@ -464,9 +444,4 @@ void CMainWindow::measureSlot(QPoint& oFrom, QPoint& oTo)
     const QPoint oB = oTo;
     QMetaObject::invokeMethod(poRuntime, [poRuntime, oA, oB] { poRuntime->measureDistance(oA, oB); },
                               Qt::QueuedConnection);
-}
-
-void CMainWindow::onColorChanged(int nIndex)
-{
-    qDebug().noquote() << QStringLiteral("Colormap index changed to %1").arg(nIndex);
 }

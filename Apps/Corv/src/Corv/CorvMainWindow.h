@@ -4,6 +4,10 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QList>
+#include <QMap>
+#include <QPointer>
+#include <QStringList>
 #include <QMainWindow>
 #include <QPoint>
 #include <QString>
@@ -18,8 +22,14 @@ class COutputWindow;
 class CQaMapViewer;
 class CQaSurveyManager;
 class CQtLogger;
+class COptionsDialog;
 class CUlmaRuntime;
 class QAction;
+class QActionGroup;
+class QDialog;
+class QMenu;
+class QMessageBox;
+class QTimer;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -49,6 +59,13 @@ public:
     QPlainTextEdit* debugText() const { return m_poDebugText; }
     QString layoutFilePath() const;
     bool isInitialised() const { return m_bViewInitialised; }
+    // The vessels whose survey grid is awaited, in the order their events came.
+    QStringList polledVessels() const { return m_lstPolledVessels; }
+
+    void launchMapConfigurator();
+    void loadBackgroundChart();
+    void updateCloseSurveyMenu();
+    void setCurrentSurvey(const QString& strSurvey);
 
 signals:
     void updateStatus(const QString& strStatus, int nCurr, int nMax, bool bOn2D = true, bool bOn3D = true);
@@ -73,12 +90,59 @@ public slots:
     void onSurveyOpenCompleted(QString strSurvey);
     void slotMoveVessel();
     void onStatusItemShow(bool bChecked);
+    void onStateChanged(int nState);
+    // Survey grids.
+    void onActionSurveyClose();
+    void onActionSurveyClose(QAction* poAction);
+    void onActionLoadExistingGrid();
+    void onSurveyCloseCompleted(QString strDatagram);
+    void onLoadRealtimeSurveyGrid(QString strVessel);
+    // Colour maps, each of one group and colour map, with or without the dialog.
+    void colorMapGridDepthDialog();
+    void colorMapGridReflectDialog();
+    void colorMapGridDepthDiffDialog();
+    void colorMapGridCellPointsDialog();
+    void colorMapGridStdDeviationDialog();
+    void colorMapGridDistanceDialog();
+    void colorMapTextStaticDialog();
+    void colorMapTextDepthDialog();
+    void colorMapProcessDepthDialog();
+    void colorMapContourDepthDialog();
+    void setColorMapGridDepth();
+    void setColorMapGridReflect();
+    void colorMapGridDepthDiff();
+    void setColorMapGridCellPoints();
+    void setColorMapGridStdDeviation();
+    // File, layout, overlay and survey commands.
+    void onActionSettingsSave();
+    void onActionSettingsLoad();
+    void onActionLayoutLoad();
+    void onActionLayoutSave();
+    void onActionLoadTiff();
+    void onActionUnloadTiff();
+    void onActionRemSurv();
+    void onActionPrefToggle();
+    void onActionShowFullScreen();
+    // Pages and the About window.
+    void onActionAbout();
+    void onActionNavigateWeb();
+    void onActionTvgplOpen();
 
 private slots:
     void updateScaleSlot(int nScale);
     void setScaleSlot();
     void setStatusText(QString strText, int nDelay);
     void setStatusText(QString strText);
+    void openColorMapsMenu();
+    void openColorMap(QString strGroup, QString strName, bool bOpenDialog);
+    void openColorMap(QString strGroup, QString strName);
+    void onActionOpenOptionsDialog();
+    void onOptionsFinished(int nResult);
+    void onPreferencesFinished(int nResult);
+    // One poll for the vessel's current survey grid.
+    void fetchRemoteGrid(QString strVessel, QTimer* poTimer);
+    void showHelp();
+    void onToolMenuItemClicked(int nId);
 
 protected:
     void closeEvent(QCloseEvent* poEvent) override;
@@ -104,6 +168,22 @@ private:
     // The settings window and the preferences dock: an options page in a control pane.
     CAppDockWidget* createPaneDock(const QString& strTitle, const QString& strObjectName, QWidget* poPage);
     void installActiveWindowFilter();
+    // Actions and menus.
+    void createPlanningMenu();
+    void createUserObjectsMenu();
+    void createToolsMenu(QString strPath, bool bUnused);
+    void addPaletteAction(QMenu* poMenu, const QString& strText, int nMode);
+    void selectSounderModel(int nModel);
+    QList<QAction*> colourMapActions() const;
+    // Runtime events.
+    void onStationAddress(const QString& strAddress);
+    void onSafetyContour(const QString& strDepth);
+    void startRemoteGridPoll(const QString& strVessel);
+    void pollRemoteGrids();
+    // A warning box of a network event: plain text, not waited for, and only a few at a time.
+    void showEventBox(const QString& strTitle, const QString& strText);
+    // Hands a projection file to the runtime link on its thread.
+    void postProjectionFile(const QString& strFile);
     void stopRuntimeThread();
 
     QString m_strGuiIniPath;
@@ -137,10 +217,64 @@ private:
     // Actions and menus of the window's command set; null where not built.
     QAction* m_poActionZoomIn = nullptr;
     QAction* m_poActionZoomOut = nullptr;
+    QAction* m_poActionExit = nullptr;
+    QAction* m_poActionLoadGrid = nullptr;
+    QAction* m_poActionLoadTiff = nullptr;
+    QAction* m_poActionUnloadTiff = nullptr;
+    QAction* m_poActionBackgroundChart = nullptr;
+    QAction* m_poActionShowDebug = nullptr;
+    QAction* m_poActionHelp = nullptr;
+    QAction* m_poActionLayoutSave = nullptr;
+    QAction* m_poActionLayoutLoad = nullptr;
+    QAction* m_poActionColourMaps = nullptr;
+    QAction* m_poActionGrid = nullptr;
+    QAction* m_poActionColourDepth = nullptr;
+    QAction* m_poActionColourReflect = nullptr;
+    QAction* m_poActionColourDepthDiff = nullptr;
+    QAction* m_poActionColourCellPoints = nullptr;
+    QAction* m_poActionColourStdDev = nullptr;
+    QAction* m_poActionReloadStyle = nullptr;
+    QAction* m_poActionAbout = nullptr;
+    QAction* m_poActionTvgpl = nullptr;
+    QAction* m_poActionCorvaneDisplay = nullptr;
     QAction* m_poActionPreferences = nullptr;
     QAction* m_poActionSettings = nullptr;
     QAction* m_poActionWeb = nullptr;
-    QAction* m_poActionShowDebug = nullptr;
+    QAction* m_poActionMinimize = nullptr;
+    QAction* m_poActionFullScreen = nullptr;
+    QAction* m_poActionClose = nullptr;
+    QAction* m_poActionPrefToggle = nullptr;
+    QAction* m_poActionRemSurv = nullptr;
+    QAction* m_poActionMapConfigurator = nullptr;
+    QAction* m_poNoSurveyAction = nullptr;
+    QActionGroup* m_poSounderGroup = nullptr;
+    QMenu* m_poFileMenu = nullptr;
+    QMenu* m_poSounderMenu = nullptr;
+    QMenu* m_poSurveyCloseMenu = nullptr;
+    QMenu* m_poViewMenu = nullptr;
+    QMenu* m_poPaletteMenu = nullptr;
+    QMenu* m_poColourSetupMenu = nullptr;
+    QMenu* m_poToolsMenu = nullptr;
+    QMenu* m_poPlanningMenu = nullptr;
+    QMenu* m_poUserObjectsMenu = nullptr;
+    QMenu* m_poHelpMenu = nullptr;
+    QMenu* m_poColourMapMenu = nullptr;
+    // Tool id to a list holding the tool's command.
+    QMap<int, QStringList> m_mapToolCommands;
+    int m_nStyleMode = 0;
+    int m_nStyleScale = 1;
+    // Runtime events and survey grids.
+    bool m_bStateChanged = false;
+    QTimer* m_poRemoteGridTimer = nullptr;
+    QStringList m_lstPolledVessels;
+    QList<QPointer<QMessageBox>> m_lstEventBoxes;
+    bool m_bFirstRealtimeGrid = true;
+    QStringList m_lstLoadedRealtimeGrids;
+    QString m_strCurrentSurvey;
+    QStringList m_lstRecentSurveys;
+    // Dialogs of the commands; the preferences dialog is not built in this system.
+    COptionsDialog* m_poOptionsDialog = nullptr;
+    QDialog* m_poPreferencesDialog = nullptr;
     // The projection file chosen at start-up, and whether its transformation was made.
     QString m_strProjFile;
     bool m_bProjectionValid = false;

@@ -86,8 +86,8 @@ void CMainWindow::createToolBars()
     poSpacer->setObjectName(QStringLiteral("toolBarSpacer"));
     poBar->addWidget(poSpacer);
 
-    if (m_poActionPreferences)
-        poBar->addAction(m_poActionPreferences);
+    if (m_poActionPrefToggle)
+        poBar->addAction(m_poActionPrefToggle);
 }
 
 void CMainWindow::UpdateUI()
@@ -136,6 +136,11 @@ void CMainWindow::createDockWindows()
     m_poDebugDock->setObjectName(QStringLiteral("OutputDebug"));
     addDockWidget(Qt::BottomDockWidgetArea, m_poDebugDock);
     m_poDebugText = m_poDebugDock->textEdit();
+    // The check mark follows the pane, also when a layout or the pane's own button hides it.
+    if (m_poActionShowDebug) {
+        m_poActionShowDebug->setChecked(!m_poDebugDock->isHidden());
+        connect(m_poDebugDock, &QDockWidget::visibilityChanged, m_poActionShowDebug, &QAction::setChecked);
+    }
 
     m_poColorMappingPane = new CColorMappingPane(nullptr);
     connect(this, SIGNAL(surveyOpened()), m_poColorMappingPane, SLOT(updateModel()));

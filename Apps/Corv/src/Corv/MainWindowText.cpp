@@ -27,7 +27,9 @@ bool scaleFromText(const QString& strText, int& nScale)
     const QString strNumber = strText.contains(QLatin1Char(':')) ? strText.section(QLatin1Char(':'), 1, 1) : strText;
     bool bOk = false;
     const int nValue = strNumber.toInt(&bOk, 10);
-    if (bOk)
-        nScale = nValue;
-    return bOk;
+    // The controller reads -1 and 1 as zoom steps and 0 as nothing: no scale is 1:1 or less.
+    if (!bOk || nValue <= 1)
+        return false;
+    nScale = nValue;
+    return true;
 }

@@ -9,5 +9,6 @@
 // empty line unless dtNow and dtLast fall in the same millisecond.
 QString qaLogEntry(const QString& strMsg, const QDateTime& dtNow, const QDateTime& dtLast, bool bNewSession);
 
-// The scale denominator of the scale edit's text ("1:25000" or "25000"); false when it is none.
+// The scale denominator of the scale edit's text ("1:25000" or "25000"); false when it is none
+// or not above 1.
 bool scaleFromText(const QString& strText, int& nScale);

@@ -1,9 +1,17 @@
 #include "MapView/QaSurveyManager.h"
 
+#include "OrlexViewer/OrlexDataManager.h"
+#include "OrlexViewer/OrlexGrid.h"
+#include "OrlexViewer/OrlexViewer.h"
+#include "Projection/Projection.h"
 #include "QtAppFramework/LoggingManager.h"
+#include "QtAppFramework/SettingsGroup.h"
+#include "QtAppFramework/SettingsManager.h"
 #include "platform/paths.h"
 
+#include <QDebug>
 #include <QFile>
+#include <QMessageBox>
 #include <QTextStream>
 
 namespace {
@@ -11,6 +19,40 @@ namespace {
 constexpr int DefaultFlagColour = static_cast<int>(0xFFFFFF00u);
 constexpr int DefaultSensorColour = 0x00FFFF00;
 constexpr int SurveyManagerSender = 4;
+constexpr int GridOperationSetting = 8;
+constexpr int GridVariableSetting = 10;
+
+COrlexDataManager* dataManager()
+{
+    COrlexViewer* poViewer = COrlexViewer::instance(QStringLiteral("dremm"));
+    return poViewer ? poViewer->getDataManager() : nullptr;
+}
+
+QString projectionFileOf(const QString& strSurvey)
+{
+    return strSurvey + QLatin1Char('/') + QLatin1String(projectionFileName);
+}
+
+// The terrain layer of the survey display settings: variable, then operation ("zMedian").
+QString gridLayerName()
+{
+    QVariant vOperation;
+    QVariant vVariable;
+    if (CSettingsManager* poManager = CSettingsManager::instance()) {
+        poManager->getValue(Survey, GridOperationSetting, vOperation, false);
+        poManager->getValue(Survey, GridVariableSetting, vVariable, false);
+    }
+    static const char* const s_aVariables[] = {"z", "zT", "zV", "zG", "zR"};
+    static const char* const s_aOperations[] = {"Min", "Median"};
+    QString strName;
+    const int nVariable = vVariable.isValid() ? vVariable.toInt() : -1;
+    const int nOperation = vOperation.isValid() ? vOperation.toInt() : -1;
+    if (nVariable >= 0 && nVariable < 5)
+        strName += QLatin1String(s_aVariables[nVariable]);
+    if (nOperation >= 0 && nOperation < 2)
+        strName += QLatin1String(s_aOperations[nOperation]);
+    return strName;
+}
 
 } // namespace
 
@@ -116,4 +158,123 @@ QString CQaSurveyManager::getSurveyName()
     const QString strName = strPath.section(QLatin1Char('/'), -1);
     log(QStringLiteral("CQaSurveyManager::getSurveyName - Returning %1").arg(strName), 1);
     return strName;
+}
+
+QStringList CQaSurveyManager::getSurveyList() const
+{
+    COrlexDataManager* poData = dataManager();
+    return poData ? poData->getSurveys() : QStringList();
+}
+
+bool CQaSurveyManager::surveyLoadGrid(QString strGridPath, bool bRealTimeGrid)
+{
+    qDebug().noquote() << QStringLiteral("Try to open grid at ") + strGridPath;
+    COrlexDataManager* poData = dataManager();
+    if (bRealTimeGrid)
+        setCurrentSurvey(strGridPath);
+    if (initProjection(projectionFileOf(strGridPath), QStringLiteral("QEL_Projection"), strGridPath)) {
+        log(QStringLiteral("CQaSurveyManager::surveyLoadGrid - WARNING : initProjection failed"), 2);
+        qDebug() << "CQaSurveyManager::surveyLoadGrid - Error in projection";
+        return false;
+    }
+    if (!poData)
+        return false;
+    m_strOpeningSurvey = strGridPath;
+    if (!m_bCompletionConnected) {
+        connect(poData, &COrlexDataManager::openSurveyCompletedSig, this, &CQaSurveyManager::openSurveyCompleted);
+        m_bCompletionConnected = true;
+    }
+    poData->openSurvey(strGridPath, false, bRealTimeGrid, m_bRealTime, gridLayerName());
+    return true;
+}
+
+void CQaSurveyManager::openSurveyCompleted(bool bValue, bool bIsRT)
+{
+    if (!COrlexViewer::instance(QStringLiteral("dremm"))) {
+        log(QStringLiteral("CQaSurveyManager::openSurveyCompleted - ERROR : MapViewer not found"), 4);
+        return;
+    }
+    COrlexDataManager* poData = dataManager();
+    if (!poData) {
+        log(QStringLiteral("CQaSurveyManager::openSurveyCompleted - ERROR : MapDataManager not found"), 4);
+        return;
+    }
+    if (!bValue)
+        return;
+    if (bIsRT || m_strCurrentSurvey.isEmpty())
+        poData->setActiveSurvey(m_strOpeningSurvey);
+    log(tr("Done."), 1);
+
+    log(QStringLiteral("CQaSurveyManager::applySurveySettings - Init"), 1);
+    CSettingsManager* poManager = CSettingsManager::instance();
+    CSettingsGroup* poGroup = poManager ? poManager->findGroup(Survey) : nullptr;
+    if (!poManager) {
+        log(QStringLiteral("CQaSurveyManager::applySurveySettings - WARNING : CSettingsManager NOT found, can't continue"), 2);
+    } else if (!poGroup) {
+        log(QStringLiteral("CQaSurveyManager::applySurveySettings - WARNING : CSettingsGroup NOT found, can't apply settings"), 2);
+    } else {
+        log(QStringLiteral("CQaSurveyManager::applySurveySettings - OK : CSettingsManager found, continuing"), 1);
+        log(QStringLiteral("CQaSurveyManager::applySurveySettings - OK : CSettingsGroup found, applying settings"), 1);
+        poGroup->applyAll(true);
+    }
+
+    if (m_strProjectionSurvey.isEmpty() || m_bRealTime)
+        m_strProjectionSurvey = m_strOpeningSurvey;
+    if (initProjection(projectionFileOf(m_strProjectionSurvey), QStringLiteral("QEL_Projection"), m_strProjectionSurvey)) {
+        log(QStringLiteral("CQaSurveyManager::onSurveyOpenCompleted - WARNING : initProjection failed"), 2);
+        qDebug() << "CQaSurveyManager::openSurveyCompleted - Error in projection";
+        return;
+    }
+    log(QStringLiteral("CQaSurveyManager::onSurveyOpenCompleted - OK : initProjection finished, continuing"), 1);
+    setCurrentSurvey(m_strProjectionSurvey);
+    emit signalSurveyOpenCompleted(m_strOpeningSurvey);
+}
+
+bool CQaSurveyManager::initProjection(QString strProjFile, QString, QString strSurveyPath)
+{
+    log(QStringLiteral("CQaSurveyManager::initProjection - Init"), 1);
+    if (!QFile::exists(platform::toNativePath(strProjFile)))
+        convertProjectionFile((strSurveyPath + QStringLiteral("//qel_proj.txt")).toStdString());
+    CProjection* poProjection = CProjection::instance();
+    if (!poProjection) {
+        log(QStringLiteral("CQaSurveyManager::initProjection - WARNING : CProjection NOT found, can't continue"), 2);
+        return true;
+    }
+    log(QStringLiteral("CQaSurveyManager::initProjection - OK : CProjection found, continuing"), 1);
+    poProjection->projFile = strProjFile.toStdString();
+    // A file that cannot be read leaves the previous projection: it is no valid projection here.
+    const bool bRead = poProjection->readProjectionFile(poProjection->projFile);
+    if (!bRead || poProjection->createTransformation() != 0) {
+        log(QStringLiteral("CQaSurveyManager::initProjection - WARNING : Projection was NOT initialized"), 2);
+        return true;
+    }
+    log(QStringLiteral("CQaSurveyManager::initProjection - OK : Projection was initialized"), 1);
+    projectionHash = hashFileText(strProjFile);
+    emit newProjection(strProjFile);
+    return false;
+}
+
+bool CQaSurveyManager::surveyGridClose(QString strSurvey)
+{
+    COrlexDataManager* poData = dataManager();
+    if (!poData) {
+        qWarning() << "CQaSurveyManager::surveyGridClose - poDataManager is NULL";
+        return false;
+    }
+    COrlexGrid* poActive = poData->getActiveSurvey();
+    if (!poActive) {
+        qWarning() << "CQaSurveyManager::surveyGridClose - surv is NULL";
+        return false;
+    }
+    if (poActive->getPath().contains(strSurvey) && poActive->getPath() == poData->getRealTimeSurvey()) {
+        QMessageBox::information(nullptr, QStringLiteral("Cannot remove"), QStringLiteral("Cannot remove active survey"),
+                                 QMessageBox::Ok);
+        return false;
+    }
+    poData->closeSurvey(strSurvey);
+    if (poData->getSurveys().isEmpty()) {
+        projectionHash = 0;
+        setCurrentSurvey(QString());
+    }
+    return true;
 }

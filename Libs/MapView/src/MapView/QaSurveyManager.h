@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 class CQtLogger;
 
@@ -40,6 +41,13 @@ public:
     // A line for the log router (sender 4) and the QA log.
     virtual void log(const QString& strText, int nType);
 
+    // The folders of the surveys open in the view, in the registry's order; empty without the
+    // 3-D view controller.
+    QStringList getSurveyList() const;
+    // Reads a projection file into the process-wide projection and keeps its hash; true on
+    // failure. A missing file is first converted from the survey's older projection file.
+    bool initProjection(QString strProjFile, QString strName, QString strSurveyPath);
+
     // Hash of the projection file of the loaded grids; 0 while none is loaded.
     int projectionHash = 0;
 
@@ -53,11 +61,21 @@ public slots:
     void setCurrentSurvey(QString strPath);
     // The last folder name of the current survey.
     QString getSurveyName();
+    // Opens a survey grid folder in the view; false, with nothing opened, when its projection is
+    // invalid. The end of the open is reported by signalSurveyOpenCompleted.
+    bool surveyLoadGrid(QString strGridPath, bool bRealTimeGrid = false);
+    // Closes an open survey; the active survey of a real-time grid is refused.
+    bool surveyGridClose(QString strSurvey);
+    // The survey registry's report on the last open.
+    void openSurveyCompleted(bool bValue, bool bIsRT);
 
 private:
     explicit CQaSurveyManager(QObject* poParent);
 
     QString m_strCurrentSurvey;
+    QString m_strOpeningSurvey;
+    QString m_strProjectionSurvey;
+    bool m_bCompletionConnected = false;
     bool m_bRealTime = false;
     unsigned int m_nTrackLineColor = 0x7F7F7F00;
     QMap<int, int> m_mapFlagColors;

@@ -3,7 +3,12 @@
 #include "OrlexViewer/OrlexGrid.h"
 #include "OrlexViewer/OrlexViewer.h"
 
+#include "Common/CorvPaths.h"
+#include "OrlexQtClient/MessageDispatcher.h"
+#include "platform/paths.h"
+
 #include <QDebug>
+#include <QSaveFile>
 
 COrlexDataManager::COrlexDataManager(QObject* poParent) : QObject(poParent) {}
 
@@ -128,4 +133,58 @@ void COrlexDataManager::setActiveSurvey(QString strId)
         it.value()->setActive(bKnown && it.key() == strId);
     if (bKnown)
         m_strActiveSurvey = strId;
+}
+
+void COrlexDataManager::closeSurvey(QString strPath)
+{
+    emit msgToFile(QStringLiteral("OrlexDataManager::closeSurvey - Closing survey %1").arg(strPath));
+    if (COrlexGrid* poGrid = m_surveys.take(strPath)) {
+        poGrid->removeViewerObjects();
+        delete poGrid;
+    }
+}
+
+void COrlexDataManager::closeAllSurveys()
+{
+    for (COrlexGrid* poGrid : qAsConst(m_surveys)) {
+        poGrid->removeViewerObjects();
+        delete poGrid;
+    }
+    m_surveys.clear();
+}
+
+void COrlexDataManager::getTiffPaths(QStringList& lstOut) const
+{
+    for (const TiffOverlay& overlay : m_tiffOverlays)
+        lstOut << overlay.path;
+}
+
+void COrlexDataManager::unloadTiff(const QString& strPath)
+{
+    for (int i = 0; i < m_tiffOverlays.size(); ++i) {
+        if (m_tiffOverlays.at(i).path != strPath)
+            continue;
+        const TiffOverlay overlay = m_tiffOverlays.takeAt(i);
+        COrlexViewer* poViewer = COrlexViewer::instance(QStringLiteral("dremm"));
+        const auto pDispatcher = poViewer ? poViewer->getDispatcher() : nullptr;
+        for (const quint64 nId : {overlay.rasterSourceId, overlay.terrainId, overlay.labelId, overlay.lineId}) {
+            if (nId == 0 || !pDispatcher)
+                continue;
+            ::Tavrin::Dremm::Orlex::DestroyObjectMessage message;
+            message.Id = nId;
+            pDispatcher->sendMessage(message);
+        }
+        break;
+    }
+    writeTiffList();
+}
+
+void COrlexDataManager::writeTiffList() const
+{
+    QSaveFile oFile(platform::toNativePath(programDataPath() + QStringLiteral("/lastTiffs.txt")));
+    if (!oFile.open(QIODevice::WriteOnly))
+        return;
+    for (const TiffOverlay& overlay : m_tiffOverlays)
+        oFile.write(overlay.path.toLocal8Bit() + '\n');
+    oFile.commit();
 }

@@ -38,6 +38,8 @@ public:
     QStringList getSurveys() const;
     // The survey folder last given to openSurvey whose load is awaited.
     QString getOpeningSurvey() const { return m_strOpeningSurvey; }
+    // The survey folder last opened as the real-time grid.
+    QString getRealTimeSurvey() const { return m_strRealTimeSurvey; }
 
     void onPropertyRangeUpdated(std::uint64_t nTerrainId, float fMin, float fMax, const std::string& strProperty);
     void onZRangeUpdated(std::uint64_t nTerrainId, double dZMin, double dZMax);
@@ -46,6 +48,11 @@ public:
     // The overlay whose terrain id is nRasterId + 1 takes the label and outline ids.
     void setTiffMarkerIds(std::uint64_t nRasterId, std::uint64_t nLabelId, std::uint64_t nLineId);
     const QList<TiffOverlay>& getTiffOverlays() const { return m_tiffOverlays; }
+    // Appends the path of every overlay, in loading order.
+    void getTiffPaths(QStringList& lstOut) const;
+    // Destroys the viewer objects of the first overlay loaded from that path and forgets it;
+    // "lastTiffs.txt" is written again in every case.
+    void unloadTiff(const QString& strPath);
 
     // Keeps the text for the planning connection; false.
     bool sendToPlanning(const QString& strText);
@@ -55,6 +62,9 @@ public slots:
                     QString strOpVar = QStringLiteral("zMin"));
     void openSurveyCompleted(bool bValue, bool bIsRT);
     void setActiveSurvey(QString strId);
+    // Removes the survey's grid and its viewer objects; the survey names stay as they are.
+    void closeSurvey(QString strPath);
+    void closeAllSurveys();
 
 signals:
     void openSurveyCompletedSig(bool bValue, bool bIsRT);
@@ -62,6 +72,8 @@ signals:
     void onNewTGPLConn();
 
 private:
+    void writeTiffList() const;
+
     QString m_strActiveSurvey;
     bool m_bMoveCameraOnCompletion = false;
     QString m_strOpeningSurvey;

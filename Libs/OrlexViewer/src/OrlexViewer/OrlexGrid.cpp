@@ -11,6 +11,7 @@
 
 #include <algorithm>
 
+namespace O = ::Tavrin::Dremm::Orlex;
 namespace Q = ::Tavrin::Dremm::Orlex::Extensions::Quennet;
 using Dremm::Orlex::QtClient::objectIdAllocator;
 
@@ -80,6 +81,77 @@ void COrlexGrid::removeTerrain()
 void COrlexGrid::removeViewerObjects()
 {
     removeTerrain();
+    for (const std::vector<TrackLineInfo>* pLines : {&m_trackLines, &m_coverageLines}) {
+        for (const TrackLineInfo& line : *pLines) {
+            if (m_poViewer)
+                m_poViewer->removeObject(line.objectId);
+        }
+    }
+    m_trackLines.clear();
+    m_coverageLines.clear();
+}
+
+void COrlexGrid::setTrackLines(const TrackSet& tracks)
+{
+    qDebug() << "Start COrlexGrid::setTrackLines";
+    O::Color colour;
+    colour.R = static_cast<float>(m_trackLineColour.redF());
+    colour.G = static_cast<float>(m_trackLineColour.greenF());
+    colour.B = static_cast<float>(m_trackLineColour.blueF());
+    colour.A = 1.0f;
+    for (const TrackRecord& record : tracks) {
+        O::CreateLineMessage line;
+        line.Id = objectIdAllocator()->allocate();
+        line.Layer.set(std::string("Tracks"));
+        line.MaterialData.Material.DiffuseColor = colour;
+        line.MaterialData.Material.LineWidth.set(static_cast<float>(m_nTrackLineWidth));
+        const int nPoints = record.pointCount();
+        line.LineData.Positions.reserve(static_cast<std::size_t>(nPoints) * 3);
+        line.LineData.Indices.reserve(static_cast<std::size_t>(nPoints) + 1);
+        for (int i = 0; i < nPoints; ++i) {
+            const auto k = static_cast<std::size_t>(i) * 3;
+            line.LineData.Positions.push_back(static_cast<float>(record.points[k] + record.originEast));
+            line.LineData.Positions.push_back(static_cast<float>(record.points[k + 1] + record.originNorth));
+            line.LineData.Positions.push_back(record.points[k + 2]);
+            line.LineData.Indices.push_back(i);
+        }
+        line.LineData.Indices.push_back(-1);
+        if (m_pDispatcher)
+            m_pDispatcher->sendMessage(line);
+
+        const QString strName = m_strPath + QLatin1Char('/') + QString::fromLatin1(record.name);
+        const bool bKnown = std::any_of(m_trackLines.begin(), m_trackLines.end(),
+                                        [&](const TrackLineInfo& known) { return known.name.contains(strName); });
+        if (!bKnown)
+            m_trackLines.push_back(TrackLineInfo{0, line.Id, strName, record.averageHeading, record.averageSpeed});
+        if (m_poViewer)
+            m_poViewer->addObject(line.Id, ViewerObjectInfo{2, m_strPath, false});
+
+        const int nSecondary = record.secondaryPointCount();
+        if (nSecondary == 0)
+            continue;
+        O::CreateLineMessage coverage;
+        coverage.Id = objectIdAllocator()->allocate();
+        coverage.Layer.set(std::string("Coverage"));
+        coverage.MaterialData.Material.DiffuseColor = colour;
+        coverage.MaterialData.Material.LineWidth.set(2.0f);
+        for (int j = 0; j < nSecondary; ++j) {
+            const auto k = static_cast<std::size_t>(j) * 3;
+            coverage.LineData.Positions.push_back(static_cast<float>(record.secondaryPoints[k] + record.originEast));
+            coverage.LineData.Positions.push_back(static_cast<float>(record.secondaryPoints[k + 1] + record.originNorth));
+            coverage.LineData.Positions.push_back(0.0f);
+            coverage.LineData.Indices.push_back(j);
+            if (j > 0 && j % 2 == 0)
+                coverage.LineData.Indices.push_back(-1);
+        }
+        coverage.LineData.Indices.push_back(-1);
+        if (m_pDispatcher)
+            m_pDispatcher->sendMessage(coverage);
+        if (m_poViewer)
+            m_poViewer->addObject(coverage.Id, ViewerObjectInfo{3, m_strPath, false});
+        m_coverageLines.push_back(TrackLineInfo{1, coverage.Id, QString::fromLatin1(record.name), 0, 0});
+    }
+    qDebug() << "Done COrlexGrid::setTrackLines";
 }
 
 ColorMap* COrlexGrid::getColorMap(int nTarget, int, int)

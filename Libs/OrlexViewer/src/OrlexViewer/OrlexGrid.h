@@ -1,16 +1,30 @@
 // One open survey grid as the 3-D view shows it: its terrain, colour maps and depth range.
 #pragma once
 
+#include "OrlexViewer/TrackRecord.h"
+
+#include <QColor>
 #include <QString>
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace Dremm::Orlex::QtClient {
 class MessageDispatcher;
 }
 class COrlexViewer;
 class ColorMap;
+
+// One ship-track or coverage line of the grid in the view.
+struct TrackLineInfo
+{
+    int kind = 0; // 0 track line, 1 coverage line
+    std::uint64_t objectId = 0;
+    QString name;
+    std::int32_t heading = 0;
+    std::int32_t speed = 0;
+};
 
 class COrlexGrid
 {
@@ -27,6 +41,12 @@ public:
     // Destroys the terrain in the view (once).
     void removeTerrain();
     void removeViewerObjects();
+
+    // Draws the tracks of the set as lines in the layers "Tracks" and "Coverage"; lines are
+    // added to those the grid has.
+    void setTrackLines(const TrackSet& tracks);
+    const std::vector<TrackLineInfo>& trackLines() const { return m_trackLines; }
+    const std::vector<TrackLineInfo>& coverageLines() const { return m_coverageLines; }
 
     // Null for any target but 0.
     ColorMap* getColorMap(int nTarget, int nKind, int nIndex);
@@ -62,4 +82,8 @@ private:
     bool m_bTerrainRemoved = false;
     int m_nColourSlot = -1;
     std::unique_ptr<ColorMap> m_poTarget0Map;
+    std::vector<TrackLineInfo> m_trackLines;
+    std::vector<TrackLineInfo> m_coverageLines;
+    QColor m_trackLineColour;
+    int m_nTrackLineWidth = 2;
 };

@@ -18,6 +18,7 @@
 #include <vector>
 
 class QLayout;
+class QModelIndex;
 class QStandardItemModel;
 class QTimer;
 class QVBoxLayout;
@@ -105,6 +106,23 @@ public:
     void setS57MapVisibility(bool bOn);
     void setPlanVisibility(bool bOn);
 
+    // Commands of the main window.
+    // The safety-contour band (0 to fDepth) in the depth colour map of the open survey.
+    void setSafetyContour(const QString& strSurveyPath, float fDepth, const QColor& oColour, bool bRemove);
+    // Edits (nOpenDialog non-zero) or installs the colour map of a colour-mapping model entry.
+    void openColorMap(const QModelIndex& oIndex, int nOpenDialog);
+    // Loads a GeoTIFF file as an overlay; unloads the overlay loaded from a path.
+    void addTIFF(const QString& strPath, bool bInteractive);
+    void removeTIFF(const QString& strPath);
+    // A background map from a terrain definition file on the layer "MAPS"; "REMOVE" removes the
+    // current one.
+    void addTerrainFromJson(const QString& strText);
+    // User objects.
+    void readObjectsFromDatabase();
+    void loadSavedPos();
+    void removeAllObjects();
+    void loadGeoJson(const QString& strPath);
+
     // The graticule, pointed at the data folder's projection file.
     void createGraticule();
 
@@ -130,6 +148,8 @@ signals:
 public slots:
     // -1 zooms in one step, 1 zooms out one step, any other value N sets the scale 1:N.
     void setScale(int nInvScale);
+    // Planning job commands: 20 open, 22 save, 23 save as, 26 clear.
+    void planningMenuAction(int nAction);
     void sendProj();
     void slotPlanToMain(QString strText);
 
@@ -226,4 +246,6 @@ private:
     std::string m_strTiffPath;
     bool m_bTiffAskMove = false;
     std::uint64_t m_nPointBufferId = 0;
+    // The background map layer's object id; 0 when none.
+    std::uint64_t m_nBackgroundMapId = 0;
 };

@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QMutexLocker>
+#include <QUdpSocket>
 
 #include <mutex>
 
@@ -152,6 +153,7 @@ void CUlmaRuntime::shutdown()
     m_bShutDown = true;
     LOG4CPLUS_INFO(runtimeLogger(), LOG4CPLUS_TEXT("CUlmaRuntime::shutdown"));
     m_poWaypointSender.reset();
+    m_poServiceSocket.reset();
 }
 
 void CUlmaRuntime::setCorvGrp(int nTyp)

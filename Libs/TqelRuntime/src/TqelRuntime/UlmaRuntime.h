@@ -14,6 +14,7 @@
 
 class CQtLogger;
 class CWaypointSentenceSender;
+class QUdpSocket;
 namespace QelProj {
 class CProjection;
 }
@@ -44,6 +45,11 @@ public:
     // The survey grid folder recorded for the vessel; a vessel not recorded gets an empty
     // entry. Any thread.
     QString getVesselGridPath(const QString& strVessel);
+    // Records the survey grid folder of a vessel (trimmed), as the survey-start replies and the
+    // main station's configuration name it. Any thread.
+    void setVesselGridPath(const QString& strVessel, const QString& strPath);
+    // The sounder the requests name; empty until one is chosen. Any thread.
+    QString activeSounder() const;
     // The runtime link's own projection (never null).
     QelProj::CProjection* projection() const { return m_poProjection.get(); }
 
@@ -61,6 +67,9 @@ public slots:
     // Distance and bearing between two map points (projected centimetres, x east, y north),
     // sent as waypoint sentences; 'to' (0, 0) measures from the vessel's last position.
     void measureDistance(QPoint oFrom, QPoint oTo);
+    // Sends one request sentence to the sounder runtime (local host, UDP port 4002); type 480
+    // with ";"-joined survey names deletes those surveys. The flag changes nothing.
+    void sendRequestToUlmaexec(int nType, const QString& strArgs, bool bUnused);
 
 private:
     explicit CUlmaRuntime(int nMode);
@@ -75,7 +84,11 @@ private:
     QString m_strVesselId = QStringLiteral("default");
     QMap<QString, QString> m_mapSurveyFolders;
     QString m_strMulticastGroup;
+    QString m_strActiveSounder;
+    int m_nActiveModelCode = 0;
     bool m_bShutDown = false;
     std::unique_ptr<QelProj::CProjection> m_poProjection;
     std::unique_ptr<CWaypointSentenceSender> m_poWaypointSender;
+    // The socket of the coverage requests to the local runtime service, made on first use.
+    std::unique_ptr<QUdpSocket> m_poServiceSocket;
 };

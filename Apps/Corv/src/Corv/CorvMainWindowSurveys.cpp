@@ -1,0 +1,215 @@
+// Survey grids: the poll for grids of the main station, real-time and existing grids loaded into
+// the view, the "Unload Terrain Model" menu and the completion of an open.
+#include "CorvMainWindow.h"
+#include "CorvMainWindowPrivate.h"
+
+#include "Common/GuiIni.h"
+#include "MainWindowCommands.h"
+
+#include "MapView/QaSurveyManager.h"
+#include "OrlexViewer/OrlexDataManager.h"
+#include "OrlexViewer/OrlexViewer.h"
+#include "TqelRuntime/HandleTracks.h"
+#include "TqelRuntime/UlmaRuntime.h"
+#include "platform/paths.h"
+
+#include <log4cplus/logger.h>
+#include <log4cplus/loggingmacros.h>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTimer>
+
+using corvwindow::viewer;
+
+namespace {
+
+const char* const s_szProjectionFile = "/qel_projv6.txt";
+constexpr int RemoteGridLoadDelayMs = 2000;
+
+void logInfo(const char* szText)
+{
+    LOG4CPLUS_INFO(log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("Qel5Main")), szText);
+}
+
+// The last folder of a path the runtime link recorded (a path of the main station).
+QString lastFolder(QString strPath)
+{
+    strPath.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return QDir(strPath).dirName();
+}
+
+} // namespace
+
+void CMainWindow::fetchRemoteGrid(QString strVessel, QTimer* poTimer)
+{
+    if (!m_poRuntime)
+        return;
+    const QString strSurvey = m_poRuntime->getVesselGridPath(strVessel);
+    if (strSurvey.isEmpty())
+        return;
+    const QString strFolder = lastFolder(strSurvey);
+    if (strVessel.isEmpty())
+        return;
+    const QString strInfoFile = remoteSurveyInfoFile(strVessel, strFolder);
+    const bool bRefused = strInfoFile.isNull();
+    if (!bRefused && !QFile::exists(platform::toNativePath(strInfoFile)))
+        return;
+    // Found, or a survey that no poll can find: this vessel is not polled again until its next
+    // survey is announced.
+    m_lstPolledVessels.removeAll(strVessel);
+    if (poTimer && m_lstPolledVessels.isEmpty())
+        poTimer->stop();
+    if (bRefused) {
+        QString strLine = QStringLiteral("Ignored survey %1 of vessel %2: not a folder name").arg(strSurvey, strVessel);
+        logMsg(strLine, 2);
+        return;
+    }
+    QTimer::singleShot(RemoteGridLoadDelayMs, this, [this, strVessel] { onLoadRealtimeSurveyGrid(strVessel); });
+}
+
+void CMainWindow::onLoadRealtimeSurveyGrid(QString strVessel)
+{
+    logInfo("CMainWindow::onLoadRealtimeSurveyGrid starting");
+    if (!m_poRuntime)
+        return;
+    QString strGrid = m_poRuntime->getVesselGridPath(strVessel);
+    if (strGrid.isEmpty())
+        return;
+    if (m_nStationMode == 4) {
+        // The local copy of the main station's folder; a name that is no folder name is refused.
+        const QString strFolder = lastFolder(strGrid);
+        if (!strFolder.isEmpty() && !strVessel.isEmpty())
+            strGrid = remoteGridFolder(strVessel, strFolder);
+        if (strGrid.isNull() || strFolder.isEmpty() || strVessel.isEmpty()) {
+            QString strLine = QStringLiteral("Ignored survey of vessel %1: not a folder name").arg(strVessel);
+            logMsg(strLine, 2);
+            return;
+        }
+    }
+    if (m_poSurveyManager && (m_bFirstRealtimeGrid || !m_lstLoadedRealtimeGrids.contains(strGrid))) {
+        if (m_poSurveyManager->surveyLoadGrid(strGrid, true)) {
+            updateCloseSurveyMenu();
+            m_bFirstRealtimeGrid = false;
+            m_lstLoadedRealtimeGrids.append(strGrid);
+            if (COrlexViewer* poViewer = viewer())
+                poViewer->getDataManager()->setActiveSurvey(strGrid);
+            const QString strProjFolder =
+                m_nStationMode == 1 ? strGrid : m_poRuntime->getVesselGridPath(m_poRuntime->getVesselId());
+            postProjectionFile(strProjFolder + QLatin1String(s_szProjectionFile));
+        } else {
+            showEventBox(QStringLiteral("Invalid projection"), QStringLiteral("Survey ") + strGrid + QStringLiteral(" has an invalid projection!"));
+        }
+    }
+    logInfo("CMainWindow::onLoadRealtimeSurveyGrid done");
+}
+
+void CMainWindow::postProjectionFile(const QString& strFile)
+{
+    if (!m_poRuntime)
+        return;
+    CUlmaRuntime* poRuntime = m_poRuntime;
+    const std::string strPath = strFile.toUtf8().toStdString();
+    QMetaObject::invokeMethod(poRuntime, [poRuntime, strPath] { poRuntime->setProjFile(strPath); }, Qt::QueuedConnection);
+}
+
+void CMainWindow::onActionLoadExistingGrid()
+{
+    const QString strGroup = QLatin1String(GuiIni::GroupGeneralDefs);
+    const QString strRemembered = GuiIni::value(strGroup, QStringLiteral("Gridpath"), QString()).toString();
+    QString strStart;
+    if (!strRemembered.isEmpty()) {
+        QDir oDir(platform::toNativePath(strRemembered));
+        if (oDir.exists() && oDir.cdUp())
+            strStart = oDir.path();
+    }
+    const QString strFolder =
+        QFileDialog::getExistingDirectory(this, tr("Select grid folder"), strStart, QFileDialog::ShowDirsOnly);
+    if (strFolder.isEmpty())
+        return;
+    GuiIni::setValue(strGroup, QStringLiteral("Gridpath"), strFolder);
+    if (!m_poSurveyManager)
+        return;
+
+    const QString strProjFile = strFolder + QLatin1String(s_szProjectionFile);
+    const int nHash = hashFileText(strProjFile);
+    if (m_poSurveyManager->projectionHash != 0 && m_poSurveyManager->projectionHash != nHash) {
+        QMessageBox::information(this, tr("Projection mismatch"),
+                                 tr("Grid has different projecton than loaded grids.\nGrid is not loaded."), QMessageBox::Ok);
+        return;
+    }
+    if (m_poSurveyManager->surveyLoadGrid(strFolder, false)) {
+        updateCloseSurveyMenu();
+        postProjectionFile(strProjFile);
+    }
+}
+
+void CMainWindow::updateCloseSurveyMenu()
+{
+    const QStringList lstNames = m_poSurveyManager ? m_poSurveyManager->getSurveyList() : QStringList();
+    if (!m_poSurveyCloseMenu)
+        return;
+    // The placeholder is taken out first so that clearing the menu does not delete it.
+    if (m_poSurveyCloseMenu->actions().contains(m_poNoSurveyAction))
+        m_poSurveyCloseMenu->removeAction(m_poNoSurveyAction);
+    m_poSurveyCloseMenu->clear();
+    for (const QString& strName : lstNames) {
+        // Owned by the menu, so that the next clear() deletes it.
+        auto* poAction = new QAction(QIcon(QStringLiteral(":/images/iconSurveyClose.png")), strName, m_poSurveyCloseMenu);
+        poAction->setData(strName);
+        poAction->setStatusTip(QStringLiteral("Close %1").arg(strName));
+        m_poSurveyCloseMenu->addAction(poAction);
+    }
+}
+
+void CMainWindow::onActionSurveyClose(QAction* poAction)
+{
+    if (!poAction || poAction == m_poNoSurveyAction)
+        return;
+    const QString strSurvey = poAction->data().toString();
+    if (!m_poSurveyManager)
+        return;
+    m_poSurveyManager->surveyGridClose(strSurvey);
+    // The entry goes whether or not the manager closed the survey.
+    m_poSurveyCloseMenu->removeAction(poAction);
+    poAction->deleteLater();
+    if (m_poSurveyCloseMenu->actions().isEmpty())
+        m_poSurveyCloseMenu->addAction(m_poNoSurveyAction);
+}
+
+void CMainWindow::onActionSurveyClose()
+{
+}
+
+void CMainWindow::onSurveyOpenCompleted(QString strDatagram)
+{
+    // At shut-down the controller may be gone already.
+    COrlexViewer* poViewer = viewer();
+    if (!poViewer)
+        return;
+    CHandleTracks::instance()->openTracks(poViewer->getDataManager()->getSurvey(strDatagram));
+    emit surveyOpened();
+}
+
+void CMainWindow::onSurveyCloseCompleted(QString)
+{
+    setCurrentSurvey(QString());
+}
+
+void CMainWindow::setCurrentSurvey(const QString& strSurvey)
+{
+    m_strCurrentSurvey = strSurvey;
+    setWindowModified(false);
+    if (!strSurvey.isEmpty()) {
+        m_lstRecentSurveys.removeAll(strSurvey);
+        m_lstRecentSurveys.prepend(strSurvey);
+    }
+    if (m_strCurrentSurvey.isEmpty())
+        setWindowTitle(tr("QelQA Map View - No Survey Loaded"));
+    else
+        setWindowTitle(tr("QelQA Map View - %1[*]").arg(m_strCurrentSurvey));
+}

@@ -1,0 +1,714 @@
+// The main window's menus, runtime events, survey-grid poll and companion programs, with the
+// viewer-server stand-in and the companion stand-ins. One window for the whole suite: the
+// controller, the runtime link and the survey manager are one per process.
+#include "CorvMainWindow.h"
+
+#include "MapView/QaSurveyManager.h"
+#include "OrlexViewer/OrlexDataManager.h"
+#include "OrlexViewer/OrlexGrid.h"
+#include "OrlexViewer/OrlexViewer.h"
+#include "QtAppFramework/OutputWindow.h"
+#include "TqelRuntime/UlmaRuntime.h"
+#include "orlex_standin/control.h"
+#include "platform/paths.h"
+#include "test_scratch.h"
+#include "test_wait.h"
+
+#include <gtest/gtest.h>
+
+#include <log4cplus/initializer.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QWebEngineView>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+
+static void initCorvResources()
+{
+    Q_INIT_RESOURCE(corv);
+}
+
+namespace {
+
+bool writeFile(const QString& strPath, const QByteArray& baContent)
+{
+    QDir().mkpath(QFileInfo(strPath).absolutePath());
+    QFile oFile(strPath);
+    return oFile.open(QIODevice::WriteOnly | QIODevice::Truncate) && oFile.write(baContent) == baContent.size();
+}
+
+QString binDir()
+{
+    return qEnvironmentVariable("CORV_BIN_DIR");
+}
+
+QString dataFolder()
+{
+    return platform::toNativePath(QStringLiteral("C:/ProgramData/Tavrin Nautic/tqel"));
+}
+
+QString workFolder()
+{
+    return corvtest::scratchDir() + QStringLiteral("/work");
+}
+
+QString companionLog()
+{
+    return corvtest::scratchDir() + QStringLiteral("/companions.jsonl");
+}
+
+// The records of the companion stand-ins from line nFrom on.
+QList<QJsonObject> companionRecords(int nFrom = 0)
+{
+    QList<QJsonObject> lstRecords;
+    QFile oFile(companionLog());
+    if (!oFile.open(QIODevice::ReadOnly))
+        return lstRecords;
+    const QList<QByteArray> lstLines = oFile.readAll().split('\n');
+    for (int i = nFrom; i < lstLines.size(); ++i)
+        if (!lstLines.at(i).isEmpty())
+            lstRecords << QJsonDocument::fromJson(lstLines.at(i)).object();
+    return lstRecords;
+}
+
+int companionCount()
+{
+    return companionRecords().size();
+}
+
+QStringList argumentsOf(const QJsonObject& oRecord)
+{
+    QStringList lstArguments;
+    for (const QJsonValue& vArgument : oRecord.value(QStringLiteral("arguments")).toArray())
+        lstArguments << vArgument.toString();
+    return lstArguments;
+}
+
+// The sequence number after the last message the viewer-server stand-in has read.
+qint64 mark(orlex_standin::StandinControl& oControl)
+{
+    const QJsonArray aEntries = oControl.entries(QStringLiteral("in"));
+    return aEntries.isEmpty() ? 0 : static_cast<qint64>(aEntries.last().toObject().value(QStringLiteral("seq")).toDouble()) + 1;
+}
+
+// A menu as lines: "-" for a separator, "text" for an action, "text > [...]" for a submenu.
+QStringList describe(const QMenu* poMenu)
+{
+    QStringList lstLines;
+    for (QAction* poAction : poMenu->actions()) {
+        if (poAction->isSeparator())
+            lstLines << QStringLiteral("-");
+        else if (poAction->menu())
+            lstLines << poAction->text() + QStringLiteral(" > [") + describe(poAction->menu()).join(QStringLiteral(", ")) + QLatin1Char(']');
+        else
+            lstLines << poAction->text();
+    }
+    return lstLines;
+}
+
+// Answers the modal boxes and dialogs that the code under test runs, while it runs them.
+class ModalResponder {
+public:
+    struct Seen {
+        QString strTitle;
+        QString strText;
+        Qt::TextFormat eFormat = Qt::AutoText;
+    };
+
+    // strChoice: the item or file a dialog is answered with; empty cancels it.
+    explicit ModalResponder(QString strChoice = QString()) : m_strChoice(std::move(strChoice))
+    {
+        m_oTimer.setInterval(10);
+        QObject::connect(&m_oTimer, &QTimer::timeout, [this] { answer(); });
+        m_oTimer.start();
+    }
+
+    const QList<Seen>& seen() const { return m_lstSeen; }
+
+private:
+    void answer()
+    {
+        QWidget* poModal = QApplication::activeModalWidget();
+        if (auto* poBox = qobject_cast<QMessageBox*>(poModal)) {
+            m_lstSeen.append({poBox->windowTitle(), poBox->text(), poBox->textFormat()});
+            poBox->done(QMessageBox::Ok);
+        } else if (auto* poFiles = qobject_cast<QFileDialog*>(poModal)) {
+            m_lstSeen.append({poFiles->windowTitle(), poFiles->nameFilters().join(QStringLiteral(";;")), Qt::PlainText});
+            if (m_strChoice.isEmpty()) {
+                poFiles->reject();
+            } else {
+                poFiles->selectFile(m_strChoice);
+                QMetaObject::invokeMethod(poFiles, "accept");
+            }
+        } else if (auto* poInput = qobject_cast<QInputDialog*>(poModal)) {
+            m_lstSeen.append({poInput->windowTitle(), poInput->labelText(), Qt::PlainText});
+            if (m_strChoice.isEmpty()) {
+                poInput->reject();
+            } else {
+                poInput->setTextValue(m_strChoice);
+                poInput->accept();
+            }
+        }
+    }
+
+    QString m_strChoice;
+    QTimer m_oTimer;
+    QList<Seen> m_lstSeen;
+};
+
+class MainWindowActionsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        corvtest::prepareScratch();
+        const QString strScratch = corvtest::scratchDir();
+        qputenv("XDG_CONFIG_HOME", (strScratch + QStringLiteral("/config")).toUtf8());
+        qputenv("CORV_COMPANION_LOG", companionLog().toUtf8());
+        qputenv("TOOLBIN", binDir().toUtf8());
+        qputenv("PATH", (binDir() + QStringLiteral(":") + qEnvironmentVariable("PATH")).toUtf8());
+        qunsetenv("TESTQEL5");
+        QFile::remove(companionLog());
+        platform::ensureWindowsEnvironment();
+        initCorvResources();
+        QCoreApplication::setOrganizationName(QStringLiteral("Tavrin Nautic AS"));
+        QCoreApplication::setApplicationName(QStringLiteral("T-Qel Corvane"));
+
+        // gui.ini with a sounder variant, and two tools files: two tools in the working folder,
+        // three in the data folder.
+        ASSERT_TRUE(writeFile(dataFolder() + QStringLiteral("/gui.ini"), "[RUNTIME]\nCorvModel=2202\n"));
+        QDir(workFolder()).removeRecursively();
+        QDir().mkpath(platform::toNativePath(QStringLiteral("C:/Temp")));
+        ASSERT_TRUE(writeFile(workFolder() + QStringLiteral("/corvtools.ini"),
+                              "[QXTools]\nNumItems=2\n"
+                              "Item1=Error box, Shows an error, %TOOLBIN%/ErrorMsg.exe\n"
+                              "Item2=Missing, Not installed, %TOOLBIN%/missing.exe\n"));
+        ASSERT_TRUE(writeFile(dataFolder() + QStringLiteral("/corvtools.ini"),
+                              "[QXTools]\nNumItems=3\n"
+                              "Item1=Editor, Tavrin.Dremm.TerrainEditorApp.exe, extra\n"
+                              "Item2=Handler, tvgplhandler.bat\n"
+                              "Item3=Third, ErrorMsg.exe\n"));
+        // The map configurator is found relative to the working folder.
+        QDir().mkpath(strScratch + QStringLiteral("/TerrainEditor"));
+        QFile::remove(strScratch + QStringLiteral("/TerrainEditor/Tavrin.Dremm.TerrainEditorApp.exe"));
+        ASSERT_TRUE(QFile::link(binDir() + QStringLiteral("/Tavrin.Dremm.TerrainEditorApp.exe"),
+                                strScratch + QStringLiteral("/TerrainEditor/Tavrin.Dremm.TerrainEditorApp.exe")));
+        ASSERT_TRUE(QDir::setCurrent(workFolder()));
+
+        s_poLog4cplus = new log4cplus::Initializer();
+        s_poServer = new orlex_standin::StandinProcess();
+        ASSERT_TRUE(s_poServer->start());
+        char szProgram[] = "Corv";
+        char* aArguments[] = {szProgram, nullptr};
+        s_poWindow = new CMainWindow(1, aArguments);
+        s_poWindow->show();
+    }
+
+    static void TearDownTestSuite()
+    {
+        delete s_poWindow;
+        s_poWindow = nullptr;
+        delete s_poServer;
+        s_poServer = nullptr;
+        delete s_poLog4cplus;
+        s_poLog4cplus = nullptr;
+    }
+
+    void SetUp() override { ASSERT_NE(s_poWindow, nullptr); }
+
+    CMainWindow& window() { return *s_poWindow; }
+
+    QMenu* menu(const QString& strTitle) const
+    {
+        for (QAction* poAction : s_poWindow->menuBar()->actions())
+            if (poAction->text() == strTitle)
+                return poAction->menu();
+        return nullptr;
+    }
+
+    QAction* action(QMenu* poMenu, const QString& strText) const
+    {
+        for (QAction* poAction : poMenu->actions())
+            if (poAction->text() == strText)
+                return poAction;
+        return nullptr;
+    }
+
+    QList<QMessageBox*> openBoxes() const
+    {
+        QList<QMessageBox*> lstBoxes;
+        for (QMessageBox* poBox : s_poWindow->findChildren<QMessageBox*>())
+            if (poBox->isVisible())
+                lstBoxes << poBox;
+        return lstBoxes;
+    }
+
+    void closeBoxes()
+    {
+        for (QMessageBox* poBox : openBoxes())
+            poBox->close();
+        ASSERT_TRUE(corvtest::waitUntil([&] { return openBoxes().isEmpty(); }));
+    }
+
+    QString outputText() const
+    {
+        auto* poPane = s_poWindow->findChild<COutputWindow*>(QStringLiteral("OutputGeneral"));
+        return poPane ? poPane->textEdit()->toPlainText() : QString();
+    }
+
+    QMenu* surveyCloseMenu() const
+    {
+        QMenu* poFile = menu(QStringLiteral("&File"));
+        QAction* poAction = poFile ? action(poFile, QStringLiteral("Unload Terrain Model")) : nullptr;
+        return poAction ? poAction->menu() : nullptr;
+    }
+
+    static CMainWindow* s_poWindow;
+    static orlex_standin::StandinProcess* s_poServer;
+    static log4cplus::Initializer* s_poLog4cplus;
+};
+
+CMainWindow* MainWindowActionsTest::s_poWindow = nullptr;
+orlex_standin::StandinProcess* MainWindowActionsTest::s_poServer = nullptr;
+log4cplus::Initializer* MainWindowActionsTest::s_poLog4cplus = nullptr;
+
+TEST_F(MainWindowActionsTest, MenusHoldTheirEntriesInOrder)
+{
+    QStringList lstTitles;
+    for (QAction* poAction : window().menuBar()->actions())
+        lstTitles << (poAction->isSeparator() ? QStringLiteral("-") : poAction->text());
+    EXPECT_EQ(lstTitles, (QStringList{QStringLiteral("&File"), QStringLiteral("&View"), QStringLiteral("&Tools"),
+                                      QStringLiteral("-"), QStringLiteral("&Help")}));
+
+    EXPECT_EQ(describe(menu(QStringLiteral("&File"))),
+              (QStringList{QStringLiteral("-"),
+                           QStringLiteral("Sounder to connect to > [Ulma 2200, Ulma 770, Ulma 330, Ulma 110]"),
+                           QStringLiteral("Open Terrain Model..."), QStringLiteral("Unload Terrain Model > [Empty]"),
+                           QStringLiteral("-"), QStringLiteral("Import GeoTIFF image"),
+                           QStringLiteral("Unload GeoTIFF images..."), QStringLiteral("-"),
+                           QStringLiteral("Load Preferences..."), QStringLiteral("Save Preferences..."),
+                           QStringLiteral("-"), QStringLiteral("E&xit")}));
+    EXPECT_EQ(describe(menu(QStringLiteral("&View"))),
+              (QStringList{QStringLiteral("Palettes > [Day, Dusk, Bright Day]"),
+                           QStringLiteral("Colour Setup > [Depth..., Reflect..., Depth Diff..., Cell Points..., Std Dev...]"),
+                           QStringLiteral("Corvane Display"), QStringLiteral("-"), QStringLiteral("Full Screen Mode"),
+                           QStringLiteral("-"), QStringLiteral("Show/Hide Debug Windows"), QStringLiteral("-"),
+                           QStringLiteral("Preferences")}));
+    // Without TESTQEL5 neither the map configurator nor the background chart; the working
+    // folder's tools, a separator, then the data folder's.
+    EXPECT_EQ(describe(menu(QStringLiteral("&Tools"))),
+              (QStringList{QStringLiteral("Planning > [Open Job, Save Job, Save Job As.., Clear Job]"),
+                           QStringLiteral("User Objects... > [Load from file ..., Load from database, View saved positions, Remove all from view]"),
+                           QStringLiteral("-"), QStringLiteral("Error box"), QStringLiteral("Missing"), QStringLiteral("-"),
+                           QStringLiteral("Editor"), QStringLiteral("Handler"), QStringLiteral("Third")}));
+    EXPECT_EQ(describe(menu(QStringLiteral("&Help"))),
+              (QStringList{QStringLiteral("Help"), QStringLiteral("Reload custom style"), QStringLiteral("&About Corvane")}));
+
+    QMenu* poFile = menu(QStringLiteral("&File"));
+    EXPECT_EQ(action(poFile, QStringLiteral("E&xit"))->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+    QMenu* poView = menu(QStringLiteral("&View"));
+    QAction* poDebug = action(poView, QStringLiteral("Show/Hide Debug Windows"));
+    EXPECT_EQ(poDebug->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_D));
+    EXPECT_TRUE(poDebug->isCheckable());
+    EXPECT_EQ(action(menu(QStringLiteral("&Help")), QStringLiteral("Help"))->shortcut(), QKeySequence(Qt::Key_F1));
+    EXPECT_TRUE(action(menu(QStringLiteral("&Tools")), QStringLiteral("Planning"))->isEnabled());
+    EXPECT_FALSE(surveyCloseMenu()->actions().first()->isEnabled());
+    EXPECT_EQ(action(poView, QStringLiteral("Corvane Display"))->objectName(), QStringLiteral("pages/CorvaneDisplay.html"));
+}
+
+TEST_F(MainWindowActionsTest, SounderModelFromGuiIniAndChosenByTheOperator)
+{
+    QMenu* poSounders = action(menu(QStringLiteral("&File")), QStringLiteral("Sounder to connect to"))->menu();
+    // gui.ini names the variant 2202: the 2200 is selected.
+    QStringList lstChecked;
+    for (QAction* poAction : poSounders->actions())
+        if (poAction->isChecked())
+            lstChecked << poAction->text();
+    EXPECT_EQ(lstChecked, QStringList{QStringLiteral("Ulma 2200")});
+
+    QSignalSpy oSpy(&window(), &CMainWindow::sigSetType);
+    action(poSounders, QStringLiteral("Ulma 330"))->trigger();
+    ASSERT_EQ(oSpy.size(), 1);
+    EXPECT_EQ(oSpy.at(0).at(0).toInt(), 330);
+    EXPECT_EQ(window().windowTitle(), QStringLiteral("Corvane for Ulma330"));
+    EXPECT_TRUE(action(poSounders, QStringLiteral("Ulma 330"))->isChecked());
+    EXPECT_FALSE(action(poSounders, QStringLiteral("Ulma 2200"))->isChecked());
+}
+
+TEST_F(MainWindowActionsTest, ToolsStartInTheirFolderWithOneBlankArgument)
+{
+    QMenu* poTools = menu(QStringLiteral("&Tools"));
+    struct Case {
+        const char* szItem;
+        const char* szProgram;
+        QString strFolder;
+    };
+    const Case aCases[] = {
+        // An expanded command: started in its own folder.
+        {"Error box", "ErrorMsg.exe", QDir(binDir()).canonicalPath()},
+        // A bare name from the data folder's file: found on PATH, started in the current folder.
+        {"Editor", "Tavrin.Dremm.TerrainEditorApp.exe", QDir(workFolder()).canonicalPath()},
+        {"Third", "ErrorMsg.exe", QDir(workFolder()).canonicalPath()},
+    };
+    for (const Case& oCase : aCases) {
+        const int nBefore = companionCount();
+        action(poTools, QLatin1String(oCase.szItem))->trigger();
+        ASSERT_TRUE(corvtest::waitUntil([&] { return companionCount() == nBefore + 1; })) << oCase.szItem;
+        const QJsonObject oRecord = companionRecords(nBefore).first();
+        EXPECT_EQ(oRecord.value(QStringLiteral("program")).toString(), QLatin1String(oCase.szProgram)) << oCase.szItem;
+        EXPECT_EQ(oRecord.value(QStringLiteral("workingDirectory")).toString(), oCase.strFolder) << oCase.szItem;
+        EXPECT_EQ(argumentsOf(oRecord), QStringList{QStringLiteral(" ")}) << oCase.szItem;
+    }
+
+    const int nBefore = companionCount();
+    ModalResponder oResponder;
+    action(poTools, QStringLiteral("Missing"))->trigger();
+    ASSERT_EQ(oResponder.seen().size(), 1);
+    EXPECT_EQ(oResponder.seen().first().strTitle, QStringLiteral("Info"));
+    EXPECT_EQ(oResponder.seen().first().strText, QStringLiteral("Failed to start tool missing.exe"));
+    EXPECT_EQ(companionCount(), nBefore);
+}
+
+TEST_F(MainWindowActionsTest, MapConfiguratorGetsTheViewAndProjection)
+{
+    const int nBefore = companionCount();
+    {
+        ModalResponder oCancel;
+        window().launchMapConfigurator();
+        ASSERT_EQ(oCancel.seen().size(), 1);
+        EXPECT_EQ(oCancel.seen().first().strTitle, QStringLiteral("Server selection"));
+        EXPECT_EQ(oCancel.seen().first().strText, QStringLiteral("Map source"));
+    }
+
+    ModalResponder oChoose(QStringLiteral("WMTS"));
+    window().launchMapConfigurator();
+    ASSERT_TRUE(corvtest::waitUntil([&] { return companionCount() == nBefore + 1; }));
+    const QJsonObject oRecord = companionRecords(nBefore).first();
+    EXPECT_EQ(oRecord.value(QStringLiteral("program")).toString(), QStringLiteral("Tavrin.Dremm.TerrainEditorApp.exe"));
+    double dX = 0;
+    double dY = 0;
+    COrlexViewer::instance(QStringLiteral("dremm"))->getCenter(dX, dY);
+    const QStringList lstArguments = argumentsOf(oRecord);
+    ASSERT_EQ(lstArguments.size(), 16);
+    // The default projection of a new installation is Mercator.
+    EXPECT_EQ(lstArguments.mid(0, 8),
+              (QStringList{QStringLiteral("--mapSource"), QStringLiteral("WMTS"), QStringLiteral("--epsg"),
+                           QStringLiteral("3395"), QStringLiteral("--center-x"), QString::number(static_cast<qint64>(std::trunc(dX))),
+                           QStringLiteral("--center-y"), QString::number(static_cast<qint64>(std::trunc(dY)))}));
+    EXPECT_EQ(lstArguments.mid(8, 7),
+              (QStringList{QStringLiteral("--size"), QStringLiteral("2097152"), QStringLiteral("--save-dir"),
+                           QStringLiteral("C:\\temp"), QStringLiteral("--levels"), QStringLiteral("13"), QStringLiteral("--url")}));
+}
+
+TEST_F(MainWindowActionsTest, MapObjectsHandlerFromTheWorkingFolder)
+{
+    const QString strHandler = workFolder() + QStringLiteral("/tvgplhandler.bat");
+    QFile::remove(strHandler);
+    {
+        ModalResponder oResponder;
+        QMetaObject::invokeMethod(&window(), "onActionTvgplOpen");
+        ASSERT_EQ(oResponder.seen().size(), 1);
+        EXPECT_EQ(oResponder.seen().first().strTitle, QStringLiteral("File not found"));
+        EXPECT_EQ(oResponder.seen().first().strText, QStringLiteral("Could not find the file:\n") + QDir::current().absoluteFilePath(QStringLiteral("tvgplhandler.bat")));
+    }
+    ASSERT_TRUE(QFile::link(binDir() + QStringLiteral("/tvgplhandler.bat"), strHandler));
+    const int nBefore = companionCount();
+    QMetaObject::invokeMethod(&window(), "onActionTvgplOpen");
+    ASSERT_TRUE(corvtest::waitUntil([&] { return companionCount() == nBefore + 1; }));
+    const QJsonObject oRecord = companionRecords(nBefore).first();
+    EXPECT_EQ(oRecord.value(QStringLiteral("program")).toString(), QStringLiteral("tvgplhandler.bat"));
+    EXPECT_TRUE(argumentsOf(oRecord).isEmpty());
+    QFile::remove(strHandler);
+}
+
+TEST_F(MainWindowActionsTest, RuntimeEventsAsTheyArrive)
+{
+    closeBoxes();
+    struct Box {
+        QString strTitle;
+        QString strText;
+    };
+    struct Case {
+        int nId;
+        QString strText;
+        QList<Box> lstBoxes;
+    };
+    const Case aCases[] = {
+        {478, QStringLiteral("1;Disk full"), {{QStringLiteral("Warning"), QStringLiteral("Disk full")}}},
+        // Only the first field after the severity; an error is a warning box titled "Error".
+        {478, QStringLiteral("2;a;b"), {{QStringLiteral("Error"), QStringLiteral("a")}}},
+        // Received markup is shown as it was received.
+        {478, QStringLiteral("1;<b>bold</b> & <a href=x>link</a>"), {{QStringLiteral("Warning"), QStringLiteral("<b>bold</b> & <a href=x>link</a>")}}},
+        {478, QStringLiteral("3;unknown severity"), {}},
+        {478, QStringLiteral("x;not a number"), {}},
+        {478, QStringLiteral("1"), {}},
+        {478, QString(), {}},
+        {479, QStringLiteral("2;A;B"), {}},
+        {33, QString(), {}},
+        {31, QStringLiteral("12.5"), {}},
+        {999, QStringLiteral("only;logged"), {}},
+        {19, QStringLiteral("1;2"), {}},
+    };
+    for (const Case& oCase : aCases) {
+        window().onHandleUlmaMsg(oCase.nId, oCase.strText);
+        QCoreApplication::processEvents();
+        const QString strWhat = QStringLiteral("%1 %2").arg(oCase.nId).arg(oCase.strText);
+        EXPECT_TRUE(outputText().contains(QStringLiteral("UlmaxMsg: ") + oCase.strText)) << qPrintable(strWhat);
+        const QList<QMessageBox*> lstBoxes = openBoxes();
+        ASSERT_EQ(lstBoxes.size(), oCase.lstBoxes.size()) << qPrintable(strWhat);
+        for (int i = 0; i < lstBoxes.size(); ++i) {
+            EXPECT_EQ(lstBoxes.at(i)->windowTitle(), oCase.lstBoxes.at(i).strTitle) << qPrintable(strWhat);
+            EXPECT_EQ(lstBoxes.at(i)->text(), oCase.lstBoxes.at(i).strText) << qPrintable(strWhat);
+            EXPECT_EQ(lstBoxes.at(i)->textFormat(), Qt::PlainText) << qPrintable(strWhat);
+        }
+        closeBoxes();
+    }
+}
+
+TEST_F(MainWindowActionsTest, BoxesOfNetworkEventsDoNotPileUp)
+{
+    closeBoxes();
+    // The handler does not wait for a box: later events are handled while boxes are open.
+    for (int i = 0; i < 50; ++i)
+        window().onHandleUlmaMsg(478, QStringLiteral("1;message %1").arg(i));
+    window().onHandleUlmaMsg(478, QStringLiteral("1;message 0"));
+    QCoreApplication::processEvents();
+    const QList<QMessageBox*> lstBoxes = openBoxes();
+    ASSERT_EQ(lstBoxes.size(), 4);
+    QStringList lstTexts;
+    for (QMessageBox* poBox : lstBoxes)
+        lstTexts << poBox->text();
+    lstTexts.sort();
+    EXPECT_EQ(lstTexts, (QStringList{QStringLiteral("message 0"), QStringLiteral("message 1"),
+                                     QStringLiteral("message 2"), QStringLiteral("message 3")}));
+    EXPECT_TRUE(outputText().contains(QStringLiteral("message 49")));
+    closeBoxes();
+    // Closed boxes make room again.
+    window().onHandleUlmaMsg(478, QStringLiteral("2;after"));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(openBoxes().size(), 1);
+    EXPECT_EQ(openBoxes().first()->text(), QStringLiteral("after"));
+    closeBoxes();
+}
+
+TEST_F(MainWindowActionsTest, StationAddressReloadsTheDisplayPage)
+{
+    // The page is reloaded 5 s after the event, once the web display exists.
+    ASSERT_TRUE(corvtest::waitUntil([&] { return window().isInitialised(); }, 30000));
+    auto* poView = window().findChild<QWebEngineView*>();
+    ASSERT_NE(poView, nullptr);
+    window().onHandleUlmaMsg(22, QStringLiteral("not an address/evil"));
+    window().onHandleUlmaMsg(22, QStringLiteral("127.0.0.2"));
+    EXPECT_TRUE(corvtest::waitUntil(
+        [&] { return poView->url() == QUrl(QStringLiteral("http://127.0.0.2:8188/Pages/CorvaneDisplay.html")); }, 15000))
+        << qPrintable(poView->url().toString());
+}
+
+TEST_F(MainWindowActionsTest, PollFindsTheSurveyOfTheMainStationAndLoadsIt)
+{
+    CUlmaRuntime* poRuntime = CUlmaRuntime::instance(4);
+    poRuntime->setVesselGridPath(QStringLiteral("alpha"), QStringLiteral("D:/grids/S1"));
+    poRuntime->setVesselGridPath(QStringLiteral("beta"), QStringLiteral("D:/grids/.."));
+    const QString strGrid = platform::toNativePath(QStringLiteral("C:/qeldata/grids/alpha/S1"));
+    QDir(strGrid).removeRecursively();
+
+    // Names that could lead out of the grid root are refused before anything is polled.
+    window().onHandleUlmaMsg(494, QStringLiteral("../x;CORV;S1;1"));
+    window().onHandleUlmaMsg(494, QStringLiteral(";CORV;S1;1"));
+    EXPECT_TRUE(window().polledVessels().isEmpty());
+
+    // Repeated events of a vessel poll it once.
+    for (const char* szVessel : {"alpha", "beta", "alpha"})
+        window().onHandleUlmaMsg(494, QStringLiteral("%1;CORV;S1;1").arg(QLatin1String(szVessel)));
+    EXPECT_EQ(window().polledVessels(), (QStringList{QStringLiteral("alpha"), QStringLiteral("beta")}));
+    QTimer* poTimer = nullptr;
+    for (QTimer* poChild : window().findChildren<QTimer*>())
+        if (poChild->isActive() && poChild->interval() == 10000)
+            poTimer = poChild;
+    ASSERT_NE(poTimer, nullptr);
+    poTimer->setInterval(20);
+
+    // beta's survey folder is no folder name: beta is dropped; alpha waits for its file.
+    ASSERT_TRUE(corvtest::waitUntil([&] { return window().polledVessels() == QStringList{QStringLiteral("alpha")}; }));
+    QSignalSpy oOpened(&window(), &CMainWindow::surveyOpened);
+    corvtest::waitUntil([] { return false; }, 200);
+    EXPECT_TRUE(poTimer->isActive());
+    EXPECT_EQ(describe(surveyCloseMenu()), QStringList{QStringLiteral("Empty")});
+
+    ASSERT_TRUE(writeFile(strGrid + QStringLiteral("/qel_projv6.txt"),
+                          "<QEL_Projection>\r\nEPSG:4326\r\n+proj=merc +datum=WGS84 +units=cm\r\n"));
+    ASSERT_TRUE(writeFile(strGrid + QStringLiteral("/Terrain/surveyinfo.json"), "{}"));
+    ASSERT_TRUE(corvtest::waitUntil([&] { return !poTimer->isActive(); }));
+    EXPECT_TRUE(window().polledVessels().isEmpty());
+    // Loaded 2 s after it was found, as a real-time grid that becomes the active survey.
+    ASSERT_TRUE(corvtest::waitUntil([&] { return describe(surveyCloseMenu()) == QStringList{QStringLiteral("c:/qeldata/grids/alpha/S1")}; }, 10000))
+        << qPrintable(describe(surveyCloseMenu()).join(QLatin1Char(',')));
+    COrlexDataManager* poData = COrlexViewer::instance(QStringLiteral("dremm"))->getDataManager();
+    ASSERT_NE(poData->getActiveSurvey(), nullptr);
+    EXPECT_EQ(poData->getActiveSurvey()->getPath(), QStringLiteral("c:/qeldata/grids/alpha/S1"));
+    EXPECT_TRUE(corvtest::waitUntil([&] { return oOpened.size() == 1; }, 10000));
+
+    // The same survey announced again is found at once and not loaded a second time.
+    window().onHandleUlmaMsg(494, QStringLiteral("alpha;CORV;S1;1"));
+    poTimer->setInterval(20);
+    ASSERT_TRUE(corvtest::waitUntil([&] { return !poTimer->isActive(); }));
+    corvtest::waitUntil([] { return false; }, 2500);
+    EXPECT_EQ(describe(surveyCloseMenu()), QStringList{QStringLiteral("c:/qeldata/grids/alpha/S1")});
+    EXPECT_EQ(poData->getSurveys().size(), 1);
+}
+
+TEST_F(MainWindowActionsTest, UnloadMenuEntryGoesAndThePlaceholderComesBack)
+{
+    QMenu* poMenu = surveyCloseMenu();
+    ASSERT_EQ(describe(poMenu), QStringList{QStringLiteral("c:/qeldata/grids/alpha/S1")});
+    ModalResponder oResponder;
+    poMenu->actions().first()->trigger();
+    // The active real-time survey is not closed, but its entry goes all the same.
+    ASSERT_EQ(oResponder.seen().size(), 1);
+    EXPECT_EQ(oResponder.seen().first().strText, QStringLiteral("Cannot remove active survey"));
+    EXPECT_EQ(describe(poMenu), QStringList{QStringLiteral("Empty")});
+    EXPECT_FALSE(poMenu->actions().first()->isEnabled());
+}
+
+TEST_F(MainWindowActionsTest, NewShipTracksOfTheActiveSurveyReachTheView)
+{
+    // The survey of the poll is the active one; the runtime reports new track files.
+    const QString strTracks = platform::toNativePath(QStringLiteral("C:/qeldata/grids/alpha/S1")) + QStringLiteral("/tracks");
+    QByteArray baTrack(16, '\0');
+    const auto appendPoint = [&](qint32 nNorth, qint32 nEast) {
+        QByteArray baPoint(8, '\0');
+        baPoint.append(reinterpret_cast<const char*>(&nNorth), 4);
+        baPoint.append(reinterpret_cast<const char*>(&nEast), 4);
+        baTrack.append(baPoint);
+    };
+    appendPoint(123456789, 98765432);
+    appendPoint(123456889, 98765532);
+    ASSERT_TRUE(writeFile(strTracks + QStringLiteral("/line 1.shipstrack"), baTrack));
+    ASSERT_TRUE(writeFile(strTracks + QStringLiteral("/line 1.coverage"), "ignored"));
+
+    orlex_standin::StandinControl oControl;
+    ASSERT_TRUE(oControl.connectTo(s_poServer->controlPath()));
+    const qint64 nFrom = mark(oControl);
+    window().onHandleUlmaMsg(33, QString());
+    const auto oLine = oControl.waitFor(QStringLiteral("in"), orlex_standin::coreType("CreateLineMessage"), nFrom);
+    ASSERT_TRUE(oLine.has_value());
+    EXPECT_TRUE(QJsonDocument(*oLine).toJson(QJsonDocument::Compact).contains("Tracks"));
+    ASSERT_NE(COrlexViewer::instance(QStringLiteral("dremm"))->getDataManager()->getActiveSurvey(), nullptr);
+    const auto& lstLines = COrlexViewer::instance(QStringLiteral("dremm"))->getDataManager()->getActiveSurvey()->trackLines();
+    ASSERT_EQ(lstLines.size(), 1u);
+    EXPECT_EQ(lstLines.front().name, QStringLiteral("c:/qeldata/grids/alpha/S1/line 1"));
+}
+
+TEST_F(MainWindowActionsTest, ScaleEditAndZoomButtons)
+{
+    QLineEdit* poEdit = nullptr;
+    for (QLineEdit* poChild : window().findChildren<QLineEdit*>())
+        if (poChild->toolTip() == QStringLiteral("Background map scale"))
+            poEdit = poChild;
+    ASSERT_NE(poEdit, nullptr);
+    QSignalSpy oSpy(&window(), &CMainWindow::setScale);
+    struct Case {
+        const char* szText;
+        QList<int> lstEmitted;
+    };
+    const Case aCases[] = {{"1:25000", {25000}}, {"25000", {25000}}, {"1:1", {}}, {"1:-1", {}}, {"0", {}}, {"1:abc", {}}, {"", {}}};
+    for (const Case& oCase : aCases) {
+        oSpy.clear();
+        poEdit->setText(QLatin1String(oCase.szText));
+        QMetaObject::invokeMethod(&window(), "setScaleSlot");
+        QList<int> lstEmitted;
+        for (const QList<QVariant>& lstArguments : oSpy)
+            lstEmitted << lstArguments.at(0).toInt();
+        EXPECT_EQ(lstEmitted, oCase.lstEmitted) << oCase.szText;
+    }
+    // The zoom buttons send a step, not a scale; without a scale in the edit they do nothing.
+    poEdit->setText(QStringLiteral("1:10000"));
+    oSpy.clear();
+    window().onZoomIn();
+    window().onZoomOut();
+    ASSERT_EQ(oSpy.size(), 2);
+    EXPECT_EQ(oSpy.at(0).at(0).toInt(), -1);
+    EXPECT_EQ(oSpy.at(1).at(0).toInt(), 1);
+    poEdit->setText(QString());
+    oSpy.clear();
+    window().onZoomIn();
+    EXPECT_TRUE(oSpy.isEmpty());
+}
+
+TEST_F(MainWindowActionsTest, BackgroundChartFromATerrainFile)
+{
+    const QString strChart = corvtest::scratchDir() + QStringLiteral("/charts/harbour.terrain");
+    ASSERT_TRUE(writeFile(strChart, "{}"));
+    orlex_standin::StandinControl oControl;
+    ASSERT_TRUE(oControl.connectTo(s_poServer->controlPath()));
+    const qint64 nFrom = mark(oControl);
+    {
+        ModalResponder oResponder(strChart);
+        window().loadBackgroundChart();
+        ASSERT_EQ(oResponder.seen().size(), 1);
+        EXPECT_EQ(oResponder.seen().first().strTitle, QStringLiteral("Open terrain file"));
+    }
+    const auto oCreate = oControl.waitFor(QStringLiteral("in"), orlex_standin::coreType("CreateTerrainFromJsonMessage"), nFrom);
+    ASSERT_TRUE(oCreate.has_value());
+    const QByteArray baCreate = QJsonDocument(*oCreate).toJson(QJsonDocument::Compact);
+    EXPECT_TRUE(baCreate.contains("MAPS"));
+    EXPECT_TRUE(baCreate.contains(strChart.toUtf8()));
+    // The folder is remembered for the next chart.
+    QSettings oGuiIni(dataFolder() + QStringLiteral("/gui.ini"), QSettings::IniFormat);
+    EXPECT_EQ(oGuiIni.value(QStringLiteral("RUNTIME/MapPath")).toString(), QFileInfo(strChart).absolutePath());
+
+    // Cancelled: nothing is loaded.
+    const qint64 nAfter = mark(oControl);
+    {
+        ModalResponder oCancel;
+        window().loadBackgroundChart();
+        ASSERT_EQ(oCancel.seen().size(), 1);
+    }
+    COrlexViewer::instance(QStringLiteral("dremm"))->addTerrainFromJson(QStringLiteral("REMOVE"));
+    ASSERT_TRUE(oControl.waitFor(QStringLiteral("in"), orlex_standin::coreType("DestroyObjectMessage"), nAfter).has_value());
+    EXPECT_TRUE(oControl.entries(QStringLiteral("in"), orlex_standin::coreType("CreateTerrainFromJsonMessage"), nAfter).isEmpty());
+}
+
+TEST_F(MainWindowActionsTest, AboutWindowNamesTheRelease)
+{
+    QMetaObject::invokeMethod(&window(), "onActionAbout");
+    QWidget* poAbout = nullptr;
+    ASSERT_TRUE(corvtest::waitUntil([&] {
+        for (QWidget* poTop : QApplication::topLevelWidgets())
+            if (poTop->isVisible() && poTop->windowTitle() == QStringLiteral("About"))
+                poAbout = poTop;
+        return poAbout != nullptr;
+    }));
+    const QPointer<QWidget> poGuard(poAbout);
+    const QStringList lstLines = poAbout->findChild<QLabel*>()->text().split(QLatin1Char('\n'));
+    ASSERT_GE(lstLines.size(), 4);
+    EXPECT_EQ(lstLines.at(1), QStringLiteral("Release 5.11"));
+    EXPECT_TRUE(lstLines.at(3).contains(QLatin1String("5.11.1")) && lstLines.at(3).contains(QLatin1String("447")));
+    poAbout->findChild<QPushButton*>()->click();
+    // Closed, it deletes itself.
+    EXPECT_TRUE(corvtest::waitUntil([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return poGuard.isNull();
+    }));
+}
+
+} // namespace
