@@ -5,7 +5,7 @@ CORV_SRC="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 CORV_BUILD="${CORV_BUILD_DIR:-$CORV_SRC/build}"
 
 CORV_PACKAGES=(
-  cmake ninja-build g++ python3 pkg-config
+  cmake ninja-build ccache g++ python3 pkg-config
   qtbase5-dev qtbase5-dev-tools qtwebengine5-dev libqt5websockets5-dev libqt5svg5-dev
   libqt5sql5-sqlite libqt5x11extras5-dev
   liblog4cplus-dev libboost-dev libboost-system-dev libboost-thread-dev
