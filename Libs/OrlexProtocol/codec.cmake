@@ -32,43 +32,17 @@ set(orlex_codec_tests
   ${CMAKE_CURRENT_SOURCE_DIR}/tests/codec/ColorAndExtensionTest.cpp)
 corv_add_test(orlex_codec_test SOURCES ${orlex_codec_tests} LIBS OrlexProtocol)
 
-# The reader under libFuzzer with address and undefined-behaviour sanitizers, built with clang++
-# into a folder of its own (the main build uses g++), and a short run of it seeded from the golden
-# vectors. Skipped when clang++ is not installed.
-find_program(CORV_CLANGXX NAMES clang++ clang++-14)
-set(orlex_fuzz_dir ${CMAKE_BINARY_DIR}/fuzz)
+# The reader under libFuzzer, seeded from the golden vectors it writes itself.
 set(orlex_fuzz_seconds 20 CACHE STRING "Length of the reader fuzz run in ctest, in seconds")
-if(CORV_CLANGXX)
-  set(orlex_fuzzer ${orlex_fuzz_dir}/orlex_codec_fuzzer)
-  set(orlex_fuzz_sources
-    ${CMAKE_CURRENT_SOURCE_DIR}/tests/codec/ReaderFuzzer.cpp
-    ${orlex_codec_sources}
-    ${CMAKE_CURRENT_SOURCE_DIR}/src/SchemaDef.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/src/Message.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/src/MessageSerialize.cpp
-    ${orlex_generated}/StructTables.cpp
-    ${CMAKE_SOURCE_DIR}/Platform/Bond/src/exception.cpp)
-  add_custom_command(
-    OUTPUT ${orlex_fuzzer}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${orlex_fuzz_dir}
-    COMMAND ${CORV_CLANGXX} -std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
-            -I${CMAKE_CURRENT_SOURCE_DIR}/include -I${CMAKE_CURRENT_SOURCE_DIR}/src -I${orlex_generated}
-            -I${orlex_codec_generated} -I${CMAKE_SOURCE_DIR}/Platform/Bond/include
-            ${orlex_fuzz_sources} -o ${orlex_fuzzer}
-    DEPENDS ${orlex_fuzz_sources} ${orlex_codec_header} ${orlex_codec_struct_io} ${orlex_generated}/OrlexProtocol/Structs.h
-            ${CMAKE_CURRENT_SOURCE_DIR}/tests/codec/MemoryReader.h
-    COMMENT "Building the codec reader fuzz target with clang++"
-    VERBATIM)
-  add_custom_target(orlex_codec_fuzzer ALL DEPENDS ${orlex_fuzzer})
-  add_test(NAME orlex_codec_fuzz
-    COMMAND ${CMAKE_COMMAND} -DFUZZER=${orlex_fuzzer} -DWORK=${orlex_fuzz_dir}/run
-            -DSECONDS=${orlex_fuzz_seconds}
-            -P ${CMAKE_CURRENT_SOURCE_DIR}/tests/codec/run_fuzzer.cmake)
-  set_tests_properties(orlex_codec_fuzz PROPERTIES TIMEOUT 300 LABELS fuzz)
-else()
-  add_test(NAME orlex_codec_fuzz COMMAND ${CMAKE_COMMAND} -E echo "clang++ not found: reader fuzzing skipped")
-  set_tests_properties(orlex_codec_fuzz PROPERTIES SKIP_REGULAR_EXPRESSION "fuzzing skipped" LABELS fuzz)
-endif()
+corv_add_fuzzer(orlex_codec_fuzz
+  SOURCES tests/codec/ReaderFuzzer.cpp ${orlex_codec_sources} src/SchemaDef.cpp src/Message.cpp
+          src/MessageSerialize.cpp ${orlex_generated}/StructTables.cpp
+          ${CMAKE_SOURCE_DIR}/Platform/Bond/src/exception.cpp
+  INCLUDES include src ${orlex_generated} ${orlex_codec_generated} ${CMAKE_SOURCE_DIR}/Platform/Bond/include
+  DEPENDS ${orlex_codec_header} ${orlex_codec_struct_io} ${orlex_generated}/OrlexProtocol/Structs.h
+          tests/codec/MemoryReader.h
+  SECONDS ${orlex_fuzz_seconds}
+  MALLOC_MB 16)
 
 # Encoding and decoding speed against protobuf on the same content (not part of the tests).
 if(CORV_BUILD_BENCHMARKS)
