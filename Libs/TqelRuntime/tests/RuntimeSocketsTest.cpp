@@ -183,6 +183,17 @@ TEST_F(RuntimeSockets, PortTakenGivesOneWarningAndTheRestWorks)
     send("$ACTVESS,1", 26035);
     send(QByteArray("\x02Q", 2), 26025);
     EXPECT_TRUE(corvtest::waitUntil([&] { return countRelays(oRelays, 499) == 1 && countRelays(oRelays, 22) == 1; }));
+
+    // A port outside the port range is reported the same way, never wrapped onto another port.
+    setKey("CorvPortAdd", 950);
+    setKey("CorvPosPort", 25075 + 65536);
+    CUlmaRuntime oWrapped(4, m_poSink);
+    const QStringList lstWrapped = m_poSink->take();
+    ASSERT_EQ(lstWrapped.size(), 1);
+    EXPECT_TRUE(lstWrapped.at(0).contains(QLatin1String("Failed to open position socket 90611 (no such port)")))
+        << lstWrapped.at(0).toStdString();
+    EXPECT_EQ(oWrapped.boundPorts().position, 0);
+    EXPECT_EQ(oWrapped.boundPorts().control, 26085);
 }
 
 // The station modes use the installation's fixed ports.

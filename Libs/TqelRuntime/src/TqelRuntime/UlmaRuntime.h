@@ -133,7 +133,7 @@ public slots:
 private:
     void init(int nMode);
     // Binds a datagram socket of this object; a failure is reported and gives null.
-    QUdpSocket* openSocket(quint16 nPort, bool bShared, const QString& strWhat);
+    QUdpSocket* openSocket(int nPort, bool bShared, const QString& strWhat);
     // The remote-station sockets from the gui.ini keys (first start and after a model change).
     void reconnectCorvSocks();
     void joinGroup(QUdpSocket* poSocket, const QString& strGroup);

@@ -67,13 +67,15 @@ bool joinable(const QNetworkInterface& oInterface)
 
 } // namespace
 
-QUdpSocket* CUlmaRuntime::openSocket(quint16 nPort, bool bShared, const QString& strWhat)
+QUdpSocket* CUlmaRuntime::openSocket(int nPort, bool bShared, const QString& strWhat)
 {
     auto* poSocket = new QUdpSocket(this);
     const auto eMode = bShared ? QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint
                                : QAbstractSocket::BindMode(QAbstractSocket::DefaultForPlatform);
-    if (!poSocket->bind(QHostAddress(QHostAddress::AnyIPv4), nPort, eMode)) {
-        const QString strText = strWhat + poSocket->errorString();
+    // A port from the settings may lie outside the port range.
+    const bool bInRange = nPort > 0 && nPort <= 65535;
+    if (!bInRange || !poSocket->bind(QHostAddress(QHostAddress::AnyIPv4), static_cast<quint16>(nPort), eMode)) {
+        const QString strText = strWhat + (bInRange ? poSocket->errorString() : QStringLiteral("(no such port)"));
         qWarning().noquote() << strText;
         LOG4CPLUS_ERROR(runtimeLogger(), strText.toLocal8Bit().constData());
         m_poGuiSink->showWarning(QStringLiteral("Error opening socket"), strText);
@@ -122,15 +124,13 @@ void CUlmaRuntime::reconnectCorvSocks()
     }
     m_bNoMulticast = oSettings.bNoMulticast;
 
-    m_poPosSocket = openSocket(static_cast<quint16>(oSettings.nPosPort), true,
-                               QStringLiteral("Failed to open position socket %1 ").arg(oSettings.nPosPort));
+    m_poPosSocket = openSocket(oSettings.nPosPort, true, QStringLiteral("Failed to open position socket %1 ").arg(oSettings.nPosPort));
     if (m_poPosSocket) {
         if (!m_bNoMulticast)
             joinGroup(m_poPosSocket, oSettings.strGroup);
         connect(m_poPosSocket, &QUdpSocket::readyRead, this, &CUlmaRuntime::readShipDatagram);
     }
-    m_poDepthSocket = openSocket(static_cast<quint16>(oSettings.nTailPort), true,
-                                 QStringLiteral("Failed to open RT Depth socket %1 ").arg(oSettings.nTailPort));
+    m_poDepthSocket = openSocket(oSettings.nTailPort, true, QStringLiteral("Failed to open RT Depth socket %1 ").arg(oSettings.nTailPort));
     if (m_poDepthSocket) {
         if (!m_bNoMulticast)
             joinGroup(m_poDepthSocket, oSettings.strGroup);
@@ -138,8 +138,7 @@ void CUlmaRuntime::reconnectCorvSocks()
         connect(m_poDepthSocket, &QAbstractSocket::errorOccurred, this,
                 &CUlmaRuntime::onSocketError);
     }
-    m_poCtrlSocket = openSocket(static_cast<quint16>(oSettings.nCtrlPort), false,
-                                QStringLiteral("Failed to open UlmaExec socket %1 ").arg(oSettings.nCtrlPort));
+    m_poCtrlSocket = openSocket(oSettings.nCtrlPort, false, QStringLiteral("Failed to open UlmaExec socket %1 ").arg(oSettings.nCtrlPort));
     if (m_poCtrlSocket) {
         if (!m_bNoMulticast)
             joinGroup(m_poCtrlSocket, oSettings.strGroup);
