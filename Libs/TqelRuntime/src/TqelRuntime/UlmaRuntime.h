@@ -115,9 +115,10 @@ public slots:
     void readCtrlDatagram();
     void onSocketError(QAbstractSocket::SocketError eSocketError);
 
-    // Stops the runtime services.
+    // Closes the sockets and stops the runtime services; nothing is read afterwards.
     void shutdown();
-    // Stores a new sounder model in gui.ini and takes its multicast group.
+    // Stores a new sounder model in gui.ini and takes its multicast group; in the remote-station
+    // mode with multicast the sockets leave the old group and are rebuilt a second later.
     void setCorvGrp(int nTyp);
     // Reads a projection file into the runtime's own projection; an unchanged file is skipped.
     void setProjFile(std::string strFile);
