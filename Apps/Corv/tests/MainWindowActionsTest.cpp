@@ -399,21 +399,40 @@ TEST_F(MainWindowActionsTest, MapConfiguratorGetsTheViewAndProjection)
         EXPECT_EQ(oCancel.seen().first().strText, QStringLiteral("Map source"));
     }
 
+    // The server reports the camera over (1234.567 m, -789.015 m): the configurator gets the
+    // centre in projected centimetres, cut toward zero.
+    orlex_standin::StandinControl oControl;
+    ASSERT_TRUE(oControl.connectTo(s_poServer->controlPath()));
+    const QJsonArray lstViewers = oControl.state().value(QStringLiteral("viewers")).toArray();
+    ASSERT_FALSE(lstViewers.isEmpty());
+    const int nViewerId = lstViewers.first().toObject().value(QStringLiteral("id")).toInt();
+    const auto number = [](int nId, const char* szType, double d) {
+        return orlex_standin::field(nId, QLatin1String(szType), d);
+    };
+    const QJsonObject oPosition = orlex_standin::structField(
+        0, QJsonArray{QJsonArray{number(0, "double", 1234.567), number(1, "double", -789.015), number(2, "double", 900.0)}});
+    const QJsonArray lstLevels{QJsonArray(), QJsonArray{number(0, "int32", nViewerId)},
+                               QJsonArray{orlex_standin::structField(1, QJsonArray{QJsonArray{oPosition}})}};
+    ASSERT_TRUE(oControl.send(orlex_standin::coreType("QueryNavigationStateResponseMessage"), orlex_standin::body(lstLevels)));
+    ASSERT_TRUE(corvtest::waitUntil([] {
+        double dX = 0;
+        double dY = 0;
+        COrlexViewer::instance(QStringLiteral("dremm"))->getCenter(dX, dY);
+        return dX == 1234.567;
+    }));
+
     ModalResponder oChoose(QStringLiteral("WMTS"));
     window().launchMapConfigurator();
     ASSERT_TRUE(corvtest::waitUntil([&] { return companionCount() == nBefore + 1; }));
     const QJsonObject oRecord = companionRecords(nBefore).first();
     EXPECT_EQ(oRecord.value(QStringLiteral("program")).toString(), QStringLiteral("Tavrin.Dremm.TerrainEditorApp.exe"));
-    double dX = 0;
-    double dY = 0;
-    COrlexViewer::instance(QStringLiteral("dremm"))->getCenter(dX, dY);
     const QStringList lstArguments = argumentsOf(oRecord);
     ASSERT_EQ(lstArguments.size(), 16);
     // The default projection of a new installation is Mercator.
     EXPECT_EQ(lstArguments.mid(0, 8),
               (QStringList{QStringLiteral("--mapSource"), QStringLiteral("WMTS"), QStringLiteral("--epsg"),
-                           QStringLiteral("3395"), QStringLiteral("--center-x"), QString::number(static_cast<qint64>(std::trunc(dX))),
-                           QStringLiteral("--center-y"), QString::number(static_cast<qint64>(std::trunc(dY)))}));
+                           QStringLiteral("3395"), QStringLiteral("--center-x"), QStringLiteral("123456"),
+                           QStringLiteral("--center-y"), QStringLiteral("-78901")}));
     EXPECT_EQ(lstArguments.mid(8, 7),
               (QStringList{QStringLiteral("--size"), QStringLiteral("2097152"), QStringLiteral("--save-dir"),
                            QStringLiteral("C:\\temp"), QStringLiteral("--levels"), QStringLiteral("13"), QStringLiteral("--url")}));
