@@ -2,6 +2,8 @@
 // viewer-server stand-in and the companion stand-ins. One window for the whole suite: the
 // controller, the runtime link and the survey manager are one per process.
 #include "CorvMainWindow.h"
+#include "SettingsMapViewer.h"
+#include "QtAppFramework/SettingsManager.h"
 
 #include "MapView/QaSurveyManager.h"
 #include "OrlexViewer/OrlexDataManager.h"
@@ -731,3 +733,70 @@ TEST_F(MainWindowActionsTest, AboutWindowNamesTheRelease)
 }
 
 } // namespace
+
+namespace {
+
+// The field of a logged body: levels of fields, base parts first; a negative level counts from
+// the struct's own level.
+QJsonObject loggedField(const QJsonObject& oBody, int nLevel, int nId)
+{
+    const QJsonArray aLevels = oBody.value(QStringLiteral("levels")).toArray();
+    const QJsonArray aFields = aLevels.at(nLevel < 0 ? aLevels.size() + nLevel : nLevel).toArray();
+    for (const QJsonValue& vField : aFields)
+        if (vField.toObject().value(QStringLiteral("id")).toInt() == nId)
+            return vField.toObject();
+    return QJsonObject();
+}
+
+} // namespace
+
+TEST_F(MainWindowActionsTest, MapViewerSettingsReachTheView)
+{
+    orlex_standin::StandinControl oControl;
+    ASSERT_TRUE(oControl.connectTo(s_poServer->controlPath()));
+    // The graticule is made a few seconds after the start.
+    ASSERT_TRUE(oControl.waitFor(QStringLiteral("in"), orlex_standin::quennetType("CreateGraticuleMessage"), 0, 10000).has_value());
+    const auto configuration = [&](const char* szKey) {
+        const QJsonArray aViewers = oControl.state().value(QStringLiteral("viewers")).toArray();
+        return aViewers.first().toObject().value(QStringLiteral("configuration")).toObject().value(QLatin1String(szKey)).toString();
+    };
+    const auto body = [](const QJsonObject& oEntry) { return oEntry.value(QStringLiteral("body")).toObject(); };
+    const auto graticuleSettings = [&](const QJsonObject& oEntry) { return loggedField(body(oEntry), -1, 0); };
+    struct Case {
+        int nId;
+        QVariant vValue;
+        QString strType; // the message the setting sends
+        std::function<void(const QJsonObject&)> check;
+    };
+    const Case aCases[] = {
+        {CSettingsMapViewer::BackgroundColour2D, QColor(255, 128, 0), orlex_standin::coreType("UpdateConfigurationMessage"),
+         [&](const QJsonObject&) { EXPECT_EQ(configuration("graphics.backgroundColor"), QStringLiteral("1 0.501961 0")); }},
+        {CSettingsMapViewer::LightDirection, 2u, orlex_standin::coreType("UpdateConfigurationMessage"),
+         [&](const QJsonObject&) { EXPECT_EQ(configuration("environment.directionalLightDirection"), QStringLiteral("-1, 1, -0.5")); }},
+        {CSettingsMapViewer::GraticuleLabelFormat, 3u, orlex_standin::quennetType("UpdateGraticuleMessage"),
+         [&](const QJsonObject& oEntry) {
+             const QJsonObject oSettings{{QStringLiteral("levels"), graticuleSettings(oEntry).value(QStringLiteral("levels"))}};
+             EXPECT_EQ(loggedField(oSettings, 0, 0).value(QStringLiteral("v")).toInt(), 1); // projected
+         }},
+        {CSettingsMapViewer::GraticuleColour, QColor(0, 51, 255), orlex_standin::quennetType("UpdateGraticuleMessage"),
+         [&](const QJsonObject& oEntry) {
+             const QJsonObject oSettings{{QStringLiteral("levels"), graticuleSettings(oEntry).value(QStringLiteral("levels"))}};
+             const QJsonObject oLine{{QStringLiteral("levels"), loggedField(oSettings, 0, 3).value(QStringLiteral("levels"))}};
+             EXPECT_FLOAT_EQ(static_cast<float>(loggedField(oLine, 0, 1).value(QStringLiteral("v")).toDouble()), 0.2f);
+         }},
+        {CSettingsMapViewer::GraticuleVisibility, false, orlex_standin::coreType("UpdateVisibilityMessage"),
+         [&](const QJsonObject& oEntry) { EXPECT_TRUE(loggedField(body(oEntry), -1, 0).isEmpty()); }}, // false is the default
+        {CSettingsMapViewer::S57MapVisibility, false, orlex_standin::coreType("UpdateLayersVisibilityMessage"),
+         [&](const QJsonObject& oEntry) { EXPECT_TRUE(QJsonDocument(oEntry).toJson().contains("\"MAPS\"")); }},
+        {CSettingsMapViewer::PlanVisibility, false, orlex_standin::coreType("UpdateLayersVisibilityMessage"),
+         [&](const QJsonObject& oEntry) { EXPECT_TRUE(QJsonDocument(oEntry).toJson().contains("\"Planning\"")); }},
+    };
+    for (const Case& oCase : aCases) {
+        SCOPED_TRACE(oCase.nId);
+        const qint64 nFrom = mark(oControl);
+        CSettingsManager::instance()->setValue(MapViewer, oCase.nId, oCase.vValue, true);
+        const auto oEntry = oControl.waitFor(QStringLiteral("in"), oCase.strType, nFrom);
+        ASSERT_TRUE(oEntry.has_value());
+        oCase.check(*oEntry);
+    }
+}
