@@ -3,6 +3,7 @@
 // geographic read-outs have round values.
 #include "ControllerHarness.h"
 
+#include "OrlexViewer/OrlexDataManager.h"
 #include "OrlexViewer/OrlexViewer.h"
 #include "OrlexViewer/Prompter.h"
 #include "Projection/ProjEngine.h"
@@ -12,6 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include "test_scratch.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
 #include <QSignalSpy>
 #include <QWidget>
 
@@ -507,4 +513,93 @@ TEST_F(ModesTest, DisplaySettingsMessages)
     for (const QJsonValue& v : data.list(0, 2))
         indices << v.toInt();
     EXPECT_EQ(indices, (QList<int>{0, 1, 2, -1, 3, 4, 5, -1, 6, 7, -1, 8, 9, -1, 10, 11, -1}));
+}
+
+TEST_F(ModesTest, SelectedPointsGoOutInBoundedMessagesAndLeaveTheServerWhenSwitchedOff)
+{
+    // Without an active survey nothing is sent.
+    qint64 nFrom = markNow();
+    viewer()->showPointData({1, 2, 3}, true);
+    EXPECT_TRUE(sentTypes(nFrom).isEmpty());
+
+    const QString strFolder = QDir(corvtest::scratchDir()).filePath(QStringLiteral("surveys/Points"));
+    QDir().mkpath(strFolder + QStringLiteral("/Terrain"));
+    QFile file(strFolder + QStringLiteral("/standin_survey.json"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QJsonDocument(QJsonObject{{"minX", 0}, {"maxX", 100}, {"minY", 0}, {"maxY", 100}, {"zMin", -50}, {"zMax", -10}}).toJson());
+    file.close();
+    COrlexDataManager* pSurveys = viewer()->getDataManager();
+    pSurveys->openSurvey(strFolder, false);
+    ASSERT_TRUE(viewertest::waitUntil([&] { return !pSurveys->getSurveys().isEmpty(); }, 10000));
+    pSurveys->setActiveSurvey(pSurveys->getSurveys().first());
+    ASSERT_NE(pSurveys->getActiveSurvey(), nullptr);
+
+    struct Capacity
+    {
+        const char* pMaxPoints; // null: unset
+        double dCapacity;
+        double dPerSubBuffer;
+    };
+    const Capacity capacities[] = {{nullptr, 10000000, 1000000},
+                                   {"999999", 10000000, 1000000},
+                                   {"20000001", 10000000, 1000000},
+                                   {"abc", 10000000, 1000000},
+                                   {"20000000", 20000000, 2000000}};
+    quint64 nLast = 0;
+    for (const Capacity& c : capacities) {
+        SCOPED_TRACE(c.pMaxPoints ? c.pMaxPoints : "unset");
+        if (c.pMaxPoints)
+            qputenv("MAXPOINTS", c.pMaxPoints);
+        else
+            qunsetenv("MAXPOINTS");
+        nFrom = markNow();
+        viewer()->showPointData({1, 2, 3}, true);
+        const QList<LoggedBody> created = sent("CreatePointBufferMessage", nFrom);
+        ASSERT_EQ(created.size(), 1);
+        const LoggedBody settings = created.first().structAt(created.first().ownLevel(), 0);
+        EXPECT_EQ(settings.number(0, 0, 1000000), c.dCapacity);
+        EXPECT_EQ(settings.number(0, 1, 100000), c.dPerSubBuffer);
+        EXPECT_EQ(created.first().list(1, 7).first().toString(), QStringLiteral("SelectedPoints"));
+        // A new buffer replaces the last one on the server.
+        const QList<LoggedBody> destroyed = sent("DestroyObjectMessage", nFrom);
+        if (nLast != 0) {
+            ASSERT_EQ(destroyed.size(), 1);
+            EXPECT_EQ(static_cast<quint64>(destroyed.first().number(1, 0)), nLast);
+        }
+        nLast = static_cast<quint64>(created.first().number(1, 0));
+    }
+    qunsetenv("MAXPOINTS");
+
+    // 200,001 points and a stray value: three messages, none above 100,000 points.
+    std::vector<double> points(200001 * 3 + 1);
+    for (std::size_t n = 0; n < points.size(); ++n)
+        points[n] = static_cast<double>(n);
+    nFrom = markNow();
+    viewer()->showPointData(points, false);
+    harness().sync();
+    QList<int> sizes;
+    for (const QJsonObject& entry : harness().received(QStringLiteral("AddToPointBufferMessage"), nFrom)) {
+        const LoggedBody add = bodyOf(entry);
+        EXPECT_EQ(static_cast<quint64>(add.number(1, 0)), nLast);
+        // The log keeps the first elements of a long list and its full count.
+        const QJsonArray levels = entry.value(QStringLiteral("body")).toObject().value(QStringLiteral("levels")).toArray();
+        const QJsonObject list = levels.last().toArray().first().toObject();
+        sizes << (list.contains(QStringLiteral("n")) ? list.value(QStringLiteral("n")).toInt()
+                                                     : list.value(QStringLiteral("v")).toArray().size());
+    }
+    EXPECT_EQ(sizes, (QList<int>{300000, 300000, 3}));
+
+    nFrom = markNow();
+    viewer()->setDepthTailPntSize(5);
+    const QList<LoggedBody> resized = sent("UpdatePointBufferMessage", nFrom);
+    ASSERT_EQ(resized.size(), 1);
+    EXPECT_EQ(resized.first().structAt(resized.first().ownLevel(), 0).number(0, 2), 5.0);
+
+    // Switched off, the buffer is destroyed on the server too.
+    viewer()->togglePointSelection(true);
+    nFrom = markNow();
+    viewer()->togglePointSelection(false);
+    const QList<LoggedBody> destroyed = sent("DestroyObjectMessage", nFrom);
+    ASSERT_EQ(destroyed.size(), 1);
+    EXPECT_EQ(static_cast<quint64>(destroyed.first().number(1, 0)), nLast);
 }
