@@ -1,8 +1,9 @@
 // 10,000 recorded pointer moves replayed into the controller's read-out slot: position and depth
 // tips, and a measurement dragging its distance label. The controller runs against the stand-in
 // server; every label goes through the real encoder on the writer thread. Reported per move: the
-// median time, and the allocations of the first and the second half of the replay (equal when
-// nothing grows).
+// median time, the operator-new calls of the first and the second half of the replay, and the
+// growth of the heap in use over all rounds (after the writer has caught up; Qt's own containers
+// allocate with malloc, so only this last figure sees them).
 #include "../tests/controller/ControllerHarness.h"
 
 #include "OrlexQtClient/OrlexHostWindow.h"
@@ -14,6 +15,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
+
+#include <malloc.h>
 
 #include <algorithm>
 #include <atomic>
@@ -96,6 +99,10 @@ void replay(benchmark::State& state, bool bMeasuring)
     }
 
     std::vector<double> times(moves.size());
+    s.harness.sync();
+    const long long nCharsBefore = s.prompter.m_nChars;
+    bool bFirstRound = true;
+    std::size_t nHeapAfterFirst = 0;
     long long nFirstHalf = 0;
     long long nSecondHalf = 0;
     for (auto _ : state) {
@@ -110,7 +117,15 @@ void replay(benchmark::State& state, bool bMeasuring)
         nSecondHalf = s_nAllocations.load() - nStart - nFirstHalf;
         // Let the writer thread and the server catch up between rounds.
         s.harness.sync();
+        if (bFirstRound) {
+            bFirstRound = false;
+            nHeapAfterFirst = mallinfo2().uordblks;
+        }
     }
+    state.counters["heap_growth_after_first_round_bytes"] =
+        static_cast<double>(mallinfo2().uordblks) - static_cast<double>(nHeapAfterFirst);
+    state.counters["tip_chars_per_move"] =
+        static_cast<double>(s.prompter.m_nChars - nCharsBefore) / static_cast<double>(state.iterations() * kMoves);
     std::nth_element(times.begin(), times.begin() + static_cast<std::ptrdiff_t>(times.size() / 2), times.end());
     state.counters["median_us"] = times[times.size() / 2];
     state.counters["allocs_per_move_first_half"] = static_cast<double>(nFirstHalf) / (kMoves / 2);
