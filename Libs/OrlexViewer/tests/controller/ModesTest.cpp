@@ -177,6 +177,9 @@ TEST_F(ModesTest, ModeTogglesSendTheirInteractionModeAndLabel)
         {"new user point", [](COrlexViewer* v) { v->newUserPoint(false); }, {}, -1, nullptr},
         {"new marker", [](COrlexViewer* v) { v->newMarker(false); }, {}, -1, nullptr},
     };
+    // The label sits 80 px above the bottom of the laid-out host window.
+    const auto* pHost = harness().pane()->findChild<Dremm::Orlex::QtClient::OrlexHostWindow*>();
+    ASSERT_TRUE(viewertest::waitUntil([&] { return pHost->height() == harness().pane()->height(); }));
     std::uint64_t nLabelId = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.pName);
@@ -221,7 +224,7 @@ TEST_F(ModesTest, ModeTogglesSendTheirInteractionModeAndLabel)
         ASSERT_EQ(updated.size(), 1);
         EXPECT_EQ(labelText(updated.first()), QString::fromLatin1(c.pText));
         const LoggedBody place = updated.first().structAt(2, 1);
-        EXPECT_EQ(place.number(0, 1), harness().pane()->findChild<Dremm::Orlex::QtClient::OrlexHostWindow*>()->height() - 80);
+        EXPECT_EQ(place.number(0, 1), pHost->height() - 80);
     }
 }
 
@@ -492,6 +495,22 @@ TEST_F(ModesTest, DisplaySettingsMessages)
     const LoggedBody on = sent("UpdateOverlayLabelMessage", nFrom).first();
     EXPECT_EQ(labelText(on), QStringLiteral("Logging On"));
     EXPECT_FLOAT_EQ(on.structAt(on.ownLevel(), 0).structAt(0, 4).number(0, 1), 176.0f / 255.0f);
+
+    // The depth-tail legend is made once, then shown and hidden.
+    nFrom = markNow();
+    viewer()->toggleTailColor(true);
+    viewer()->toggleTailColor(true);
+    viewer()->toggleTailColor(false);
+    EXPECT_EQ(sentTypes(nFrom), (QStringList{"CreateLegendMessage", "UpdateVisibilityMessage", "UpdateVisibilityMessage"}));
+    const LoggedBody legend = sent("CreateLegendMessage", nFrom).first();
+    const LoggedBody legendSettings = legend.structAt(legend.ownLevel(), 1);
+    EXPECT_EQ(legendSettings.list(0, 0).first().toString(), QStringLiteral("Tail"));
+    EXPECT_EQ(legendSettings.list(0, 1).first().toString(), QStringLiteral("meters"));
+    EXPECT_TRUE(legendSettings.flag(0, 3));
+    const QList<LoggedBody> legendShown = sent("UpdateVisibilityMessage", nFrom);
+    EXPECT_EQ(legendShown.first().number(1, 0), legend.number(1, 0));
+    EXPECT_TRUE(legendShown.first().flag(2, 0));
+    EXPECT_FALSE(legendShown.last().flag(2, 0));
 
     // The track of the first vessel.
     nFrom = markNow();
