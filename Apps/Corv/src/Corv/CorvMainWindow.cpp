@@ -2,6 +2,7 @@
 
 #include "Common/CorvPaths.h"
 #include "Common/GuiIni.h"
+#include "MainWindowCommands.h"
 #include "SettingsApplication.h"
 #include "SettingsMapViewer.h"
 
@@ -354,6 +355,14 @@ void CMainWindow::initView()
 
     m_strLayoutFile = GuiIni::value(runtimeGroup(), QStringLiteral("CorvLayoutFile"), QStringLiteral("defaultCorv.cvn"))
                           .toString();
+    // Layouts are read from and written to the data folder only.
+    if (!isPlainFolderName(m_strLayoutFile)) {
+        QString strRefused = tr("CorvLayoutFile \"%1\" in gui.ini is not a file of the data folder; defaultCorv.cvn is used")
+                                 .arg(m_strLayoutFile);
+        logMsg(strRefused, 4);
+        LOG4CPLUS_WARN(mainLogger(), strRefused.toLocal8Bit().constData());
+        m_strLayoutFile = QStringLiteral("defaultCorv.cvn");
+    }
     const QString strLayout = layoutFilePath();
     QString strError = QFile::exists(strLayout) ? restoreLayout(strLayout)
                                                 : restoreLayout(QLatin1String(s_szFallbackLayout));
