@@ -376,6 +376,48 @@ TEST_F(ProgramTest, ClosingBeforeTheViewIsReadyKeepsWhatWasStored)
     EXPECT_TRUE(serversLeft().empty());
 }
 
+// A second copy in the same pipe folder says so and leaves the first one and its server alone.
+TEST_F(ProgramTest, SecondCopyLeavesTheFirstAlone)
+{
+    start();
+    const Window window = waitForWindow();
+    ASSERT_NE(window, 0u) << m_poProcess->readAllStandardError().toStdString();
+    const std::vector<platform::ProcessInfo> lstServers = serversLeft();
+    ASSERT_EQ(lstServers.size(), 1u);
+
+    std::unique_ptr<QProcess> poFirst = std::move(m_poProcess);
+    start();
+    ASSERT_TRUE(m_poProcess->waitForFinished(30000));
+    EXPECT_EQ(m_poProcess->exitCode(), 1);
+    EXPECT_TRUE(m_poProcess->readAllStandardError().contains("Corvane is already running"));
+    const QString strArgs = m_strBase + QStringLiteral("/tools/ErrorMsg.exe.args");
+    EXPECT_TRUE(corvtest::waitUntil([&] { return readFile(strArgs).startsWith("Corvane is already running"); }))
+        << readFile(strArgs).toStdString();
+
+    m_poProcess = std::move(poFirst);
+    EXPECT_EQ(m_poProcess->state(), QProcess::Running);
+    ASSERT_EQ(serversLeft().size(), 1u);
+    EXPECT_EQ(serversLeft().front().pid, lstServers.front().pid);
+    ASSERT_TRUE(waitForInitView());
+    EXPECT_EQ(closeAndWait(window), 0);
+}
+
+// gui.ini may name a layout outside the data folder: neither read nor written there.
+TEST_F(ProgramTest, LayoutFileNameStaysInTheDataFolder)
+{
+    const QString strOutside = m_strBase + QStringLiteral("/outside.cvn");
+    ASSERT_TRUE(writeFile(strOutside, "outside"));
+    ASSERT_TRUE(writeFile(dataFolder(m_strRoot) + QStringLiteral("/gui.ini"),
+                          "[RUNTIME]\nCorvLayoutFile=../../../../../outside.cvn\n"));
+    start();
+    const Window window = waitForWindow();
+    ASSERT_NE(window, 0u) << m_poProcess->readAllStandardError().toStdString();
+    ASSERT_TRUE(waitForInitView());
+    EXPECT_EQ(closeAndWait(window), 0);
+    EXPECT_EQ(readFile(strOutside), QByteArray("outside"));
+    EXPECT_TRUE(QFile::exists(layoutFile()));
+}
+
 TEST_F(ProgramTest, WithoutTheViewerServerItEndsWithCode1)
 {
     m_strOrlexDir = m_strBase + QStringLiteral("/empty");
