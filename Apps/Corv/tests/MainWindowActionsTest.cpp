@@ -16,6 +16,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <QTest>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include <log4cplus/initializer.h>
 
 #include <QApplication>
@@ -521,6 +527,65 @@ TEST_F(MainWindowActionsTest, StationAddressReloadsTheDisplayPage)
     EXPECT_TRUE(corvtest::waitUntil(
         [&] { return poView->url() == QUrl(QStringLiteral("http://127.0.0.2:8188/Pages/CorvaneDisplay.html")); }, 15000))
         << qPrintable(poView->url().toString());
+}
+
+// 2,000 runtime events a second, queued from another thread as the runtime link sends them: the
+// GUI's timers stay on time and the station page is reloaded once.
+TEST_F(MainWindowActionsTest, EventFloodKeepsTheGuiOnTime)
+{
+    ASSERT_TRUE(corvtest::waitUntil([&] { return window().isInitialised(); }, 30000));
+    auto* poView = window().findChild<QWebEngineView*>();
+    ASSERT_NE(poView, nullptr);
+    closeBoxes();
+    // Loads of the flood's address (the start-up's own reload goes to another one).
+    int nLoads = 0;
+    const QMetaObject::Connection oLoads = QObject::connect(poView, &QWebEngineView::loadFinished, [&] {
+        if (poView->url().host() == QLatin1String("127.0.0.3"))
+            ++nLoads;
+    });
+
+    QElapsedTimer oClock;
+    oClock.start();
+    qint64 nLastTick = 0;
+    qint64 nLongestGap = 0;
+    QTimer oTick;
+    QObject::connect(&oTick, &QTimer::timeout, [&] {
+        const qint64 nNow = oClock.elapsed();
+        nLongestGap = std::max(nLongestGap, nNow - nLastTick);
+        nLastTick = nNow;
+    });
+    oTick.start(20);
+
+    std::atomic<bool> bSent{false};
+    bool bHandled = false;
+    CMainWindow* poWindow = &window();
+    std::thread oFlood([&] {
+        const auto tStart = std::chrono::steady_clock::now();
+        const struct { int nId; const char* szText; } aKinds[] = {
+            {22, "127.0.0.3"}, {479, "2;A;B;C;7"}, {478, "1;flood"}, {19, "1;2"}};
+        for (int i = 0; i < 6000; ++i) {
+            const auto& oKind = aKinds[i % 4];
+            const int nId = oKind.nId;
+            const QString strText = QString::fromLatin1(oKind.szText);
+            QMetaObject::invokeMethod(poWindow, [poWindow, nId, strText] { poWindow->onHandleUlmaMsg(nId, strText); },
+                                      Qt::QueuedConnection);
+            if (i % 2 == 1)
+                std::this_thread::sleep_until(tStart + std::chrono::microseconds(500 * (i + 1)));
+        }
+        QMetaObject::invokeMethod(poWindow, [&bHandled] { bHandled = true; }, Qt::QueuedConnection);
+        bSent = true;
+    });
+    EXPECT_TRUE(corvtest::waitUntil([&] { return bSent && bHandled; }, 60000));
+    oFlood.join();
+    oTick.stop();
+    EXPECT_LE(nLongestGap, 100) << "ms between two ticks of a 20 ms timer";
+
+    EXPECT_TRUE(corvtest::waitUntil([&] { return nLoads > 0; }, 15000));
+    EXPECT_EQ(poView->url(), QUrl(QStringLiteral("http://127.0.0.3:8188/Pages/CorvaneDisplay.html")));
+    QTest::qWait(1000);
+    EXPECT_EQ(nLoads, 1);
+    QObject::disconnect(oLoads);
+    closeBoxes();
 }
 
 TEST_F(MainWindowActionsTest, PollFindsTheSurveyOfTheMainStationAndLoadsIt)

@@ -177,6 +177,8 @@ private:
     QList<QAction*> colourMapActions() const;
     // Runtime events.
     void onStationAddress(const QString& strAddress);
+    void onPingMode(const QStringList& lstFields);
+    void applyPingMode();
     void onSafetyContour(const QString& strDepth);
     void startRemoteGridPoll(const QString& strVessel);
     void pollRemoteGrids();
@@ -266,6 +268,10 @@ private:
     // Runtime events and survey grids.
     bool m_bStateChanged = false;
     QTimer* m_poRemoteGridTimer = nullptr;
+    // Event floods: one pending page reload, ping-mode fields applied once per GUI frame.
+    QTimer* m_poStationReloadTimer = nullptr;
+    QTimer* m_poPingModeTimer = nullptr;
+    QStringList m_lstPendingPingMode;
     QStringList m_lstPolledVessels;
     QList<QPointer<QMessageBox>> m_lstEventBoxes;
     bool m_bFirstRealtimeGrid = true;
