@@ -192,6 +192,7 @@ private:
     QDateTime m_dtLastQaLog;
     bool m_bQaNewSession = true;
     bool m_bQaEcho = true;
+    bool m_bQaLogFailureShown = false;
     QFile m_oStyleFile;
     // Senders 2, 16, 32, 2048, 64 and 2048.
     std::array<CQtLogger*, 6> m_apoLoggers{};
