@@ -418,6 +418,29 @@ TEST_F(ProgramTest, LayoutFileNameStaysInTheDataFolder)
     EXPECT_TRUE(QFile::exists(layoutFile()));
 }
 
+// The installation's error-message program shows its message in a box and still records it.
+TEST(ErrorMessageProgram, ShowsTheMessageAndRecordsIt)
+{
+    XDisplay oX;
+    ASSERT_TRUE(oX.isOpen());
+    const QString strLog = QDir(corvtest::scratchDir()).filePath(QStringLiteral("errormsg.jsonl"));
+    QFile::remove(strLog);
+    QProcess oProcess;
+    QProcessEnvironment oEnv = QProcessEnvironment::systemEnvironment();
+    oEnv.insert(QStringLiteral("CORV_COMPANION_LOG"), strLog);
+    oEnv.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    oProcess.setProcessEnvironment(oEnv);
+    oProcess.start(qEnvironmentVariable("CORV_BIN_DIR") + QStringLiteral("/ErrorMsg.exe"),
+                   {QStringLiteral("Failed to start Tavrin.Dremm.Orlex.exe.\nQel is terminated.")});
+    ASSERT_TRUE(oProcess.waitForStarted());
+    Window box = 0;
+    ASSERT_TRUE(corvtest::waitUntil([&] { return (box = oX.findWindow(QStringLiteral("Corvane"))) != 0; }, 20000));
+    EXPECT_TRUE(readFile(strLog).contains("Qel is terminated."));
+    EXPECT_EQ(oProcess.state(), QProcess::Running);
+    oX.close(box);
+    EXPECT_TRUE(oProcess.waitForFinished(10000));
+}
+
 TEST_F(ProgramTest, WithoutTheViewerServerItEndsWithCode1)
 {
     m_strOrlexDir = m_strBase + QStringLiteral("/empty");
