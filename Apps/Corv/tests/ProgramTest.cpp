@@ -376,6 +376,28 @@ TEST_F(ProgramTest, ClosingBeforeTheViewIsReadyKeepsWhatWasStored)
     EXPECT_TRUE(serversLeft().empty());
 }
 
+// With the installation's files beside it, a first start reports nothing missing.
+TEST_F(ProgramTest, FirstStartWithTheInstalledFilesIsClean)
+{
+    for (const char* szFile : {"log4cplus_configureCorv.ini", "qamapview.default.layout.cvn"})
+        ASSERT_TRUE(QFile::copy(m_strOrlexDir + QLatin1Char('/') + QLatin1String(szFile), m_strWork + QLatin1Char('/') + QLatin1String(szFile)));
+    start();
+    const Window window = waitForWindow();
+    ASSERT_NE(window, 0u) << m_poProcess->readAllStandardError().toStdString();
+    ASSERT_TRUE(waitForInitView());
+    EXPECT_EQ(closeAndWait(window), 0);
+    const QByteArray baErrors = m_poProcess->readAllStandardError();
+    EXPECT_FALSE(baErrors.contains("log4cplus:ERROR")) << baErrors.toStdString();
+    const QByteArray baLog = readFile(m_strWork + QStringLiteral("/Corv.log"));
+    EXPECT_TRUE(baLog.contains("Start QelMainapp"));
+    EXPECT_FALSE(baLog.contains("Failed to open")) << baLog.toStdString();
+    EXPECT_FALSE(baLog.contains("Error reading")) << baLog.toStdString();
+    // The user's own layout is written to the data folder, the installed one stays.
+    EXPECT_TRUE(QFile::exists(layoutFile()));
+    EXPECT_EQ(readFile(m_strWork + QStringLiteral("/qamapview.default.layout.cvn")),
+              readFile(m_strOrlexDir + QStringLiteral("/qamapview.default.layout.cvn")));
+}
+
 // A second copy in the same pipe folder says so and leaves the first one and its server alone.
 TEST_F(ProgramTest, SecondCopyLeavesTheFirstAlone)
 {
