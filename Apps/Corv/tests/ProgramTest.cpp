@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
@@ -396,6 +397,25 @@ TEST_F(ProgramTest, FirstStartWithTheInstalledFilesIsClean)
     EXPECT_TRUE(QFile::exists(layoutFile()));
     EXPECT_EQ(readFile(m_strWork + QStringLiteral("/qamapview.default.layout.cvn")),
               readFile(m_strOrlexDir + QStringLiteral("/qamapview.default.layout.cvn")));
+}
+
+// The viewer server dies: one clear message, written to the log; closing leaves no pipe behind.
+TEST_F(ProgramTest, ViewerServerDeathIsShownOnceAndLeavesNoPipes)
+{
+    for (const char* szFile : {"log4cplus_configureCorv.ini", "qamapview.default.layout.cvn"})
+        ASSERT_TRUE(QFile::copy(m_strOrlexDir + QLatin1Char('/') + QLatin1String(szFile), m_strWork + QLatin1Char('/') + QLatin1String(szFile)));
+    start();
+    const Window window = waitForWindow();
+    ASSERT_NE(window, 0u) << m_poProcess->readAllStandardError().toStdString();
+    ASSERT_TRUE(waitForInitView());
+    for (const platform::ProcessInfo& oInfo : serversLeft())
+        platform::endProcess(oInfo.pid);
+    const QString strLog = m_strWork + QStringLiteral("/Corv.log");
+    EXPECT_TRUE(corvtest::waitUntil([&] { return readFile(strLog).contains("The 3-D viewer has stopped"); }, 20000));
+    EXPECT_EQ(closeAndWait(window), 0);
+    EXPECT_EQ(readFile(strLog).count("The 3-D viewer has stopped"), 1);
+    EXPECT_EQ(QDir(m_strPipes).entryList(QDir::System | QDir::Files).filter(QStringLiteral("dremmCorv")).filter(
+                  QRegularExpression(QStringLiteral("^dremmCorv(Out)?$"))), QStringList());
 }
 
 // A second copy in the same pipe folder says so and leaves the first one and its server alone.

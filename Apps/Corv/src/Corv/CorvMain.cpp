@@ -258,6 +258,10 @@ int corvMain(int argc, char* argv[])
     delete poWindow;
     poLauncher.reset();
     endViewerServers(QLatin1String(s_szPipeName));
+    // A server that died leaves its pipe files; this copy holds the pipe folder's lock, so no one
+    // else uses them.
+    for (const QString& strPipe : {QString::fromLatin1(s_szPipeName), QString::fromLatin1(s_szPipeName) + QStringLiteral("Out")})
+        QFile::remove(platform::pipePath(strPipe));
     if (CQtLogger* poLogger = g_poLogFileLogger.exchange(nullptr))
         delete poLogger;
     log4cplus::deinitialize();

@@ -301,6 +301,7 @@ void CMainWindow::initSubSystems()
     if (COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName))) {
         connect(poViewer, SIGNAL(scaleUpdated(int)), this, SLOT(updateScaleSlot(int)));
         connect(this, SIGNAL(setScale(int)), poViewer, SLOT(setScale(int)));
+        connectViewerErrors(poViewer);
     }
     if (m_poPlanningMenu)
         m_poPlanningMenu->setEnabled(true);

@@ -30,6 +30,7 @@ class QDialog;
 class QMenu;
 class QMessageBox;
 class QTimer;
+class COrlexViewer;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -178,6 +179,8 @@ private:
     // Runtime events.
     void onStationAddress(const QString& strAddress);
     void onPingMode(const QStringList& lstFields);
+    void connectViewerErrors(COrlexViewer* poViewer);
+    void onViewerError(QString strMessage, int nCode);
     void applyPingMode();
     void onSafetyContour(const QString& strDepth);
     void startRemoteGridPoll(const QString& strVessel);
@@ -193,6 +196,7 @@ private:
     bool m_bQaNewSession = true;
     bool m_bQaEcho = true;
     bool m_bQaLogFailureShown = false;
+    bool m_bViewerLinkLost = false;
     QFile m_oStyleFile;
     // Senders 2, 16, 32, 2048, 64 and 2048.
     std::array<CQtLogger*, 6> m_apoLoggers{};
