@@ -18,6 +18,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <QTest>
+#include <QToolBar>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include <log4cplus/initializer.h>
 
 #include <QApplication>
@@ -544,6 +551,79 @@ TEST_F(MainWindowActionsTest, StationAddressReloadsTheDisplayPage)
         << qPrintable(poView->url().toString());
 }
 
+// 2,000 runtime events a second, queued from another thread as the runtime link sends them: the
+// GUI's timers stay on time and the station page is reloaded once.
+TEST_F(MainWindowActionsTest, EventFloodKeepsTheGuiOnTime)
+{
+    ASSERT_TRUE(corvtest::waitUntil([&] { return window().isInitialised(); }, 30000));
+    auto* poView = window().findChild<QWebEngineView*>();
+    ASSERT_NE(poView, nullptr);
+    closeBoxes();
+    // Loads of the flood's address (the start-up's own reload goes to another one).
+    int nLoads = 0;
+    const QMetaObject::Connection oLoads = QObject::connect(poView, &QWebEngineView::loadFinished, [&] {
+        if (poView->url().host() == QLatin1String("127.0.0.3"))
+            ++nLoads;
+    });
+
+    QElapsedTimer oClock;
+    oClock.start();
+    qint64 nLastTick = 0;
+    qint64 nLongestGap = 0;
+    QTimer oTick;
+    QObject::connect(&oTick, &QTimer::timeout, [&] {
+        const qint64 nNow = oClock.elapsed();
+        nLongestGap = std::max(nLongestGap, nNow - nLastTick);
+        nLastTick = nNow;
+    });
+    oTick.start(20);
+    // The web display's start-up work is done before the flood: half a second of steady ticks.
+    corvtest::waitUntil([&] {
+        if (oClock.elapsed() < 500)
+            return false;
+        if (nLongestGap <= 50)
+            return true;
+        nLongestGap = 0;
+        oClock.restart();
+        nLastTick = 0;
+        return false;
+    }, 20000);
+    nLongestGap = 0;
+    oClock.restart();
+    nLastTick = 0;
+
+    std::atomic<bool> bSent{false};
+    bool bHandled = false;
+    CMainWindow* poWindow = &window();
+    std::thread oFlood([&] {
+        const auto tStart = std::chrono::steady_clock::now();
+        const struct { int nId; const char* szText; } aKinds[] = {
+            {22, "127.0.0.3"}, {479, "2;A;B;C;7"}, {478, "1;flood"}, {19, "1;2"}};
+        for (int i = 0; i < 6000; ++i) {
+            const auto& oKind = aKinds[i % 4];
+            const int nId = oKind.nId;
+            const QString strText = QString::fromLatin1(oKind.szText);
+            QMetaObject::invokeMethod(poWindow, [poWindow, nId, strText] { poWindow->onHandleUlmaMsg(nId, strText); },
+                                      Qt::QueuedConnection);
+            if (i % 2 == 1)
+                std::this_thread::sleep_until(tStart + std::chrono::microseconds(500 * (i + 1)));
+        }
+        QMetaObject::invokeMethod(poWindow, [&bHandled] { bHandled = true; }, Qt::QueuedConnection);
+        bSent = true;
+    });
+    EXPECT_TRUE(corvtest::waitUntil([&] { return bSent && bHandled; }, 60000));
+    oFlood.join();
+    oTick.stop();
+    EXPECT_LE(nLongestGap, 100) << "ms between two ticks of a 20 ms timer";
+
+    EXPECT_TRUE(corvtest::waitUntil([&] { return nLoads > 0; }, 15000));
+    EXPECT_EQ(poView->url(), QUrl(QStringLiteral("http://127.0.0.3:8188/Pages/CorvaneDisplay.html")));
+    QTest::qWait(1000);
+    EXPECT_EQ(nLoads, 1);
+    QObject::disconnect(oLoads);
+    closeBoxes();
+}
+
 TEST_F(MainWindowActionsTest, PollFindsTheSurveyOfTheMainStationAndLoadsIt)
 {
     CUlmaRuntime* poRuntime = CUlmaRuntime::instance(4);
@@ -709,6 +789,43 @@ TEST_F(MainWindowActionsTest, BackgroundChartFromATerrainFile)
     EXPECT_TRUE(oControl.entries(QStringLiteral("in"), orlex_standin::coreType("CreateTerrainFromJsonMessage"), nAfter).isEmpty());
 }
 
+// The window state keeps tool bars by object name; the tool bars' own menu lists their titles.
+TEST_F(MainWindowActionsTest, ToolBarsHaveNamesAndTitles)
+{
+    const QList<QToolBar*> lstToolBars = window().findChildren<QToolBar*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_FALSE(lstToolBars.isEmpty());
+    for (const QToolBar* poToolBar : lstToolBars) {
+        EXPECT_FALSE(poToolBar->objectName().isEmpty());
+        EXPECT_FALSE(poToolBar->windowTitle().isEmpty()) << qPrintable(poToolBar->objectName());
+    }
+}
+
+QStringList g_lstDebugLines;
+
+// The QA log's folder is made when missing; a log file that cannot be opened is reported once.
+TEST_F(MainWindowActionsTest, QaLogFolderIsMadeAndAFailureSaidOnce)
+{
+    const QString strFolder = platform::toNativePath(QStringLiteral("C:/Temp"));
+    QDir(strFolder).removeRecursively();
+    window().logMsgToFile(QStringLiteral("first entry"));
+    QFile oLog(strFolder + QStringLiteral("/QELQA_Log.txt"));
+    ASSERT_TRUE(oLog.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(oLog.readAll().contains("first entry"));
+
+    // A folder where the file should be: it cannot be opened.
+    QDir(strFolder).removeRecursively();
+    ASSERT_TRUE(QDir().mkpath(strFolder + QStringLiteral("/QELQA_Log.txt")));
+    g_lstDebugLines.clear();
+    const QtMessageHandler fnPrevious = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& strMsg) { g_lstDebugLines << strMsg; });
+    for (int i = 0; i < 3; ++i)
+        window().logMsgToFile(QStringLiteral("entry %1").arg(i));
+    qInstallMessageHandler(fnPrevious);
+    EXPECT_EQ(g_lstDebugLines.filter(QStringLiteral("Unable to log info")).size(), 1) << qPrintable(g_lstDebugLines.join('\n'));
+    QDir(strFolder).removeRecursively();
+    QDir().mkpath(strFolder);
+}
+
 TEST_F(MainWindowActionsTest, AboutWindowNamesTheRelease)
 {
     QMetaObject::invokeMethod(&window(), "onActionAbout");
@@ -720,6 +837,10 @@ TEST_F(MainWindowActionsTest, AboutWindowNamesTheRelease)
         return poAbout != nullptr;
     }));
     const QPointer<QWidget> poGuard(poAbout);
+    // Over the main window, large enough for its text.
+    EXPECT_TRUE(window().frameGeometry().contains(poAbout->geometry().center()))
+        << poAbout->geometry().x() << "," << poAbout->geometry().y();
+    EXPECT_TRUE(poAbout->width() >= poAbout->sizeHint().width() && poAbout->height() >= poAbout->sizeHint().height());
     const QStringList lstLines = poAbout->findChild<QLabel*>()->text().split(QLatin1Char('\n'));
     ASSERT_GE(lstLines.size(), 4);
     EXPECT_EQ(lstLines.at(1), QStringLiteral("Release 5.11"));

@@ -193,6 +193,8 @@ signals:
     void sigTogPing();
     void sigTogLog();
     void sigNewLine();
+    // An error report of the viewer link or the server: its text and code (999: the link failed).
+    void viewerError(QString strMessage, int nCode);
 
 public slots:
     // -1 zooms in one step, 1 zooms out one step, any other value N sets the scale 1:N.
