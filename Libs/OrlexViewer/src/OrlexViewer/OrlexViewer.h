@@ -111,6 +111,9 @@ public:
     void setSafetyContour(const QString& strSurveyPath, float fDepth, const QColor& oColour, bool bRemove);
     // Edits (nOpenDialog non-zero) or installs the colour map of a colour-mapping model entry.
     void openColorMap(const QModelIndex& oIndex, int nOpenDialog);
+    // The tree of what can be coloured in each open survey, rebuilt on every call; the controller
+    // keeps it.
+    QStandardItemModel* getColorMappingModel();
     // Loads a GeoTIFF file as an overlay; unloads the overlay loaded from a path.
     void addTIFF(const QString& strPath, bool bInteractive);
     void removeTIFF(const QString& strPath);
@@ -165,6 +168,9 @@ private slots:
     void KeyboardEventMessageReceived(const ::Tavrin::Dremm::Orlex::KeyboardEventMessage* pMessage);
     void onMessageReceived(std::shared_ptr<const Dremm::Orlex::QtClient::IMessage> message);
     void onCameraTimer();
+    // Palette files into and out of the palette editor.
+    void loadColorMap();
+    void saveColorMap();
 
 private:
     void initScenario();
