@@ -174,8 +174,10 @@ void ColorMapDialog::Form::setUp(QDialog* poDialog)
     poOutLayout->addWidget(wrapButton);
     poOutLayout->addStretch();
     poColours->addWidget(poOutOfRange, 1, 2);
-    poColours->setColumnStretch(0, 1);
-    poColours->setColumnStretch(1, 1);
+    // The radio-button column keeps room for its group titles.
+    poColours->setColumnStretch(0, 2);
+    poColours->setColumnStretch(1, 2);
+    poColours->setColumnStretch(2, 1);
     poMain->addLayout(poColours, 1);
 
     gradientLabel = new QLabel(poDialog);
