@@ -6,6 +6,10 @@
 #include "QtAppFramework/SettingsManager.h"
 
 #include "MapView/QaSurveyManager.h"
+#include "OrlexViewer/ColorMap.h"
+#include "QtAppFramework/SettingsManager.h"
+#include "SettingsMapViewer.h"
+#include "Common/CorvPaths.h"
 #include "OrlexViewer/OrlexDataManager.h"
 #include "OrlexViewer/OrlexGrid.h"
 #include "OrlexViewer/OrlexViewer.h"
@@ -51,6 +55,7 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <optional>
 
 static void initCorvResources()
 {
@@ -937,5 +942,68 @@ TEST_F(MainWindowActionsTest, MapViewerSettingsReachTheView)
         const auto oEntry = oControl.waitFor(QStringLiteral("in"), oCase.strType, nFrom);
         ASSERT_TRUE(oEntry.has_value());
         oCase.check(*oEntry);
+    }
+}
+
+TEST_F(MainWindowActionsTest, SafetyContourDepthGoesIntoTheActiveSurveysDepthMap)
+{
+    COrlexGrid* poGrid = COrlexViewer::instance(QStringLiteral("dremm"))->getDataManager()->getActiveSurvey();
+    ASSERT_NE(poGrid, nullptr);
+    ColorMap* poMap = poGrid->getColorMap(0, 0, 0);
+    ASSERT_NE(poMap, nullptr);
+    CSettingsManager* poSettings = CSettingsManager::instance();
+    ASSERT_NE(poSettings, nullptr);
+    const int nMapViewer = 16;
+    const QString strTokens = platform::toNativePath(programDataPath() + QStringLiteral("QelTokens.json"));
+    const auto setOffsetToken = [&](int nValue) {
+        QFile oFile(strTokens);
+        QJsonObject oRoot;
+        if (oFile.open(QIODevice::ReadOnly))
+            oRoot = QJsonDocument::fromJson(oFile.readAll()).object();
+        oFile.close();
+        QJsonArray aTokens;
+        for (const QJsonValue& vToken : oRoot.value(QStringLiteral("tokens")).toArray())
+            if (vToken.toObject().value(QStringLiteral("Name")).toString() != QLatin1String("ROZOVED_SAFETY_CONTOUR_RANGE_MAX"))
+                aTokens.append(vToken);
+        aTokens.append(QJsonObject{{"Name", "ROZOVED_SAFETY_CONTOUR_RANGE_MAX"}, {"Type", 2}, {"Value", QString::number(nValue)}, {"Descr", ""}});
+        oRoot.insert(QStringLiteral("tokens"), aTokens);
+        if (!oRoot.contains(QStringLiteral("version")))
+            oRoot.insert(QStringLiteral("version"), QStringLiteral("1"));
+        ASSERT_TRUE(writeFile(strTokens, QJsonDocument(oRoot).toJson()));
+    };
+
+    struct Case {
+        const char* szName;
+        bool bVisible;
+        QColor colour;
+        int nToken;
+        QString strDepth;
+        // The band's end, or nothing when no band is set.
+        std::optional<float> fBandEnd;
+    };
+    const Case aCases[] = {
+        {"hidden: nothing", false, Qt::red, 250, QStringLiteral("12.5"), std::nullopt},
+        // The token is whole metres: 250 adds 2, not 2.5.
+        {"offset truncated", true, Qt::red, 250, QStringLiteral("12.5"), 14.5f},
+        {"negative offset, band replaced", true, Qt::green, -150, QStringLiteral("12.5"), 11.5f},
+        {"not a number is depth 0", true, Qt::green, 0, QStringLiteral("deep"), 0.0f},
+    };
+    for (const Case& oCase : aCases) {
+        poSettings->setValue(nMapViewer, CSettingsMapViewer::SafetyCountorVisibility, oCase.bVisible, false);
+        poSettings->setValue(nMapViewer, CSettingsMapViewer::SafetyContourColor, oCase.colour, false);
+        setOffsetToken(oCase.nToken);
+        const QByteArray baBefore = poMap->save();
+        window().onHandleUlmaMsg(31, oCase.strDepth);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(outputText().contains(QStringLiteral("UlmaxMsg: ") + oCase.strDepth)) << oCase.szName;
+        if (!oCase.fBandEnd) {
+            EXPECT_EQ(poMap->save(), baBefore) << oCase.szName;
+            continue;
+        }
+        // One band from the surface to the depth, in the setting's colour.
+        ASSERT_EQ(poMap->stopList().size(), 1) << oCase.szName;
+        EXPECT_EQ(poMap->startList().value(0).toDouble(), 0.0) << oCase.szName;
+        EXPECT_EQ(poMap->stopList().value(0).toFloat(), *oCase.fBandEnd) << oCase.szName;
+        EXPECT_EQ(poMap->colorList().value(0).value<QColor>(), oCase.colour) << oCase.szName;
     }
 }
