@@ -1,4 +1,5 @@
-// A companion program stand-in: records how it was started and ends at once.
+// A companion program stand-in: records how it was started and ends at once (built with
+// CORV_COMPANION_STAYS: runs on until it is ended by a signal).
 //
 // With CORV_COMPANION_LOG set, one line is appended to that file:
 //   {"program":"<file name>","workingDirectory":"<folder>","arguments":["...",...]}
@@ -89,13 +90,27 @@ int main(int argc, char* argv[])
     line += "]}\n";
 
     const char* logPath = std::getenv("CORV_COMPANION_LOG");
-    if (!logPath || !*logPath)
-        return writeAll(STDOUT_FILENO, line) ? 0 : 1;
-    // One write of the whole line, appended: lines of programs started together stay whole.
-    const platform::UniqueFd fd(::open(logPath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
-    if (!fd) {
-        std::perror(logPath);
-        return 1;
+    if (!logPath || !*logPath) {
+        const bool written = writeAll(STDOUT_FILENO, line);
+#ifdef CORV_COMPANION_STAYS
+        for (;;)
+            ::pause();
+#endif
+        return written ? 0 : 1;
     }
-    return writeAll(fd.get(), line) ? 0 : 1;
+    // One write of the whole line, appended: lines of programs started together stay whole.
+    bool written = false;
+    {
+        const platform::UniqueFd fd(::open(logPath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+        if (!fd) {
+            std::perror(logPath);
+            return 1;
+        }
+        written = writeAll(fd.get(), line);
+    }
+#ifdef CORV_COMPANION_STAYS
+    for (;;)
+        ::pause();
+#endif
+    return written ? 0 : 1;
 }

@@ -67,6 +67,8 @@ void CUlmaRuntime::init(int nMode)
     }
     // The datagram services of each station mode are opened by their handlers; this object
     // keeps the station's state and relays its events.
+    if (nMode == 0 || nMode == 2)
+        startRemoteDataServer();
     LOG4CPLUS_INFO(runtimeLogger(), LOG4CPLUS_TEXT("CUlmaRuntime::init 6"));
 }
 
@@ -154,6 +156,7 @@ void CUlmaRuntime::shutdown()
     LOG4CPLUS_INFO(runtimeLogger(), LOG4CPLUS_TEXT("CUlmaRuntime::shutdown"));
     m_poWaypointSender.reset();
     m_poServiceSocket.reset();
+    stopRemoteLink();
 }
 
 void CUlmaRuntime::setCorvGrp(int nTyp)
