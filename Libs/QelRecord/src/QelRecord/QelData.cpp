@@ -90,11 +90,16 @@ public:
     bool atBreak() const { return m_nLeft > 0 && *m_p == 0xFF; }
     void takeBreak() { take(1); }
 
-    // A text or byte string (definite or chunked) of the head's major type.
+    // A text or byte string (definite or chunked) of the head's major type. A definite string
+    // is not copied: the result refers to the input, which must outlive it.
     QByteArray string(const Head& oHead)
     {
-        if (oHead.nInfo != 31)
-            return bytes(oHead.nValue);
+        if (oHead.nInfo != 31) {
+            const std::size_t n = checkedSize(oHead.nValue);
+            if (n > static_cast<std::size_t>(std::numeric_limits<int>::max() / 2))
+                throw CborError("string too long");
+            return QByteArray::fromRawData(reinterpret_cast<const char*>(take(n)), static_cast<int>(n));
+        }
         QByteArray baOut;
         while (!atBreak()) {
             const Head oChunk = head();
