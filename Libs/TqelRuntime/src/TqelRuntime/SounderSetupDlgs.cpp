@@ -6,6 +6,7 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -163,7 +164,12 @@ void CDiskDlg::cancel()
 CExtSensDlg::CExtSensDlg(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(tr("External Sensors"));
-    auto* poLayout = new QVBoxLayout(this);
+    // Two columns: the port and sensor with the application output, then the other outputs.
+    auto* poColumns = new QGridLayout(this);
+    auto* poLayout = new QVBoxLayout;
+    auto* poRight = new QVBoxLayout;
+    poColumns->addLayout(poLayout, 0, 0);
+    poColumns->addLayout(poRight, 0, 1);
 
     auto* poPortGroup = new QGroupBox(tr("Serial port"), this);
     auto* poPortForm = new QFormLayout(poPortGroup);
@@ -198,6 +204,7 @@ CExtSensDlg::CExtSensDlg(QWidget* parent) : QDialog(parent)
         poRowLayout->setContentsMargins(0, 0, 0, 0);
         m_apoFolders[eFolder] = new QLineEdit(poRow);
         auto* poBrowse = new QPushButton(tr("..."), poRow);
+        poBrowse->setFixedWidth(32);
         poRowLayout->addWidget(m_apoFolders[eFolder]);
         poRowLayout->addWidget(poBrowse);
         connect(poBrowse, &QPushButton::clicked, this, pChoose);
@@ -233,7 +240,7 @@ CExtSensDlg::CExtSensDlg(QWidget* parent) : QDialog(parent)
     addNumber(poSeaForm, tr("SRH port"), 65535, &CExtSensDlg::onChangeSrhPort);
     addFolder(poSeaForm, SeaRtcm, tr("RTCM folder"), &CExtSensDlg::onChooseSeaRtcm);
     addFolder(poSeaForm, SeaSrh, tr("SRH folder"), &CExtSensDlg::onChooseSeaSrh);
-    poLayout->addWidget(poSea);
+    poRight->addWidget(poSea);
 
     auto* poQxb = new QGroupBox(tr("QXB output"), this);
     auto* poQxbForm = new QFormLayout(poQxb);
@@ -241,17 +248,19 @@ CExtSensDlg::CExtSensDlg(QWidget* parent) : QDialog(parent)
     addNumber(poQxbForm, tr("Interval (s)"), 3600, &CExtSensDlg::onChangeQXBInterval);
     addNumber(poQxbForm, tr("Port"), 65535, &CExtSensDlg::onChangeQXBPort);
     addFolder(poQxbForm, QXB, tr("Folder"), &CExtSensDlg::onChooseQXB);
-    poLayout->addWidget(poQxb);
+    poRight->addWidget(poQxb);
 
     auto* poSpo = new QGroupBox(tr("SPO output"), this);
     auto* poSpoForm = new QFormLayout(poSpo);
     addCheck(poSpoForm, tr("Start"), &CExtSensDlg::onChangeStartSPO);
     addNumber(poSpoForm, tr("Port"), 65535, &CExtSensDlg::onChangeSPOPort);
     addFolder(poSpoForm, SPO, tr("Folder"), &CExtSensDlg::onChooseSPO);
-    poLayout->addWidget(poSpo);
+    poRight->addWidget(poSpo);
 
+    poLayout->addStretch();
+    poRight->addStretch();
     m_poButtons = okCancelButtons(this);
-    poLayout->addWidget(m_poButtons);
+    poColumns->addWidget(m_poButtons, 1, 0, 1, 2);
 
     connect(m_poButtons, &QDialogButtonBox::clicked, this, &CExtSensDlg::handleButtonClick);
     connect(m_poPort, qOverload<int>(&QComboBox::currentIndexChanged), this, &CExtSensDlg::onPortChanged);
