@@ -125,12 +125,12 @@ void CRemoteLinkDeleter::operator()(CRemoteLinkState* poState) const
 {
     if (!poState)
         return;
-    // The client's stop runs on the I/O thread, so the thread still runs while it goes.
+    // With the I/O thread ended no callback is running or can start; the rest goes quietly.
+    if (poState->poIo)
+        poState->poIo->stop();
     poState->poClient.reset();
     if (poState->poServer)
         poState->poServer->stop();
-    if (poState->poIo)
-        poState->poIo->stop();
     delete poState;
 }
 
@@ -180,6 +180,9 @@ void CUlmaRuntime::stopRemoteLink()
     for (const qint64 nPid : m_poRemote->vecConverterPids)
         killProcessById(static_cast<int>(nPid));
     m_poRemote->vecConverterPids.clear();
+    // The I/O thread reads m_poRemote: end it before the pointer goes.
+    if (m_poRemote->poIo)
+        m_poRemote->poIo->stop();
     m_poRemote.reset();
 }
 
@@ -342,6 +345,8 @@ void CUlmaRuntime::handlePUDataTCP(std::string* pPayload)
 
 void CUlmaRuntime::storeReceivedFile(const QString& strName, const QString& strFolder, const QByteArray& baData)
 {
+    if (!m_poRemote)
+        return; // arrived after shut-down
     const QString strPath = QStringLiteral("%1/%2").arg(strFolder, strName);
     const QString strSuffix = strName.section(QLatin1Char('.'), -1);
     const QString strVessel = QLatin1String(s_szVessel);

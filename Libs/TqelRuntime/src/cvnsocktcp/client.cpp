@@ -151,7 +151,8 @@ void client::handle_read(const boost::system::error_code& error, std::size_t cou
     if (m_stopped)
         return;
     if (error) {
-        fail("Client: Error in do_read_header " + error.message());
+        fail(m_frames.in_body() ? "Client: Error in do_read_body(): " + error.message()
+                                : "Client: Error in do_read_header " + error.message());
         return;
     }
     switch (m_frames.commit(count)) {

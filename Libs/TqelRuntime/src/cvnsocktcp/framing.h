@@ -34,6 +34,8 @@ public:
     result commit(std::size_t count);
     std::string_view body() const { return m_length > m_max_body ? std::string_view() : std::string_view(m_body.data(), m_length); }
     std::uint32_t declared_length() const { return m_length; }
+    // True while a payload is being read (after its length word).
+    bool in_body() const { return m_in_body; }
     // Back to the start of a length word (a new connection).
     void reset();
 
