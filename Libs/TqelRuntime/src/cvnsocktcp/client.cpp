@@ -93,10 +93,10 @@ void client::reconnect(const boost::system::error_code& error)
     if (error || m_stopped)
         return;
     if (m_disconnected && !m_endpoints.empty()) {
-        open_socket();
-        do_connect();
         const auto endpoint = m_endpoints.begin()->endpoint();
         log("Reconnecting to server: " + endpoint.address().to_string() + ":" + std::to_string(endpoint.port()));
+        open_socket();
+        do_connect();
     }
     arm_timer();
 }

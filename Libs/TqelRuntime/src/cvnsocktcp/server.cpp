@@ -79,6 +79,8 @@ void server::do_listen()
     }
     start_accept();
     log("Server listening on: " + m_listen_text);
+    boost::system::error_code error;
+    m_local_port = m_acceptor.local_endpoint(error).port();
 }
 
 bool server::try_listen()
@@ -101,7 +103,6 @@ bool server::try_listen()
         m_acceptor.set_option(boost::asio::socket_base::keep_alive(true));
         m_acceptor.bind(endpoint);
         m_acceptor.listen(boost::asio::socket_base::max_listen_connections);
-        m_local_port = m_acceptor.local_endpoint().port();
         return true;
     } catch (const std::exception& e) {
         log(std::string("Server try to listen: ") + e.what());
