@@ -70,7 +70,9 @@ protected:
     }
     static void TearDownTestSuite()
     {
+        // The server goes before the context it was made on.
         s_poServer->stop();
+        s_poServer.reset();
         delete s_poIo;
     }
 
