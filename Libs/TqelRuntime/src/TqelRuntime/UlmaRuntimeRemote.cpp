@@ -325,6 +325,7 @@ void CUlmaRuntime::startRemoteDataClient(QString strHost)
     }
     m_poRemote->poClient->set_data_callback([this](std::string* pPayload) { handlePUDataTCP(pPayload); });
     oIo.start();
+    m_bRemoteClientStarted = true;
 }
 
 void CUlmaRuntime::handlePUDataTCP(std::string* pPayload)

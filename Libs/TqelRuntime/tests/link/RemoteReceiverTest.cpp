@@ -3,6 +3,7 @@
 #include "TqelRuntime/UlmaRuntime.h"
 
 #include "Common/CorvPaths.h"
+#include "Common/GuiIni.h"
 #include "QelRecord/QelData.h"
 #include "cvnsocktcp/framing.h"
 #include "cvnsocktcp/io_thread.h"
@@ -60,6 +61,10 @@ protected:
         s_poIo->start();
         ASSERT_TRUE(corvtest::waitUntil([] { return s_poServer->local_port() != 0; }));
 
+        // The station's datagram sockets on ports of this test's own, unicast.
+        const QString strRuntime = QLatin1String(GuiIni::GroupRuntime);
+        ASSERT_TRUE(GuiIni::setValue(strRuntime, QStringLiteral("CorvPortAdd"), 960));
+        ASSERT_TRUE(GuiIni::setValue(strRuntime, QStringLiteral("CorvNoMCAST"), true));
         s_poLink = CUlmaRuntime::instance(4);
         QObject::connect(s_poLink, &CUlmaRuntime::relayToMapView,
                          [](int nCode, QString strText) { s_lstRelays << QStringLiteral("%1:%2").arg(nCode).arg(strText); });
