@@ -1,4 +1,5 @@
-// A companion program stand-in: records how it was started and ends at once.
+// A companion program stand-in: records how it was started and ends at once (built with
+// CORV_COMPANION_STAYS: runs on until it is ended by a signal).
 //
 // With CORV_COMPANION_LOG set, one line is appended to that file:
 //   {"program":"<file name>","workingDirectory":"<folder>","arguments":["...",...]}
@@ -114,6 +115,11 @@ int main(int argc, char* argv[])
     const bool recorded = record(argc, argv);
 #ifdef CORV_COMPANION_SHOWS_MESSAGE
     showMessage(argc, argv);
+#endif
+#ifdef CORV_COMPANION_STAYS
+    // Runs until it is ended, like the program it stands in for.
+    for (;;)
+        ::pause();
 #endif
     return recorded ? 0 : 1;
 }
