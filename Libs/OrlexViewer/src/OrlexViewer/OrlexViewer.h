@@ -125,6 +125,10 @@ public:
 
     // The graticule, pointed at the data folder's projection file.
     void createGraticule();
+    // The label text and background colours (the graticule's), for the survey legend.
+    void getLabelColors(QColor& oText, QColor& oBackground) const;
+    // The colour of highlighted lines.
+    void setHighlightColor(const QColor& oColour);
 
     // Called on the connection's reader thread: passes the message on to the GUI thread.
     void messageReceived(std::shared_ptr<const Dremm::Orlex::QtClient::IMessage> message) override;
