@@ -11,6 +11,7 @@
 
 #include "Common/CorvPaths.h"
 #include "OrlexQtClient/ObjectIdAllocator.h"
+#include "TqelRuntime/HandleTracks.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
 
@@ -21,6 +22,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QSignalSpy>
+#include <QtEndian>
 
 #include <set>
 
@@ -516,6 +518,69 @@ TEST_F(GridTest, UnloadedOverlaysGiveTheirIdsBack)
     surveys()->unloadTiff(QStringLiteral("C:/maps/none.tif"));
     EXPECT_TRUE(types(nFrom).isEmpty());
     EXPECT_TRUE(QFile::exists(strList));
+}
+
+// The ship-track loader hands the survey's track files to its grid: drawn on open, drawn again
+// when the runtime reports new tracks.
+TEST_F(GridTest, ShipTracksDrawnAndRedrawn)
+{
+    const QString strPath = surveyFolder(QStringLiteral("Tracked"));
+    COrlexGrid* pGrid = openAndWait(strPath);
+    ASSERT_NE(pGrid, nullptr);
+    const QString strTracks = strPath + QStringLiteral("/tracks");
+    QDir(strTracks).removeRecursively();
+    QDir().mkpath(strTracks);
+    const auto le = [](qint32 n) {
+        QByteArray ba(4, '\0');
+        qToLittleEndian(n, ba.data());
+        return ba;
+    };
+    const auto trackFile = [&](const QString& strName, const QList<QPair<qint32, qint32>>& points) {
+        QByteArray ba = QByteArray(8, '\0') + le(45) + le(1000);
+        for (const auto& p : points)
+            ba += QByteArray(8, '\0') + le(p.first) + le(p.second);
+        QFile oFile(strTracks + QLatin1Char('/') + strName);
+        EXPECT_TRUE(oFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        oFile.write(ba);
+    };
+    trackFile(QStringLiteral("Line 1.shipstrack"), {{100000, 200000}, {100100, 200300}});
+    trackFile(QStringLiteral("Line 2.shipstrack"), {{0, 0}});
+    trackFile(QStringLiteral("Line 2.coverage"), {});
+    // Two dots: not a track file.
+    trackFile(QStringLiteral("Line.old.shipstrack"), {{0, 0}});
+
+    CHandleTracks* poTracks = CHandleTracks::instance();
+    qint64 nFrom = from();
+    ASSERT_TRUE(poTracks->openTracks(pGrid));
+    const QList<LoggedBody> lines = bodies(QStringLiteral("CreateLineMessage"), nFrom);
+    ASSERT_EQ(lines.size(), 2);
+    // Metres: origin (2000, 1000) plus the points relative to it.
+    EXPECT_EQ(numbers(lines[0].structAt(2, 0).list(0, 1)), (QList<double>{2000, 1000, 0, 2003, 1001, 0}));
+    ASSERT_EQ(pGrid->trackLines().size(), 2u);
+    EXPECT_EQ(pGrid->trackLines()[1].name, strPath + QStringLiteral("/Line 2"));
+    EXPECT_EQ(pGrid->trackLines()[1].speed, 1000);
+    EXPECT_EQ(poTracks->knownFiles().size(), 3);
+    // Nothing new: nothing drawn.
+    nFrom = from();
+    EXPECT_FALSE(poTracks->openTracks(pGrid));
+    EXPECT_TRUE(types(nFrom).isEmpty());
+
+    // A new track reported twice, the second time longer: drawn, then drawn again in place.
+    trackFile(QStringLiteral("Line 3.shipstrack"), {{0, 0}});
+    QString strNames;
+    nFrom = from();
+    ASSERT_TRUE(poTracks->updateTracks(pGrid, strNames));
+    EXPECT_EQ(QFileInfo(strNames).fileName(), QStringLiteral("Line 3.shipstrack"));
+    EXPECT_EQ(types(nFrom), QStringList{"CreateLineMessage"});
+    const std::uint64_t nFirstDraw = pGrid->trackLines().at(2).objectId;
+    trackFile(QStringLiteral("Line 3.shipstrack"), {{0, 0}, {100, 100}});
+    nFrom = from();
+    ASSERT_TRUE(poTracks->updateTracks(pGrid, strNames));
+    EXPECT_EQ(types(nFrom), (QStringList{"CreateLineMessage", "DestroyObjectMessage"}));
+    EXPECT_EQ(bodies(QStringLiteral("DestroyObjectMessage"), nFrom).value(0).number(1, 0), static_cast<double>(nFirstDraw));
+    ASSERT_EQ(pGrid->trackLines().size(), 3u);
+    EXPECT_EQ(bodies(QStringLiteral("CreateLineMessage"), nFrom).value(0).structAt(2, 0).list(0, 1).size(), 6);
+    EXPECT_FALSE(poTracks->openTracks(nullptr));
 }
 
 } // namespace
