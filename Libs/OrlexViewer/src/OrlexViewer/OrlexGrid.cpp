@@ -83,6 +83,15 @@ std::unique_ptr<ColorMap> copyOf(const ColorMap& oMap)
     return std::unique_ptr<ColorMap>(oMap.copy());
 }
 
+// The source's colours into the grid's own map, which keeps its address for those who hold it.
+void assignMap(std::unique_ptr<ColorMap>& poTarget, const ColorMap& oSource)
+{
+    if (!poTarget)
+        poTarget = copyOf(oSource);
+    else if (poTarget.get() != &oSource)
+        poTarget->load(oSource.save());
+}
+
 // A survey folder on another drive when the station keeps its grids there.
 QString applyDriveRule(const QString& strPath)
 {
@@ -167,20 +176,20 @@ COrlexGrid::ColorMapData COrlexGrid::makeColorMapData(const ColorMap& oMap, bool
     ColorMapData data;
     if (bHeight) {
         // Heights are shown as depths: the range and the gradient are turned round.
-        data.StartColor = toColor(oMap.stopColor());
-        data.EndColor = toColor(oMap.startColor());
-        data.ClockWise = oMap.direction() == ColorMap::CCW;
+        data.StartColor = toColor(oMap.getStopColor());
+        data.EndColor = toColor(oMap.getStartColor());
+        data.ClockWise = oMap.getDirection() == ColorMap::CCW;
         data.Range.Min = static_cast<float>(-oMap.getMax());
         data.Range.Max = static_cast<float>(-oMap.getMin());
     } else {
-        data.StartColor = toColor(oMap.startColor());
-        data.EndColor = toColor(oMap.stopColor());
-        data.ClockWise = oMap.direction() == ColorMap::CW;
+        data.StartColor = toColor(oMap.getStartColor());
+        data.EndColor = toColor(oMap.getStopColor());
+        data.ClockWise = oMap.getDirection() == ColorMap::CW;
         data.Range.Min = static_cast<float>(oMap.getMin());
         data.Range.Max = static_cast<float>(oMap.getMax());
     }
     data.AutoRange = bAutoRange;
-    data.Wrap = static_cast<std::int32_t>(oMap.endMode());
+    data.Wrap = static_cast<std::int32_t>(oMap.getEndMode());
     // The fixed bands always come from the target-0 map.
     if (m_poTarget0Map) {
         const QVariantList starts = m_poTarget0Map->startList();
@@ -224,11 +233,11 @@ void COrlexGrid::createTerrain(int nSlot)
         const bool bInSlots = nSlot >= 0 && static_cast<std::size_t>(nSlot) < m_slotMaps.size() && m_slotMaps[static_cast<std::size_t>(nSlot)];
         const ColorMap& oMap = bInSlots ? *m_slotMaps[static_cast<std::size_t>(nSlot)] : *m_poTarget0Map;
         const bool bByHeight = m_strPropertyName == QLatin1String("Height");
-        ColorMapData data = makeColorMapData(oMap, bByHeight, bByHeight && oMap.autoMax());
+        ColorMapData data = makeColorMapData(oMap, bByHeight, bByHeight && oMap.getAutoMax());
         if (bByHeight) {
             // The gradient of a height terrain is the target-0 map's.
-            data.StartColor = toColor(m_poTarget0Map->stopColor());
-            data.EndColor = toColor(m_poTarget0Map->startColor());
+            data.StartColor = toColor(m_poTarget0Map->getStopColor());
+            data.EndColor = toColor(m_poTarget0Map->getStartColor());
         }
         Q::SetColorMapRangeMessage colours;
         colours.Id = m_nTerrainId;
@@ -343,15 +352,14 @@ void COrlexGrid::setColorMap(ColorMap* poMap, int nKind, int nTarget, int nIndex
         qWarning() << "COrlexGrid::setColorMap - Unknown color target" << nTarget << "slot" << nSlot;
         return;
     }
-    // Copies first: the caller may pass a map the grid owns.
+    // The grid keeps its own maps: the caller's map is copied in, never kept.
     if (nTarget == 0) {
-        std::unique_ptr<ColorMap> poSlotMap = copyOf(*poMap);
-        m_poTarget0Map = copyOf(*poMap);
         if (m_slotMaps.size() <= static_cast<std::size_t>(nSlot))
             m_slotMaps.resize(static_cast<std::size_t>(nSlot) + 1);
-        m_slotMaps[static_cast<std::size_t>(nSlot)] = std::move(poSlotMap);
+        assignMap(m_slotMaps[static_cast<std::size_t>(nSlot)], *poMap);
+        assignMap(m_poTarget0Map, *poMap);
     } else {
-        (nTarget == 1 ? m_poTarget1Map : m_poTarget2Map) = copyOf(*poMap);
+        assignMap(nTarget == 1 ? m_poTarget1Map : m_poTarget2Map, *poMap);
     }
     m_anTargetKind[nTarget] = nKind;
     m_anTargetIndex[nTarget] = nIndex;
@@ -370,7 +378,7 @@ void COrlexGrid::applyColorMap(int nSlot)
         return;
     Q::SetColorMapRangeMessage message;
     message.Id = m_nTerrainId;
-    message.ColorMap = makeColorMapData(*m_poTarget0Map, nSlot == 0 || nSlot == 10, m_poTarget0Map->autoMax());
+    message.ColorMap = makeColorMapData(*m_poTarget0Map, nSlot == 0 || nSlot == 10, m_poTarget0Map->getAutoMax());
     send(message);
 }
 
@@ -437,8 +445,8 @@ void COrlexGrid::onPropertyRangeUpdated(float fMin, float fMax, const std::strin
         oMap.setMax(fMax);
         Q::SetColorMapRangeMessage colours;
         colours.Id = m_nTerrainId;
-        colours.ColorMap.StartColor = toColor(oMap.startColor());
-        colours.ColorMap.EndColor = toColor(oMap.stopColor());
+        colours.ColorMap.StartColor = toColor(oMap.getStartColor());
+        colours.ColorMap.EndColor = toColor(oMap.getStopColor());
         colours.ColorMap.ClockWise = false;
         colours.ColorMap.AutoRange = false;
         colours.ColorMap.Range.Min = static_cast<float>(oMap.getMin());

@@ -63,7 +63,8 @@ public:
     // The map of a colour slot, made on demand from the target-0 map; null for any target but 0.
     // The grid keeps ownership.
     ColorMap* getColorMap(int nTarget, int nKind, int nIndex);
-    // Installs a copy of the map (the caller keeps its own) and re-applies colours and legend.
+    // Copies the map into the grid's own maps, whose addresses stay (the caller keeps its map),
+    // and re-applies colours and legend.
     void setColorMap(ColorMap* poMap, int nKind, int nTarget, int nIndex);
     // Sends the target-0 map as the terrain's colour range.
     void applyColorMap(int nSlot);
@@ -147,7 +148,7 @@ private:
     std::vector<TrackLineInfo> m_coverageLines;
     QColor m_trackLineColour;
     int m_nTrackLineWidth = 2;
-    // Every map is the grid's own: installs copy, nothing is shared between entries.
+    // Every map is the grid's own: installs copy into them, nothing is shared between entries.
     std::unique_ptr<ColorMap> m_poTarget0Map;
     std::vector<std::unique_ptr<ColorMap>> m_slotMaps;
     std::unique_ptr<ColorMap> m_poTarget1Map;

@@ -224,9 +224,9 @@ TEST_F(GridTest, ColourSlotsOwnTheirMaps)
     ColorMap* pStdDev = pGrid->getColorMap(0, 1, 4);
     ASSERT_NE(pStdDev, nullptr);
     EXPECT_NE(pStdDev, pDepth);
-    EXPECT_EQ(pStdDev->stopColor(), QColor::fromHsvF(0.8, 1, 1));
+    EXPECT_EQ(pStdDev->getStopColor(), QColor::fromHsvF(0.8, 1, 1));
     EXPECT_EQ(pGrid->getColorMap(0, 1, 4), pStdDev);
-    EXPECT_EQ(pGrid->getColorMap(0, 1, 0)->startColor(), QColor(Qt::black));
+    EXPECT_EQ(pGrid->getColorMap(0, 1, 0)->getStartColor(), QColor(Qt::black));
 
     // "Distance plane": a terrain without a property and no legend update.
     qint64 nFrom = from();
@@ -236,7 +236,7 @@ TEST_F(GridTest, ColourSlotsOwnTheirMaps)
         pGrid->setColorMap(&dialogMap, 1, 0, 3);
     }
     // The caller's map is gone; the grid installed copies of it.
-    EXPECT_EQ(pGrid->getColorMap(0, 1, 3)->startColor(), QColor(Qt::green));
+    EXPECT_EQ(pGrid->getColorMap(0, 1, 3)->getStartColor(), QColor(Qt::green));
     EXPECT_EQ(pGrid->getPropertyName(), QString());
     QStringList sent = types(nFrom);
     EXPECT_FALSE(sent.contains(QStringLiteral("UpdateLegendMessage")));
@@ -288,6 +288,9 @@ TEST_F(GridTest, ColourSlotsOwnTheirMaps)
     nFrom = from();
     pGrid->setColorMap(pGrid->getColorMap(0, 0, 0), 0, 0, 0);
     EXPECT_EQ(pGrid->getPropertyName(), QStringLiteral("Height"));
+    // Installs keep the maps where they were for those who hold them.
+    EXPECT_EQ(pGrid->getColorMap(0, 0, 0), pDepth);
+    EXPECT_EQ(pGrid->getColorMap(0, 1, 4), pStdDev);
     EXPECT_EQ(bodies(QStringLiteral("UpdateLegendMessage"), nFrom).last().structAt(2, 0).text(0, 0), QStringLiteral("zTMax"));
     nFrom = from();
     COrlexGrid::updateLegendColors();
