@@ -129,10 +129,6 @@ public:
 
     // The graticule, pointed at the data folder's projection file.
     void createGraticule();
-    // The label text and background colours (the graticule's), for the survey legend.
-    void getLabelColors(QColor& oText, QColor& oBackground) const;
-    // The colour of highlighted lines.
-    void setHighlightColor(const QColor& oColour);
 
     // Interaction modes and pointer read-outs (the map view's tool-bar actions).
     void enablePositionUnderCursor(bool bOn);
