@@ -255,7 +255,15 @@ INSTANTIATE_TEST_SUITE_P(
         ReadFailure{"BasePartClosedByStructStop",
                     concat(headerBytes("Tavrin.Dremm.Orlex.ExtensionLoadedMessage"), hexBytes("00")),
                     "De-serialization failed: unexpected struct stop encountered for "
-                    "Tavrin.Dremm.Orlex.ExtensionLoadedMessage"}),
+                    "Tavrin.Dremm.Orlex.ExtensionLoadedMessage"},
+        // Refused at the declared size, without waiting for (or allocating) the bytes announced.
+        ReadFailure{"TextLongerThanAMessage",
+                    concat(headerBytes("Tavrin.Dremm.Orlex.ErrorMessage"), hexBytes("01 09 FF FF FF FF 0F 41")),
+                    "De-serialization failed: text of 4294967295 bytes, more than a message may hold"},
+        ReadFailure{"ListLongerThanAMessage",
+                    concat(headerBytes("Tavrin.Dremm.Orlex.ListObjectsResponseMessage"),
+                           hexBytes("01 01 2B 06 FF FF FF FF 0F 01")),
+                    "De-serialization failed: 4294967295 list elements, more than a message may hold"}),
     [](const ::testing::TestParamInfo<ReadFailure>& info) { return std::string(info.param.name); });
 
 TEST(MessageReader, ServerClosingItsPipeIsReportedOnce)
