@@ -190,6 +190,31 @@ TEST(MessageWriter, WriteThatTimesOutTakesTheFailurePath)
     EXPECT_EQ(errors.errorTexts(), std::vector<std::string>{"Fatal: Failed to write message to server - timeout."});
 }
 
+TEST(MessageWriterThread, QueueStaysBoundedAndASenderWaitsForRoomOnlyUntilTheWriteLimit)
+{
+    TestPeer peer; // never reads
+    auto writer = std::make_shared<QC::MessageWriter>(peer.clientWriter(std::chrono::milliseconds(300)), 1);
+    CollectingReceiver errors;
+    writer->addErrorReceiver(&errors);
+    constexpr std::size_t kBound = 64 * 1024;
+    Q::AddToPointBufferMessage points;
+    points.Id = 1;
+    points.Positions.assign(12500, 1.5); // 100 KB
+    const auto start = Clock::now();
+    std::size_t largestQueue = 0;
+    {
+        QC::MessageWriterThread thread(writer, std::chrono::milliseconds(200), kBound);
+        for (int n = 0; n < 100; ++n) { // 10 MB: far more than the socket and the queue hold
+            thread.post(std::make_unique<QC::OutputMessage<Q::AddToPointBufferMessage>>(
+                QC::schemaTypeName<Q::AddToPointBufferMessage>(), points));
+            largestQueue = std::max(largestQueue, thread.queuedBytes());
+        }
+    }
+    EXPECT_LT(msSince(start), 3000);
+    EXPECT_LE(largestQueue, kBound + 100 * 1024);
+    EXPECT_EQ(errors.errorTexts(), std::vector<std::string>{"Fatal: Failed to write message to server - timeout."});
+}
+
 TEST(MessageReader, DeliversDecodedMessagesInArrivalOrder)
 {
     ReaderFixture f;

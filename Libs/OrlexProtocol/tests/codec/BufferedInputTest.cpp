@@ -26,28 +26,30 @@ namespace
 class PieceReader : public BufferedReader
 {
 public:
-    PieceReader(std::string bytes, std::size_t piece, std::size_t capacity = 64 * 1024)
-        : BufferedReader(capacity), m_bytes(std::move(bytes)), m_piece(piece)
+    PieceReader(std::string bytes, std::size_t piece) : m_bytes(std::move(bytes)), m_piece(piece)
     {
     }
     bool isValid() const override { return true; }
     bool atEnd() const override { return false; }
 
 protected:
-    std::size_t receive(std::uint8_t* into, std::size_t room) override
+    Window receive() override
     {
         if (m_pos == m_bytes.size())
             throw std::runtime_error("end of input");
-        const std::size_t n = std::min({room, m_piece, m_bytes.size() - m_pos});
-        std::memcpy(into, m_bytes.data() + m_pos, n);
+        const std::size_t n = std::min(m_piece, m_bytes.size() - m_pos);
+        // A copy of its own for each piece, so that reading past a piece shows in ASan.
+        m_current.assign(m_bytes, m_pos, n);
         m_pos += n;
-        return n;
+        const auto* p = reinterpret_cast<const std::uint8_t*>(m_current.data());
+        return {p, p + n};
     }
 
 private:
     std::string m_bytes;
     std::size_t m_piece;
     std::size_t m_pos = 0;
+    std::string m_current;
 };
 
 template <typename T>

@@ -40,15 +40,15 @@ PipeReader::PipeReader(platform::UniqueFd fd, std::string strPath)
 {
 }
 
-std::size_t PipeReader::receive(std::uint8_t* pInto, std::size_t nRoom)
+BufferedReader::Window PipeReader::receive()
 {
     if (!m_fd.valid())
         throw Exception("Pipe " + m_strPath + " is not open");
     m_nFills.fetch_add(1, std::memory_order_relaxed);
-    const platform::IoResult result = platform::readSome(m_fd.get(), pInto, nRoom);
+    const platform::IoResult result = platform::readSome(m_fd.get(), m_pBuffer.get(), kBufferSize);
     switch (result.status) {
     case platform::IoStatus::Ok:
-        return result.bytes;
+        return {m_pBuffer.get(), m_pBuffer.get() + result.bytes};
     case platform::IoStatus::Closed:
         throw Exception("Pipe " + m_strPath + " closed by the server");
     default:

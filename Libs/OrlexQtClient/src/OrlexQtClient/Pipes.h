@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <string>
 
 namespace Dremm::Orlex::QtClient {
@@ -38,11 +39,14 @@ public:
     std::size_t fillCount() const { return m_nFills.load(std::memory_order_relaxed); }
 
 protected:
-    std::size_t receive(std::uint8_t* pInto, std::size_t nRoom) override;
+    Window receive() override;
 
 private:
+    static constexpr std::size_t kBufferSize = 64 * 1024;
+
     std::string m_strPath;
     platform::UniqueFd m_fd;
+    std::unique_ptr<std::uint8_t[]> m_pBuffer{new std::uint8_t[kBufferSize]};
     std::atomic<std::size_t> m_nFills{0};
 };
 
