@@ -29,7 +29,7 @@ class MessageWriterThread : public IMessageWriterThread
 {
 public:
     // Bytes the queue holds at most; a message larger than this is queued alone.
-    static constexpr std::size_t kQueueBytes = 1024 * 1024;
+    static constexpr std::size_t kQueueBytes = 256 * 1024;
 
     // A sender that finds the queue full waits for room at most roomWait, then the writer fails.
     explicit MessageWriterThread(std::shared_ptr<MessageWriter> pWriter,
