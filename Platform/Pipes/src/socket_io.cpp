@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <vector>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -114,61 +112,6 @@ IoResult readAvailable(int fd, QByteArray& buffer, std::chrono::milliseconds tim
     buffer.resize(oldSize + static_cast<int>(maxBytes));
     const IoResult result = readSome(fd, buffer.data() + oldSize, maxBytes, timeout);
     buffer.resize(oldSize + static_cast<int>(result.bytes));
-    return result;
-}
-
-IoResult writeAllGathered(int fd, const iovec* pieces, std::size_t count, std::chrono::milliseconds limit)
-{
-    IoResult result;
-    const bool limited = limit.count() >= 0;
-    const auto deadline = Clock::now() + limit;
-    std::size_t total = 0;
-    for (std::size_t n = 0; n < count; ++n)
-        total += pieces[n].iov_len;
-    // The pieces not written yet; the first may be partly written.
-    std::vector<iovec> left(pieces, pieces + count);
-    std::size_t first = 0;
-    while (result.bytes < total) {
-        while (first < left.size() && left[first].iov_len == 0)
-            ++first;
-        msghdr message{};
-        message.msg_iov = left.data() + first;
-        message.msg_iovlen = std::min<std::size_t>(left.size() - first, IOV_MAX);
-        const ssize_t sent = ::sendmsg(fd, &message, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent > 0) {
-            result.bytes += static_cast<std::size_t>(sent);
-            auto done = static_cast<std::size_t>(sent);
-            while (done != 0) {
-                const std::size_t n = std::min(done, left[first].iov_len);
-                left[first].iov_base = static_cast<char*>(left[first].iov_base) + n;
-                left[first].iov_len -= n;
-                done -= n;
-                if (left[first].iov_len == 0)
-                    ++first;
-            }
-            continue;
-        }
-        if (sent < 0 && errno == EINTR)
-            continue;
-        if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            result.error = errno;
-            result.status = peerGone(errno) ? IoStatus::Closed : IoStatus::Failed;
-            return result;
-        }
-        pollfd entry = {fd, POLLOUT, 0};
-        const int ready = ::poll(&entry, 1, pollWait(limited, deadline));
-        if (ready < 0 && errno != EINTR) {
-            result.error = errno;
-            result.status = IoStatus::Failed;
-            return result;
-        }
-        if (ready == 0) {
-            result.error = ETIMEDOUT;
-            result.status = IoStatus::TimedOut;
-            return result;
-        }
-    }
-    result.status = IoStatus::Ok;
     return result;
 }
 

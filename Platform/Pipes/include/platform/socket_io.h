@@ -6,8 +6,6 @@
 #include <chrono>
 #include <cstddef>
 
-#include <sys/uio.h>
-
 namespace platform {
 
 enum class IoStatus {
@@ -42,11 +40,6 @@ IoResult readAvailable(int fd, QByteArray& buffer,
 // (bytes already there are taken without waiting). Closed means end of stream.
 IoResult readSome(int fd, void* into, std::size_t room,
                   std::chrono::milliseconds timeout = std::chrono::milliseconds(-1));
-
-// Writes all bytes of the 'count' pieces in as few calls as the socket takes, within 'limit'
-// (negative: without limit), as writeAll does for one piece.
-IoResult writeAllGathered(int fd, const iovec* pieces, std::size_t count,
-                          std::chrono::milliseconds limit = kDefaultWriteLimit);
 
 // Makes reads and writes blocked on 'fd' in other threads return, reads as end of stream, and
 // every later one too. For teardown; the descriptor stays open until its owner closes it.
