@@ -2,6 +2,8 @@
 // viewer-server stand-in and the companion stand-ins. One window for the whole suite: the
 // controller, the runtime link and the survey manager are one per process.
 #include "CorvMainWindow.h"
+#include "SettingsMapViewer.h"
+#include "QtAppFramework/SettingsManager.h"
 
 #include "MapView/QaSurveyManager.h"
 #include "OrlexViewer/OrlexDataManager.h"
@@ -15,6 +17,13 @@
 #include "test_wait.h"
 
 #include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <QToolBar>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <log4cplus/initializer.h>
 
@@ -399,21 +408,40 @@ TEST_F(MainWindowActionsTest, MapConfiguratorGetsTheViewAndProjection)
         EXPECT_EQ(oCancel.seen().first().strText, QStringLiteral("Map source"));
     }
 
+    // The server reports the camera over (1234.567 m, -789.015 m): the configurator gets the
+    // centre in projected centimetres, cut toward zero.
+    orlex_standin::StandinControl oControl;
+    ASSERT_TRUE(oControl.connectTo(s_poServer->controlPath()));
+    const QJsonArray lstViewers = oControl.state().value(QStringLiteral("viewers")).toArray();
+    ASSERT_FALSE(lstViewers.isEmpty());
+    const int nViewerId = lstViewers.first().toObject().value(QStringLiteral("id")).toInt();
+    const auto number = [](int nId, const char* szType, double d) {
+        return orlex_standin::field(nId, QLatin1String(szType), d);
+    };
+    const QJsonObject oPosition = orlex_standin::structField(
+        0, QJsonArray{QJsonArray{number(0, "double", 1234.567), number(1, "double", -789.015), number(2, "double", 900.0)}});
+    const QJsonArray lstLevels{QJsonArray(), QJsonArray{number(0, "int32", nViewerId)},
+                               QJsonArray{orlex_standin::structField(1, QJsonArray{QJsonArray{oPosition}})}};
+    ASSERT_TRUE(oControl.send(orlex_standin::coreType("QueryNavigationStateResponseMessage"), orlex_standin::body(lstLevels)));
+    ASSERT_TRUE(corvtest::waitUntil([] {
+        double dX = 0;
+        double dY = 0;
+        COrlexViewer::instance(QStringLiteral("dremm"))->getCenter(dX, dY);
+        return dX == 1234.567;
+    }));
+
     ModalResponder oChoose(QStringLiteral("WMTS"));
     window().launchMapConfigurator();
     ASSERT_TRUE(corvtest::waitUntil([&] { return companionCount() == nBefore + 1; }));
     const QJsonObject oRecord = companionRecords(nBefore).first();
     EXPECT_EQ(oRecord.value(QStringLiteral("program")).toString(), QStringLiteral("Tavrin.Dremm.TerrainEditorApp.exe"));
-    double dX = 0;
-    double dY = 0;
-    COrlexViewer::instance(QStringLiteral("dremm"))->getCenter(dX, dY);
     const QStringList lstArguments = argumentsOf(oRecord);
     ASSERT_EQ(lstArguments.size(), 16);
     // The default projection of a new installation is Mercator.
     EXPECT_EQ(lstArguments.mid(0, 8),
               (QStringList{QStringLiteral("--mapSource"), QStringLiteral("WMTS"), QStringLiteral("--epsg"),
-                           QStringLiteral("3395"), QStringLiteral("--center-x"), QString::number(static_cast<qint64>(std::trunc(dX))),
-                           QStringLiteral("--center-y"), QString::number(static_cast<qint64>(std::trunc(dY)))}));
+                           QStringLiteral("3395"), QStringLiteral("--center-x"), QStringLiteral("123456"),
+                           QStringLiteral("--center-y"), QStringLiteral("-78901")}));
     EXPECT_EQ(lstArguments.mid(8, 7),
               (QStringList{QStringLiteral("--size"), QStringLiteral("2097152"), QStringLiteral("--save-dir"),
                            QStringLiteral("C:\\temp"), QStringLiteral("--levels"), QStringLiteral("13"), QStringLiteral("--url")}));
@@ -521,6 +549,79 @@ TEST_F(MainWindowActionsTest, StationAddressReloadsTheDisplayPage)
     EXPECT_TRUE(corvtest::waitUntil(
         [&] { return poView->url() == QUrl(QStringLiteral("http://127.0.0.2:8188/Pages/CorvaneDisplay.html")); }, 15000))
         << qPrintable(poView->url().toString());
+}
+
+// 2,000 runtime events a second, queued from another thread as the runtime link sends them: the
+// GUI's timers stay on time and the station page is reloaded once.
+TEST_F(MainWindowActionsTest, EventFloodKeepsTheGuiOnTime)
+{
+    ASSERT_TRUE(corvtest::waitUntil([&] { return window().isInitialised(); }, 30000));
+    auto* poView = window().findChild<QWebEngineView*>();
+    ASSERT_NE(poView, nullptr);
+    closeBoxes();
+    // Loads of the flood's address (the start-up's own reload goes to another one).
+    int nLoads = 0;
+    const QMetaObject::Connection oLoads = QObject::connect(poView, &QWebEngineView::loadFinished, [&] {
+        if (poView->url().host() == QLatin1String("127.0.0.3"))
+            ++nLoads;
+    });
+
+    QElapsedTimer oClock;
+    oClock.start();
+    qint64 nLastTick = 0;
+    qint64 nLongestGap = 0;
+    QTimer oTick;
+    QObject::connect(&oTick, &QTimer::timeout, [&] {
+        const qint64 nNow = oClock.elapsed();
+        nLongestGap = std::max(nLongestGap, nNow - nLastTick);
+        nLastTick = nNow;
+    });
+    oTick.start(20);
+    // The web display's start-up work is done before the flood: half a second of steady ticks.
+    corvtest::waitUntil([&] {
+        if (oClock.elapsed() < 500)
+            return false;
+        if (nLongestGap <= 50)
+            return true;
+        nLongestGap = 0;
+        oClock.restart();
+        nLastTick = 0;
+        return false;
+    }, 20000);
+    nLongestGap = 0;
+    oClock.restart();
+    nLastTick = 0;
+
+    std::atomic<bool> bSent{false};
+    bool bHandled = false;
+    CMainWindow* poWindow = &window();
+    std::thread oFlood([&] {
+        const auto tStart = std::chrono::steady_clock::now();
+        const struct { int nId; const char* szText; } aKinds[] = {
+            {22, "127.0.0.3"}, {479, "2;A;B;C;7"}, {478, "1;flood"}, {19, "1;2"}};
+        for (int i = 0; i < 6000; ++i) {
+            const auto& oKind = aKinds[i % 4];
+            const int nId = oKind.nId;
+            const QString strText = QString::fromLatin1(oKind.szText);
+            QMetaObject::invokeMethod(poWindow, [poWindow, nId, strText] { poWindow->onHandleUlmaMsg(nId, strText); },
+                                      Qt::QueuedConnection);
+            if (i % 2 == 1)
+                std::this_thread::sleep_until(tStart + std::chrono::microseconds(500 * (i + 1)));
+        }
+        QMetaObject::invokeMethod(poWindow, [&bHandled] { bHandled = true; }, Qt::QueuedConnection);
+        bSent = true;
+    });
+    EXPECT_TRUE(corvtest::waitUntil([&] { return bSent && bHandled; }, 60000));
+    oFlood.join();
+    oTick.stop();
+    EXPECT_LE(nLongestGap, 100) << "ms between two ticks of a 20 ms timer";
+
+    EXPECT_TRUE(corvtest::waitUntil([&] { return nLoads > 0; }, 15000));
+    EXPECT_EQ(poView->url(), QUrl(QStringLiteral("http://127.0.0.3:8188/Pages/CorvaneDisplay.html")));
+    QTest::qWait(1000);
+    EXPECT_EQ(nLoads, 1);
+    QObject::disconnect(oLoads);
+    closeBoxes();
 }
 
 TEST_F(MainWindowActionsTest, PollFindsTheSurveyOfTheMainStationAndLoadsIt)
@@ -688,6 +789,43 @@ TEST_F(MainWindowActionsTest, BackgroundChartFromATerrainFile)
     EXPECT_TRUE(oControl.entries(QStringLiteral("in"), orlex_standin::coreType("CreateTerrainFromJsonMessage"), nAfter).isEmpty());
 }
 
+// The window state keeps tool bars by object name; the tool bars' own menu lists their titles.
+TEST_F(MainWindowActionsTest, ToolBarsHaveNamesAndTitles)
+{
+    const QList<QToolBar*> lstToolBars = window().findChildren<QToolBar*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_FALSE(lstToolBars.isEmpty());
+    for (const QToolBar* poToolBar : lstToolBars) {
+        EXPECT_FALSE(poToolBar->objectName().isEmpty());
+        EXPECT_FALSE(poToolBar->windowTitle().isEmpty()) << qPrintable(poToolBar->objectName());
+    }
+}
+
+QStringList g_lstDebugLines;
+
+// The QA log's folder is made when missing; a log file that cannot be opened is reported once.
+TEST_F(MainWindowActionsTest, QaLogFolderIsMadeAndAFailureSaidOnce)
+{
+    const QString strFolder = platform::toNativePath(QStringLiteral("C:/Temp"));
+    QDir(strFolder).removeRecursively();
+    window().logMsgToFile(QStringLiteral("first entry"));
+    QFile oLog(strFolder + QStringLiteral("/QELQA_Log.txt"));
+    ASSERT_TRUE(oLog.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(oLog.readAll().contains("first entry"));
+
+    // A folder where the file should be: it cannot be opened.
+    QDir(strFolder).removeRecursively();
+    ASSERT_TRUE(QDir().mkpath(strFolder + QStringLiteral("/QELQA_Log.txt")));
+    g_lstDebugLines.clear();
+    const QtMessageHandler fnPrevious = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& strMsg) { g_lstDebugLines << strMsg; });
+    for (int i = 0; i < 3; ++i)
+        window().logMsgToFile(QStringLiteral("entry %1").arg(i));
+    qInstallMessageHandler(fnPrevious);
+    EXPECT_EQ(g_lstDebugLines.filter(QStringLiteral("Unable to log info")).size(), 1) << qPrintable(g_lstDebugLines.join('\n'));
+    QDir(strFolder).removeRecursively();
+    QDir().mkpath(strFolder);
+}
+
 TEST_F(MainWindowActionsTest, AboutWindowNamesTheRelease)
 {
     QMetaObject::invokeMethod(&window(), "onActionAbout");
@@ -699,6 +837,10 @@ TEST_F(MainWindowActionsTest, AboutWindowNamesTheRelease)
         return poAbout != nullptr;
     }));
     const QPointer<QWidget> poGuard(poAbout);
+    // Over the main window, large enough for its text.
+    EXPECT_TRUE(window().frameGeometry().contains(poAbout->geometry().center()))
+        << poAbout->geometry().x() << "," << poAbout->geometry().y();
+    EXPECT_TRUE(poAbout->width() >= poAbout->sizeHint().width() && poAbout->height() >= poAbout->sizeHint().height());
     const QStringList lstLines = poAbout->findChild<QLabel*>()->text().split(QLatin1Char('\n'));
     ASSERT_GE(lstLines.size(), 4);
     EXPECT_EQ(lstLines.at(1), QStringLiteral("Release 5.11"));
@@ -730,3 +872,70 @@ TEST_F(MainWindowActionsTest, ConfigurationFromTheMainStationStartsThePoll)
 }
 
 } // namespace
+
+namespace {
+
+// The field of a logged body: levels of fields, base parts first; a negative level counts from
+// the struct's own level.
+QJsonObject loggedField(const QJsonObject& oBody, int nLevel, int nId)
+{
+    const QJsonArray aLevels = oBody.value(QStringLiteral("levels")).toArray();
+    const QJsonArray aFields = aLevels.at(nLevel < 0 ? aLevels.size() + nLevel : nLevel).toArray();
+    for (const QJsonValue& vField : aFields)
+        if (vField.toObject().value(QStringLiteral("id")).toInt() == nId)
+            return vField.toObject();
+    return QJsonObject();
+}
+
+} // namespace
+
+TEST_F(MainWindowActionsTest, MapViewerSettingsReachTheView)
+{
+    orlex_standin::StandinControl oControl;
+    ASSERT_TRUE(oControl.connectTo(s_poServer->controlPath()));
+    // The graticule is made a few seconds after the start.
+    ASSERT_TRUE(oControl.waitFor(QStringLiteral("in"), orlex_standin::quennetType("CreateGraticuleMessage"), 0, 10000).has_value());
+    const auto configuration = [&](const char* szKey) {
+        const QJsonArray aViewers = oControl.state().value(QStringLiteral("viewers")).toArray();
+        return aViewers.first().toObject().value(QStringLiteral("configuration")).toObject().value(QLatin1String(szKey)).toString();
+    };
+    const auto body = [](const QJsonObject& oEntry) { return oEntry.value(QStringLiteral("body")).toObject(); };
+    const auto graticuleSettings = [&](const QJsonObject& oEntry) { return loggedField(body(oEntry), -1, 0); };
+    struct Case {
+        int nId;
+        QVariant vValue;
+        QString strType; // the message the setting sends
+        std::function<void(const QJsonObject&)> check;
+    };
+    const Case aCases[] = {
+        {CSettingsMapViewer::BackgroundColour2D, QColor(255, 128, 0), orlex_standin::coreType("UpdateConfigurationMessage"),
+         [&](const QJsonObject&) { EXPECT_EQ(configuration("graphics.backgroundColor"), QStringLiteral("1 0.501961 0")); }},
+        {CSettingsMapViewer::LightDirection, 2u, orlex_standin::coreType("UpdateConfigurationMessage"),
+         [&](const QJsonObject&) { EXPECT_EQ(configuration("environment.directionalLightDirection"), QStringLiteral("-1, 1, -0.5")); }},
+        {CSettingsMapViewer::GraticuleLabelFormat, 3u, orlex_standin::quennetType("UpdateGraticuleMessage"),
+         [&](const QJsonObject& oEntry) {
+             const QJsonObject oSettings{{QStringLiteral("levels"), graticuleSettings(oEntry).value(QStringLiteral("levels"))}};
+             EXPECT_EQ(loggedField(oSettings, 0, 0).value(QStringLiteral("v")).toInt(), 1); // projected
+         }},
+        {CSettingsMapViewer::GraticuleColour, QColor(0, 51, 255), orlex_standin::quennetType("UpdateGraticuleMessage"),
+         [&](const QJsonObject& oEntry) {
+             const QJsonObject oSettings{{QStringLiteral("levels"), graticuleSettings(oEntry).value(QStringLiteral("levels"))}};
+             const QJsonObject oLine{{QStringLiteral("levels"), loggedField(oSettings, 0, 3).value(QStringLiteral("levels"))}};
+             EXPECT_FLOAT_EQ(static_cast<float>(loggedField(oLine, 0, 1).value(QStringLiteral("v")).toDouble()), 0.2f);
+         }},
+        {CSettingsMapViewer::GraticuleVisibility, false, orlex_standin::coreType("UpdateVisibilityMessage"),
+         [&](const QJsonObject& oEntry) { EXPECT_TRUE(loggedField(body(oEntry), -1, 0).isEmpty()); }}, // false is the default
+        {CSettingsMapViewer::S57MapVisibility, false, orlex_standin::coreType("UpdateLayersVisibilityMessage"),
+         [&](const QJsonObject& oEntry) { EXPECT_TRUE(QJsonDocument(oEntry).toJson().contains("\"MAPS\"")); }},
+        {CSettingsMapViewer::PlanVisibility, false, orlex_standin::coreType("UpdateLayersVisibilityMessage"),
+         [&](const QJsonObject& oEntry) { EXPECT_TRUE(QJsonDocument(oEntry).toJson().contains("\"Planning\"")); }},
+    };
+    for (const Case& oCase : aCases) {
+        SCOPED_TRACE(oCase.nId);
+        const qint64 nFrom = mark(oControl);
+        CSettingsManager::instance()->setValue(MapViewer, oCase.nId, oCase.vValue, true);
+        const auto oEntry = oControl.waitFor(QStringLiteral("in"), oCase.strType, nFrom);
+        ASSERT_TRUE(oEntry.has_value());
+        oCase.check(*oEntry);
+    }
+}

@@ -128,6 +128,9 @@ void CMainWindow::onActionAbout()
     poLayout->addWidget(poLabel, 0, Qt::AlignHCenter);
     poLayout->addWidget(poButton, 0, Qt::AlignHCenter);
     poWindow->setLayout(poLayout);
+    // Large enough for its text, centred over the main window.
+    poWindow->resize(poWindow->sizeHint().expandedTo(QSize(360, 200)));
+    poWindow->move(frameGeometry().center() - poWindow->rect().center());
     poWindow->show();
 }
 
@@ -159,10 +162,14 @@ void CMainWindow::onActionNavigateWeb()
 
 void CMainWindow::launchMapConfigurator()
 {
+    // The view centre in projected centimetres; the controller keeps metres.
     double dX = 0;
     double dY = 0;
-    if (COrlexViewer* poViewer = viewer())
+    if (COrlexViewer* poViewer = viewer()) {
         poViewer->getCenter(dX, dY);
+        dX *= 100.0;
+        dY *= 100.0;
+    }
     QString strEpsg;
     if (CProjection* poProjection = CProjection::instance())
         strEpsg = QString::fromStdString(poProjection->epsgCode());

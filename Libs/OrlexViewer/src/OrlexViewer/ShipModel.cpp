@@ -63,3 +63,41 @@ void CShipModel::linkTailToActiveGrid(bool bLink)
 void CShipModel::applyTailColorMap(ColorMap*, int)
 {
 }
+
+// The vessel's display settings: kept until the vessel objects that use them exist.
+void CShipModel::setShipColor(int, const QColor&)
+{
+}
+
+void CShipModel::setCogVectorColor(const QColor&)
+{
+}
+
+void CShipModel::setTrackColor(const QColor&)
+{
+}
+
+void CShipModel::createCogVector(int)
+{
+}
+
+void CShipModel::setVectorLength(int)
+{
+}
+
+void CShipModel::setDepthTailCount(int)
+{
+}
+
+void CShipModel::setTailPointSize(int)
+{
+}
+
+void CShipModel::setTailColorMode(int, bool)
+{
+}
+
+std::uint64_t CShipModel::getTailBufferId(const QString&) const
+{
+    return 0;
+}

@@ -5,12 +5,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <memory>
 
 namespace Dremm::Orlex::QtClient {
 class MessageDispatcher;
 }
 class ColorMap;
+class QColor;
 
 class CShipModel
 {
@@ -42,6 +44,25 @@ public:
     // Colours the depth tails from the map (kinds other than 1).
     void applyTailColorMap(ColorMap* poMap, int nKind);
 
+    // Display settings.
+    // The first vessel mesh has been made.
+    bool hasVesselModel() const { return m_bSymbolMade; }
+    int vesselCount() const { return m_labels.size() + 1; }
+    void setShipColor(int nVessel, const QColor& oColor);
+    void setCogVectorColor(const QColor& oColor);
+    void setTrackColor(const QColor& oColor);
+    void setShowTrack(bool bShow) { m_bShowTrack = bShow; }
+    void createCogVector(int nVessel);
+    // The course vector's span in seconds.
+    void setVectorLength(int nSeconds);
+    // 0 until the course vector exists.
+    std::uint64_t getCogVectorId() const { return m_nCogVectorId; }
+    void setDepthTailCount(int nCount);
+    void setTailPointSize(int nSize);
+    void setTailColorMode(int nMode, bool bApply);
+    // The point buffer of the named depth tail (the first for an empty name); 0 without one.
+    std::uint64_t getTailBufferId(const QString& strName) const;
+
 private:
     static QString sourceName(const QString& strLabel);
 
@@ -57,4 +78,6 @@ private:
     bool m_bSymbolMade = false;
     bool m_bTailLinked = false;
     QStringList m_labels;
+    bool m_bShowTrack = false;
+    std::uint64_t m_nCogVectorId = 0;
 };

@@ -36,6 +36,10 @@ void CPostingGuiSink::showWarning(const QString& strTitle, const QString& strTex
     // Not modal: the GUI goes on while the box is open.
     post([strTitle, strText] {
         auto* poBox = new QMessageBox(QMessageBox::Warning, strTitle, strText, QMessageBox::Ok);
+        // A message box is application modal unless told otherwise, and would then keep the
+        // main window from closing.
+        poBox->setWindowModality(Qt::NonModal);
+        poBox->setTextFormat(Qt::PlainText);
         poBox->setAttribute(Qt::WA_DeleteOnClose);
         poBox->show();
     });
@@ -60,9 +64,12 @@ void CPostingGuiSink::activatePlanLine(int)
     notAvailable("COrlexViewer::activatePlanLine");
 }
 
-void CPostingGuiSink::setLoggingState(bool)
+void CPostingGuiSink::setLoggingState(bool bOn)
 {
-    notAvailable("COrlexViewer::setLoggingState");
+    post([bOn] {
+        if (COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName)))
+            poViewer->setLoggingState(bOn);
+    });
 }
 
 void CPostingGuiSink::addDynamicObject(const QString&, const QString&)
@@ -70,9 +77,12 @@ void CPostingGuiSink::addDynamicObject(const QString&, const QString&)
     notAvailable("COrlexViewer::addDynamicObject");
 }
 
-void CPostingGuiSink::setCorridorWidth(float)
+void CPostingGuiSink::setCorridorWidth(float fWidth)
 {
-    notAvailable("COrlexViewer::setCorridorWidth");
+    post([fWidth] {
+        if (COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName)))
+            poViewer->setCorridorWidth(fWidth);
+    });
 }
 
 void CPostingGuiSink::updateProj(const QString&)
@@ -80,9 +90,12 @@ void CPostingGuiSink::updateProj(const QString&)
     notAvailable("COrlexViewer::updateProj");
 }
 
-void CPostingGuiSink::updateCorvAddr(const QString&)
+void CPostingGuiSink::updateCorvAddr(const QString& strAddress)
 {
-    notAvailable("COrlexViewer::updateCorvAddr");
+    post([strAddress] {
+        if (COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName)))
+            poViewer->updateCorvAddr(strAddress);
+    });
 }
 
 void CPostingGuiSink::moveToVessel(bool, int, int)
