@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <type_traits>
 
 namespace Dremm::Orlex::QtClient {
 
@@ -51,6 +52,17 @@ public:
     void sendMessage(const T& payload)
     {
         send(schemaTypeName<T>(), payload);
+    }
+
+    // sendMessage() that moves the payload into the queue instead of copying it (large lists).
+    template <typename T, typename = std::enable_if_t<!std::is_lvalue_reference_v<T>>>
+    void sendMessage(T&& payload)
+    {
+        if (m_pWriterThread) {
+            m_pWriterThread->post(std::make_unique<OutputMessage<T>>(schemaTypeName<T>(), std::move(payload)));
+            return;
+        }
+        send(schemaTypeName<T>(), static_cast<const T&>(payload));
     }
 
     void writeBuffer(const ::bond::OutputBuffer& buffer);
