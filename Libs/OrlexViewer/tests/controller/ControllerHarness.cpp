@@ -25,7 +25,8 @@ QString fullType(const QString& strShort)
 {
     static const QSet<QString> extension{QStringLiteral("CreateGraticuleMessage"), QStringLiteral("CreateGridEngineTerrainMessage"),
                                          QStringLiteral("SetColorMapRangeMessage"), QStringLiteral("CreateLegendMessage"),
-                                         QStringLiteral("UpdateGraticuleMessage"), QStringLiteral("CreatePointBufferMessage")};
+                                         QStringLiteral("UpdateGraticuleMessage"), QStringLiteral("CreatePointBufferMessage"),
+                                         QStringLiteral("AddToPointBufferMessage"), QStringLiteral("UpdatePointBufferMessage")};
     return extension.contains(strShort) ? orlex_standin::quennetType(strShort.toLatin1().constData())
                                         : orlex_standin::coreType(strShort.toLatin1().constData());
 }
