@@ -19,6 +19,9 @@ namespace Dremm::Orlex::QtClient {
 class MessageDispatcher
 {
 public:
+    // The largest message whose encoding buffer a thread keeps for the next send.
+    static constexpr std::size_t kKeptBufferBytes = 1 << 20;
+
     // Sends OrlexVersionMessage at once, on this thread.
     MessageDispatcher(std::shared_ptr<IWriter> pWriter, std::shared_ptr<MessageReader> pReader,
                       std::uint16_t nProtocolVersion);
@@ -41,17 +44,21 @@ public:
             m_pWriterThread->post(std::move(pMessage));
             return;
         }
-        ::bond::OutputBuffer buffer;
-        CompactBinaryWriter writer(buffer, m_nProtocolVersion);
+        // One buffer per thread, reused: a warm send allocates nothing.
+        thread_local ::bond::OutputBuffer t_buffer;
+        t_buffer.clear();
+        CompactBinaryWriter writer(t_buffer, m_nProtocolVersion);
         serializeMessage(writer, strName, Schema::structDef<T>(), &payload);
-        writeBuffer(buffer);
+        writeBuffer(t_buffer);
+        if (t_buffer.size() > kKeptBufferBytes)
+            t_buffer = ::bond::OutputBuffer(); // a large message's memory is not kept
     }
 
     // send() under the schema name of T.
     template <typename T>
     void sendMessage(const T& payload)
     {
-        send(schemaTypeName<T>(), payload);
+        send(cachedTypeName<T>(), payload);
     }
 
     // sendMessage() that moves the payload into the queue instead of copying it (large lists).
@@ -59,10 +66,10 @@ public:
     void sendMessage(T&& payload)
     {
         if (m_pWriterThread) {
-            m_pWriterThread->post(std::make_unique<OutputMessage<T>>(schemaTypeName<T>(), std::move(payload)));
+            m_pWriterThread->post(std::make_unique<OutputMessage<T>>(cachedTypeName<T>(), std::move(payload)));
             return;
         }
-        send(schemaTypeName<T>(), static_cast<const T&>(payload));
+        send(cachedTypeName<T>(), static_cast<const T&>(payload));
     }
 
     void writeBuffer(const ::bond::OutputBuffer& buffer);
@@ -72,6 +79,13 @@ public:
     void removeErrorReceiver(IMessageReceiver* pReceiver);
 
 private:
+    template <typename T>
+    static const std::string& cachedTypeName()
+    {
+        static const std::string s_strName = schemaTypeName<T>();
+        return s_strName;
+    }
+
     std::shared_ptr<IWriter> m_pWriter;
     std::unique_ptr<IMessageWriterThread> m_pWriterThread;
     std::shared_ptr<MessageReader> m_pReader;

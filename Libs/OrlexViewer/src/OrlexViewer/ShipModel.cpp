@@ -193,6 +193,10 @@ int CShipModel::vesselIndex(const QString& strName, bool& bNew)
     }
     m_labels.append(strName);
     const int n = static_cast<int>(m_labels.size()) - 1;
+    // Kept per source only when the label has exactly one colon.
+    const int nColon = strName.indexOf(QLatin1Char(':'));
+    if (nColon >= 0 && strName.indexOf(QLatin1Char(':'), nColon + 1) < 0)
+        m_sources[static_cast<std::size_t>(n)] = strName.left(nColon);
     bNew = true;
     return n;
 }
@@ -200,7 +204,8 @@ int CShipModel::vesselIndex(const QString& strName, bool& bNew)
 void CShipModel::updateVessel(int nEast, int nNorth, int nHeading, const QString& strName)
 {
     int n = 0;
-    if (strName == kInitLabel) {
+    const bool bInit = strName == kInitLabel;
+    if (bInit) {
         createShipMesh(0, nEast, nNorth);
         processState().bInitialised = true;
     } else {
@@ -259,9 +264,9 @@ void CShipModel::updateVessel(int nEast, int nNorth, int nHeading, const QString
     m_nLastNorth = nNorth;
     m_nLastHeading = nHeading;
 
-    const int nColon = strName.indexOf(QLatin1Char(':'));
-    if (nColon >= 0 && strName.indexOf(QLatin1Char(':'), nColon + 1) < 0) {
-        const QString strSource = strName.left(nColon);
+    // The source name was taken from the label when the vessel was made.
+    const QString& strSource = m_sources[static_cast<std::size_t>(n)];
+    if (!bInit && !strSource.isNull()) {
         m_eastBySource[strSource] = nEast;
         m_northBySource[strSource] = nNorth;
     }

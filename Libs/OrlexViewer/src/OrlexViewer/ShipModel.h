@@ -123,6 +123,7 @@ private:
     bool m_bMarkerShown = false;
     ::Tavrin::Dremm::Orlex::Extensions::Quennet::PointBufferSettings m_tailSettings;
     QStringList m_labels;
+    std::array<QString, kMaxVessels> m_sources; // per vessel: the label's part before ":", or null
     std::array<int, kMaxVessels> m_vesselIds{};
 
     // Messages of the position road, kept so that their lists are reused.
