@@ -133,6 +133,59 @@ TEST_F(SettingsStore, LoadMarksStoredValuesAsEditsAndForcedApplyPushesEverything
     EXPECT_EQ(m_poLayout->findSetting(CSettingsLayout::LayoutGroup)->appliedValue().toInt(), 3);
 }
 
+// A stored value that can't stand for the setting's type is not loaded: the setting keeps its
+// value and the log says so once.
+TEST_F(SettingsStore, StoredValuesOfTheWrongTypeKeepTheDefaultWithOneWarning)
+{
+    struct Case {
+        const char* szKey;      // of the Survey test group (live values 0, 10, 20, 30, 40)
+        QVariant vStored;
+        QVariant vExpected;     // the setting's value after the load
+        bool bWarned;
+    };
+    const Case kCases[] = {
+        {"Depth", QStringLiteral("abc"), 40, true},
+        {"Depth", QStringLiteral("99999999999"), 40, true},
+        {"Depth", QStringLiteral("-2147483649"), 40, true},
+        {"Depth", QStringLiteral("12.5"), 40, true},
+        {"Depth", QStringLiteral(" 77 "), QStringLiteral(" 77 "), false},
+        {"Depth", QStringLiteral("-2147483648"), QStringLiteral("-2147483648"), false},
+    };
+    for (const Case& oCase : kCases) {
+        SCOPED_TRACE(oCase.szKey + std::string("=") + oCase.vStored.toString().toStdString());
+        {
+            QSettings oWriter;
+            oWriter.clear();
+            oWriter.setValue(QStringLiteral("Survey/") + QLatin1String(oCase.szKey), oCase.vStored);
+            oWriter.sync();
+        }
+        for (CSetting* poSetting : m_poSurvey->settings())
+            poSetting->load();
+        QStringList lstWarnings;
+        static QStringList* s_plstWarnings = nullptr;
+        s_plstWarnings = &lstWarnings;
+        const QtMessageHandler pfPrevious = qInstallMessageHandler([](QtMsgType eType, const QMessageLogContext&, const QString& strText) {
+            if (eType == QtWarningMsg && s_plstWarnings)
+                s_plstWarnings->append(strText);
+        });
+        CGeneralStore oStore;
+        CSettingsManager::instance()->load(&oStore);
+        qInstallMessageHandler(pfPrevious);
+        s_plstWarnings = nullptr;
+
+        int nId = -1;
+        for (CSetting* poSetting : m_poSurvey->settings())
+            if (poSetting->key() == QLatin1String(oCase.szKey))
+                nId = poSetting->id();
+        ASSERT_GE(nId, 0);
+        CSetting* poSetting = m_poSurvey->findSetting(nId);
+        EXPECT_EQ(poSetting->value().toString(), oCase.vExpected.toString());
+        EXPECT_EQ(poSetting->valueDirty(), !oCase.bWarned);
+        const QStringList lstMine = lstWarnings.filter(QStringLiteral("Setting ") + QLatin1String(oCase.szKey));
+        EXPECT_EQ(lstMine.size(), oCase.bWarned ? 1 : 0) << lstWarnings.join('\n').toStdString();
+    }
+}
+
 TEST_F(SettingsStore, EmptyStoreLoadsNothingAndForcedApplyHandsTheDefaultsToTheRouter)
 {
     CLoggingManager* poRouter = CLoggingManager::instance();

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <limits>
 #include <mutex>
 
 namespace {
@@ -121,8 +123,7 @@ TEST_F(UserObjsTest, EveryFeatureType)
     oObjects.addObject(oLine);
     oObjects.addObject(feature(CQelGeoJSON::NONE, {1.f, 2.f}, 99));
     oObjects.addObject(oPointSet);
-    oObjects.addObject(feature(CQelGeoJSON::POINT, {}, 13, "green"));
-    oObjects.addObject(feature(CQelGeoJSON::LINE, {1.f, 2.f, 3.f}, 14, "black"));
+    oObjects.addObject(feature(CQelGeoJSON::LINE, {1.f, 2.f, 3.f, 4.f, 5.f}, 14, "black"));
     oObjects.addObject(feature(CQelGeoJSON::POINT, {0.1f, 0.2f}, 18446744073709551615ull, "white"));
 
     MessageCatcher oMessages;
@@ -130,26 +131,31 @@ TEST_F(UserObjsTest, EveryFeatureType)
     EXPECT_TRUE(oMessages.lines().contains("Unsupported type")) << oMessages.lines().join('|').toStdString();
 
     const QJsonArray aFeatures = readBack()["features"].toArray();
-    ASSERT_EQ(aFeatures.size(), 6);
+    ASSERT_EQ(aFeatures.size(), 5);
     const auto geometry = [](const char* szType, const QJsonArray& aCoordinates) {
         return QJsonObject{{"type", szType}, {"coordinates", aCoordinates}};
     };
+    // Built by append: a braced list of one QJsonArray is taken as a copy by some compilers.
     const auto pair = [](double x, double y) { return QJsonArray{x, y}; };
-    QJsonArray aRing{pair(1, 2), pair(3, 4), pair(5, 6)};
-    QJsonArray aPolygon;
-    aPolygon.append(aRing);
+    const auto list = [](std::initializer_list<QJsonArray> lstItems) {
+        QJsonArray aList;
+        for (const QJsonArray& aItem : lstItems)
+            aList.append(aItem);
+        return aList;
+    };
+    const QJsonArray aPolygon = list({list({pair(1, 2), pair(3, 4), pair(5, 6)})});
     struct Expected {
         QJsonObject oGeometry;
         QJsonObject oProperties;
     };
     const Expected kExpected[] = {
         {geometry("Polygon", aPolygon), QJsonObject{{"DREMM_ID", "10"}, {"stroke", "yellow"}}},
-        {geometry("LineString", QJsonArray{pair(0, 1), pair(2, 3)}),
+        {geometry("LineString", list({pair(0, 1), pair(2, 3)})),
          QJsonObject{{"DREMM_ID", "11"}, {"stroke", "blue"}, {"name", "second"}}},
-        {geometry("MultiPoint", QJsonArray{pair(5, 6), pair(7, 8)}),
+        {geometry("MultiPoint", list({pair(5, 6), pair(7, 8)})),
          QJsonObject{{"DREMM_ID", "12"}, {"marker-color", "#800080"}, {"timestamp", "t1"}}},
-        {geometry("Point", QJsonArray()), QJsonObject{{"DREMM_ID", "13"}, {"marker-color", "green"}}},
-        {geometry("LineString", QJsonArray{pair(1, 2)}), QJsonObject{{"DREMM_ID", "14"}, {"stroke", "black"}}},
+        // A trailing half pair is dropped.
+        {geometry("LineString", list({pair(1, 2), pair(3, 4)})), QJsonObject{{"DREMM_ID", "14"}, {"stroke", "black"}}},
         // Single-precision values widened, not rounded to their decimal text.
         {geometry("Point", pair(double(0.1f), double(0.2f))),
          QJsonObject{{"DREMM_ID", "18446744073709551615"}, {"marker-color", "white"}}},
@@ -162,6 +168,53 @@ TEST_F(UserObjsTest, EveryFeatureType)
         EXPECT_EQ(oFeature["properties"].toObject(), kExpected[i].oProperties)
             << QJsonDocument(oFeature).toJson().toStdString();
     }
+}
+
+// Features that would make the file invalid GeoJSON, or lose the object's id, are not written as
+// they stand; the others still are.
+TEST_F(UserObjsTest, FaultyFeaturesAreLeftOutWithAWarning)
+{
+    const float fNaN = std::numeric_limits<float>::quiet_NaN();
+    const float fInf = std::numeric_limits<float>::infinity();
+    struct Case {
+        CQelGeoJSON oObject;
+        const char* szWarning;
+    };
+    const Case kCases[] = {
+        {feature(CQelGeoJSON::POINT, {fNaN, 2.f}, 21), "object 21 not written: a coordinate that is not a finite number"},
+        {feature(CQelGeoJSON::LINE, {0.f, 0.f, fInf, 1.f}, 22), "object 22 not written: a coordinate that is not a finite number"},
+        {feature(CQelGeoJSON::POINT, {}, 23), "object 23 not written: no position"},
+        {feature(CQelGeoJSON::POINT_SET, {1.f}, 24), "object 24 not written: no position"},
+        {feature(CQelGeoJSON::LINE, {1.f, 2.f, 3.f}, 25), "object 25 not written: a line of fewer than two positions"},
+        {feature(CQelGeoJSON::POLYGON, {1.f, 2.f, 3.f, 4.f}, 26), "object 26 not written: a polygon of fewer than three positions"},
+    };
+    CUserObjs oObjects;
+    for (const Case& oCase : kCases)
+        oObjects.addObject(oCase.oObject);
+    CQelGeoJSON oNamed = feature(CQelGeoJSON::POINT, {1.f, 2.f}, 27, "red");
+    oNamed.m_vExtraProperties = {{"DREMM_ID", "999"}, {"name", "kept"}};
+    oObjects.addObject(oNamed);
+
+    MessageCatcher oMessages;
+    ASSERT_TRUE(oObjects.writeGeoJson(m_strFile));
+    const QStringList lstLines = oMessages.lines();
+    for (const Case& oCase : kCases)
+        EXPECT_TRUE(lstLines.contains(QStringLiteral("CUserObjs::writeGeoJson - ") + oCase.szWarning))
+            << oCase.szWarning << "\n" << lstLines.join('\n').toStdString();
+    EXPECT_TRUE(lstLines.contains(QStringLiteral("CUserObjs::writeGeoJson - object 27: extra property \"DREMM_ID\" ignored")))
+        << lstLines.join('\n').toStdString();
+
+    const QJsonArray aFeatures = readBack()["features"].toArray();
+    ASSERT_EQ(aFeatures.size(), 1);
+    EXPECT_EQ(aFeatures[0].toObject()["properties"].toObject(),
+              (QJsonObject{{"DREMM_ID", "27"}, {"marker-color", "red"}, {"name", "kept"}}));
+
+    // Nothing writable: the file is left as it was.
+    CUserObjs oOnlyFaulty;
+    oOnlyFaulty.addObject(feature(CQelGeoJSON::LINE, {1.f, 2.f}, 28));
+    const QString strOther = corvtest::dataFolder() + QStringLiteral("/other.json");
+    EXPECT_FALSE(oOnlyFaulty.writeGeoJson(strOther));
+    EXPECT_FALSE(QFile::exists(strOther));
 }
 
 TEST_F(UserObjsTest, EmptyCollectionLeavesTheFileAlone)

@@ -221,7 +221,7 @@ void CMainWindow::constrSurveyManager()
 void CMainWindow::constrSettings()
 {
     qDebug() << "constrSettings";
-    m_poGeneralStore = new CGeneralStore();
+    m_poGeneralStore = std::make_unique<CGeneralStore>();
     CSettingsManager* poManager = CSettingsManager::instance();
     if (!poManager)
         return;
@@ -347,7 +347,7 @@ void CMainWindow::initView()
     qDebug() << "constrInitApp";
     CSettingsManager* poManager = CSettingsManager::instance();
     if (poManager)
-        poManager->load(m_poGeneralStore);
+        poManager->load(m_poGeneralStore.get());
     m_strDataFolder = QDir(platform::toNativePath(programDataPath())).absolutePath();
     if (poManager)
         poManager->applyAll(true);
@@ -412,7 +412,7 @@ void CMainWindow::closeEvent(QCloseEvent* poEvent)
     if (m_bViewInitialised) {
         storeLayout(layoutFilePath());
         if (CSettingsManager* poManager = CSettingsManager::instance())
-            poManager->save(m_poGeneralStore);
+            poManager->save(m_poGeneralStore.get());
     }
     emit stopped();
     // The settings window is a window of its own; the program ends with the main window.

@@ -14,6 +14,7 @@
 #include <QThread>
 
 #include <array>
+#include <memory>
 
 class CAppDockWidget;
 class CColorMappingPane;
@@ -195,7 +196,7 @@ private:
     std::array<CQtLogger*, 6> m_apoLoggers{};
     std::array<CQtLogger*, 2> m_apoSurveyLoggers{};
     CQaSurveyManager* m_poSurveyManager = nullptr;
-    CGeneralStore* m_poGeneralStore = nullptr;
+    std::unique_ptr<CGeneralStore> m_poGeneralStore;
     QString m_strStationAddress;
     CQaMapViewer* m_poMapViewer = nullptr;
     COutputWindow* m_poOutputDock = nullptr;

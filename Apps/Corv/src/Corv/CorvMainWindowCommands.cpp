@@ -139,13 +139,13 @@ void CMainWindow::onActionLayoutLoad()
 void CMainWindow::onActionSettingsSave()
 {
     if (CSettingsManager* poManager = CSettingsManager::instance())
-        poManager->save(m_poGeneralStore);
+        poManager->save(m_poGeneralStore.get());
 }
 
 void CMainWindow::onActionSettingsLoad()
 {
     if (CSettingsManager* poManager = CSettingsManager::instance()) {
-        poManager->load(m_poGeneralStore);
+        poManager->load(m_poGeneralStore.get());
         poManager->applyAll(true);
     }
 }

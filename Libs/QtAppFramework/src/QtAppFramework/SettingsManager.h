@@ -25,14 +25,16 @@ public:
     void setValue(int nGroupId, int nSettingId, const QVariant& vValue, bool bApply);
     void applyAll(bool bForce);
 
-    // Stored values become edited current values; a forced applyAll should follow.
+    // Stored values become edited current values; a forced applyAll should follow. A stored
+    // value that does not fit the setting's type (text for a number, a number out of range) is
+    // skipped with a warning, and the setting keeps its value.
     void load(CPersistentStore* poStore);
     // Writes the current value of every keyed setting, then syncs the store.
     void save(CPersistentStore* poStore);
 
 private:
     CSettingsManager();
-    void onGroupDestroyed(QObject* poObject);
+    void onGroupDestroyed(CSettingsGroup* poGroup);
     // Visits the keyed settings of every group in registration order and ascending setting
     // id, inside the store group of their settings group.
     void forEachKeyedSetting(CPersistentStore* poStore, const std::function<void(CSetting*, const QString&)>& fnVisit);

@@ -8,6 +8,9 @@
 #include <QSaveFile>
 #include <QtDebug>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 QJsonArray position(const std::vector<float>& vfPoints, size_t nPair)
@@ -22,6 +25,26 @@ QJsonArray positions(const std::vector<float>& vfPoints)
     for (size_t nPair = 0; nPair < vfPoints.size() / 2; ++nPair)
         aPositions.append(position(vfPoints, nPair));
     return aPositions;
+}
+
+// Why a feature can't be written as valid GeoJSON, or null when it can.
+const char* geometryFault(const CQelGeoJSON& oObject)
+{
+    const std::vector<float>& vfPoints = oObject.m_vfPoints;
+    if (!std::all_of(vfPoints.begin(), vfPoints.end(), [](float f) { return std::isfinite(f); }))
+        return "a coordinate that is not a finite number";
+    const size_t nPositions = vfPoints.size() / 2;
+    switch (oObject.m_nType) {
+    case CQelGeoJSON::POINT:
+    case CQelGeoJSON::POINT_SET:
+        return nPositions < 1 ? "no position" : nullptr;
+    case CQelGeoJSON::LINE:
+        return nPositions < 2 ? "a line of fewer than two positions" : nullptr;
+    case CQelGeoJSON::POLYGON:
+        return nPositions < 3 ? "a polygon of fewer than three positions" : nullptr;
+    default:
+        return nullptr;
+    }
 }
 
 } // namespace
@@ -47,16 +70,14 @@ bool CUserObjs::writeGeoJson(const QString& strFileName)
     if (m_voObjects.isEmpty())
         return false;
 
-    QSaveFile oFile(platform::toNativePath(strFileName));
-    oFile.setDirectWriteFallback(true);
-    if (!oFile.open(QIODevice::WriteOnly)) {
-        qWarning("Couldn't open save file.");
-        return false;
-    }
-
     QJsonArray aFeatures;
     for (const CQelGeoJSON& oObject : qAsConst(m_voObjects)) {
         const std::vector<float>& vfPoints = oObject.m_vfPoints;
+        if (const char* szFault = geometryFault(oObject)) {
+            qWarning("CUserObjs::writeGeoJson - object %llu not written: %s",
+                     static_cast<unsigned long long>(oObject.m_nObjectId), szFault);
+            continue;
+        }
         QJsonObject oGeometry;
         QJsonObject oProperties;
         oProperties.insert(QStringLiteral("DREMM_ID"), QString::number(oObject.m_nObjectId));
@@ -92,14 +113,32 @@ bool CUserObjs::writeGeoJson(const QString& strFileName)
             qDebug("Unsupported type");
             continue;
         }
-        for (const auto& oExtra : oObject.m_vExtraProperties)
-            oProperties.insert(QString::fromStdString(oExtra.first), QString::fromStdString(oExtra.second));
+        for (const auto& oExtra : oObject.m_vExtraProperties) {
+            const QString strName = QString::fromStdString(oExtra.first);
+            // The id is the system's: an extra property of that name never replaces it.
+            if (strName == QLatin1String("DREMM_ID")) {
+                qWarning("CUserObjs::writeGeoJson - object %llu: extra property \"%s\" ignored",
+                         static_cast<unsigned long long>(oObject.m_nObjectId), qPrintable(strName.left(64)));
+                continue;
+            }
+            oProperties.insert(strName, QString::fromStdString(oExtra.second));
+        }
 
         aFeatures.append(QJsonObject{
             {QStringLiteral("type"), QStringLiteral("Feature")},
             {QStringLiteral("geometry"), oGeometry},
             {QStringLiteral("properties"), oProperties},
         });
+    }
+
+    if (aFeatures.isEmpty())
+        return false;
+
+    QSaveFile oFile(platform::toNativePath(strFileName));
+    oFile.setDirectWriteFallback(true);
+    if (!oFile.open(QIODevice::WriteOnly)) {
+        qWarning("Couldn't open save file.");
+        return false;
     }
 
     const QJsonObject oCollection{

@@ -18,7 +18,9 @@ public:
 
     // Writes every feature as a "FeatureCollection"; the file is replaced only by a complete
     // document. False when there is nothing to write (the file is left as it was) or the file
-    // cannot be written.
+    // cannot be written. A feature that would not be valid GeoJSON (a coordinate that is not
+    // finite, a line of one position, a polygon of two) is left out with a warning; an extra
+    // property never replaces the object's "DREMM_ID".
     bool writeGeoJson(const QString& strFileName);
 
     bool isModified() const { return m_bModified; }
