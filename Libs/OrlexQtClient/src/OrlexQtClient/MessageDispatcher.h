@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <type_traits>
 
@@ -19,7 +20,7 @@ namespace Dremm::Orlex::QtClient {
 class MessageDispatcher
 {
 public:
-    // The largest message whose encoding buffer a thread keeps for the next send.
+    // The largest message whose encoding buffer is kept for the next send.
     static constexpr std::size_t kKeptBufferBytes = 1 << 20;
 
     // Sends OrlexVersionMessage at once, on this thread.
@@ -44,14 +45,14 @@ public:
             m_pWriterThread->post(std::move(pMessage));
             return;
         }
-        // One buffer per thread, reused: a warm send allocates nothing.
-        thread_local ::bond::OutputBuffer t_buffer;
-        t_buffer.clear();
-        CompactBinaryWriter writer(t_buffer, m_nProtocolVersion);
+        // One reused buffer: a warm send allocates nothing.
+        std::lock_guard<std::recursive_mutex> lock(m_bufferMutex);
+        m_buffer.clear();
+        CompactBinaryWriter writer(m_buffer, m_nProtocolVersion);
         serializeMessage(writer, strName, Schema::structDef<T>(), &payload);
-        writeBuffer(t_buffer);
-        if (t_buffer.size() > kKeptBufferBytes)
-            t_buffer = ::bond::OutputBuffer(); // a large message's memory is not kept
+        writeBuffer(m_buffer);
+        if (m_buffer.size() > kKeptBufferBytes)
+            m_buffer = ::bond::OutputBuffer(); // a large message's memory is not kept
     }
 
     // send() under the schema name of T.
@@ -91,6 +92,8 @@ private:
     std::shared_ptr<MessageReader> m_pReader;
     std::shared_ptr<MessageWriter> m_pMessageWriter;
     const std::uint16_t m_nProtocolVersion;
+    std::recursive_mutex m_bufferMutex; // guards m_buffer; a failed write's error receivers may send again
+    ::bond::OutputBuffer m_buffer;
 };
 
 } // namespace Dremm::Orlex::QtClient
