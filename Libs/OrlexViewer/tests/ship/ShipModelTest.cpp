@@ -117,7 +117,12 @@ protected:
         }
         return result;
     }
-    QList<QJsonObject> received(const QString& strType, qint64 nFrom) { return s_pHarness->received(strType, nFrom); }
+    // Received messages of one type, once everything sent so far has arrived.
+    QList<QJsonObject> received(const QString& strType, qint64 nFrom)
+    {
+        s_pHarness->sync();
+        return s_pHarness->received(strType, nFrom);
+    }
     // After everything sent so far has arrived.
     qint64 mark()
     {
@@ -259,7 +264,11 @@ TEST_F(ShipModelView, CourseVectorFromPositionDatagrams)
     ship().setVectorLength(120);
     nFrom = mark();
     ship().updateVessel(1000, 2100, 0, QStringLiteral("GPS1:2040_17"));
-    EXPECT_NEAR(shapeOf(received(QStringLiteral("UpdateLineMessage"), nFrom).first(), 2)[4], 600, 2.0);
+    const QList<QJsonObject> longer = received(QStringLiteral("UpdateLineMessage"), nFrom);
+    ASSERT_EQ(longer.size(), 1);
+    const std::vector<double> longerLine = shapeOf(longer.first(), 2);
+    ASSERT_EQ(longerLine.size(), 6u);
+    EXPECT_NEAR(longerLine[4], 600, 2.0);
 
     // Vessel 1 has no course vector of its own: nothing is sent for one.
     nFrom = mark();
