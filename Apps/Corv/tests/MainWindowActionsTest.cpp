@@ -711,4 +711,22 @@ TEST_F(MainWindowActionsTest, AboutWindowNamesTheRelease)
     }));
 }
 
+// The main station's configuration, dispatched on the runtime thread as the control socket
+// hands it over, starts the window's poll for the vessel's survey.
+TEST_F(MainWindowActionsTest, ConfigurationFromTheMainStationStartsThePoll)
+{
+    CUlmaRuntime* poRuntime = CUlmaRuntime::instance(4);
+    ASSERT_NE(poRuntime, nullptr);
+    ASSERT_FALSE(window().polledVessels().contains(QStringLiteral("gamma")));
+    QMetaObject::invokeMethod(
+        poRuntime,
+        [poRuntime] {
+            QByteArray baDatagram = "$GUICONF,gamma,,AB2200_1,AB2200_1,a,b,c,1,1,1,1,x,y,D:/grids/S7\n\r";
+            poRuntime->processCtrlDatagrams(baDatagram, QStringLiteral("10.0.0.9"));
+        },
+        Qt::QueuedConnection);
+    ASSERT_TRUE(corvtest::waitUntil([&] { return window().polledVessels().contains(QStringLiteral("gamma")); }, 10000));
+    EXPECT_EQ(poRuntime->getVesselGridPath(QStringLiteral("gamma")), QStringLiteral("D:/grids/S7"));
+}
+
 } // namespace

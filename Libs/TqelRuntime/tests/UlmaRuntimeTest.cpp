@@ -35,6 +35,9 @@ TEST(UlmaRuntime, LifeOfTheOneLink)
     corvtest::prepareScratch();
     platform::ensureWindowsEnvironment();
     ASSERT_TRUE(GuiIni::setValue(runtimeGroup(), QStringLiteral("CorvMcastGrp"), QStringLiteral("239.1.1.1")));
+    // The link opens its sockets: on ports of this test's own.
+    ASSERT_TRUE(GuiIni::setValue(runtimeGroup(), QStringLiteral("CorvPortAdd"), 600));
+    ASSERT_TRUE(GuiIni::setValue(runtimeGroup(), QStringLiteral("CorvNoMCAST"), true));
 
     CUlmaRuntime* poLink = CUlmaRuntime::instance(4);
     ASSERT_NE(poLink, nullptr);

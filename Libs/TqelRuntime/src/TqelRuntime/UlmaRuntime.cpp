@@ -2,7 +2,9 @@
 
 #include "Common/GuiIni.h"
 #include "Projection/QelProjection.h"
+#include "QtAppFramework/DBoperations.h"
 #include "QtAppFramework/QtLogger.h"
+#include "TqelRuntime/RuntimeGuiSink.h"
 #include "SurveyUtils/Navigation.h"
 #include "SurveyUtils/WaypointSentenceSender.h"
 
@@ -13,6 +15,8 @@
 #include <QDebug>
 #include <QMutexLocker>
 #include <QUdpSocket>
+
+#include <utility>
 
 #include <mutex>
 
@@ -32,6 +36,9 @@ const char* const s_szMulticastPrefix = "225.1.13.";
 
 } // namespace
 
+// The runtime link's database-operations object; nothing opens it.
+CDBoperations g_oQelExtDb("QelExt");
+
 CUlmaRuntime* CUlmaRuntime::instance(int nMode)
 {
     std::lock_guard<std::mutex> oLock(g_oInstanceMutex);
@@ -42,8 +49,14 @@ CUlmaRuntime* CUlmaRuntime::instance(int nMode)
     return g_poInstance;
 }
 
-CUlmaRuntime::CUlmaRuntime(int nMode) : QObject(nullptr), m_poProjection(std::make_unique<QelProj::CProjection>())
+CUlmaRuntime::CUlmaRuntime(int nMode, std::shared_ptr<CRuntimeGuiSink> poGuiSink)
+    : QObject(nullptr), m_poProjection(std::make_unique<QelProj::CProjection>()), m_poGuiSink(std::move(poGuiSink))
 {
+    qRegisterMetaType<int*>("int*");
+    if (!m_poGuiSink)
+        m_poGuiSink = std::make_shared<CPostingGuiSink>();
+    for (int i = 0; i < 7; ++i)
+        m_lstPulsorNames << QStringLiteral("Not in use");
     init(nMode);
 }
 
@@ -60,13 +73,24 @@ void CUlmaRuntime::init(int nMode)
 {
     LOG4CPLUS_INFO(runtimeLogger(), LOG4CPLUS_TEXT("CUlmaRuntime::init 1"));
     m_nMode = nMode;
-    if (nMode == 4) {
-        const QString strGroup = readGroupSettings();
-        QMutexLocker oLock(&m_oMutex);
-        m_strMulticastGroup = strGroup;
+    LOG4CPLUS_INFO(runtimeLogger(), LOG4CPLUS_TEXT("CUlmaRuntime::init 1.3"));
+    if (nMode >= 0 && nMode <= 2) {
+        LOG4CPLUS_INFO(runtimeLogger(), LOG4CPLUS_TEXT("CUlmaRuntime::init 2"));
+        m_poDepthSocket = openSocket(25030, false, QStringLiteral("Failed to open RT Depth socket 25030 "));
+        if (m_poDepthSocket) {
+            connect(m_poDepthSocket, &QUdpSocket::readyRead, this, &CUlmaRuntime::readRTDepthDatagram);
+            connect(m_poDepthSocket, &QAbstractSocket::errorOccurred, this,
+                    &CUlmaRuntime::onSocketError);
+        }
+        m_poCtrlSocket = openSocket(25035, false, QStringLiteral("Failed to open UlmaExec socket 25035 "));
+        if (m_poCtrlSocket)
+            connect(m_poCtrlSocket, &QUdpSocket::readyRead, this, &CUlmaRuntime::readCtrlDatagram);
+    } else if (nMode == 4) {
+        LOG4CPLUS_INFO(runtimeLogger(), LOG4CPLUS_TEXT("CUlmaRuntime::init 4"));
+        reconnectCorvSocks();
     }
-    // The datagram services of each station mode are opened by their handlers; this object
-    // keeps the station's state and relays its events.
+    LOG4CPLUS_INFO(runtimeLogger(), LOG4CPLUS_TEXT("CUlmaRuntime::init 5"));
+    // The remote-station TCP server of modes 0 and 2 belongs to the remote-station link.
     LOG4CPLUS_INFO(runtimeLogger(), LOG4CPLUS_TEXT("CUlmaRuntime::init 6"));
 }
 
@@ -93,27 +117,6 @@ QString CUlmaRuntime::multicastGroupForModel(int nModel)
         break;
     }
     return QLatin1String(s_szMulticastPrefix) + QString::number(nGroup);
-}
-
-QString CUlmaRuntime::readGroupSettings()
-{
-    const QString strRuntime = QLatin1String(GuiIni::GroupRuntime);
-    const int nPortAdd = GuiIni::value(strRuntime, QStringLiteral("CorvPortAdd"), 0).toInt();
-    const int nModel = GuiIni::value(strRuntime, QStringLiteral("CorvModel"), 2200).toInt();
-    QString strGroup = multicastGroupForModel(nModel);
-    const int nPosPort = GuiIni::value(strRuntime, QStringLiteral("CorvPosPort"), 25125 + nPortAdd).toInt();
-    const int nTailPort = GuiIni::value(strRuntime, QStringLiteral("CorvTailPort"), 25130 + nPortAdd).toInt();
-    const QString strOverride = GuiIni::value(strRuntime, QStringLiteral("CorvMcastGrp"), QString()).toString();
-    if (!strOverride.isEmpty())
-        strGroup = strOverride;
-    const bool bNoMulticast = GuiIni::value(strRuntime, QStringLiteral("CorvNoMCAST"), false).toBool();
-    const QString strTrace = QStringLiteral("Corv settings: MCast %1, group %4, PosPort %2, TailPort %3")
-                                 .arg(bNoMulticast ? 0 : 1)
-                                 .arg(nPosPort)
-                                 .arg(nTailPort)
-                                 .arg(strGroup);
-    LOG4CPLUS_INFO(runtimeLogger(), strTrace.toLocal8Bit().constData());
-    return strGroup;
 }
 
 void CUlmaRuntime::setLogger(CQtLogger** ppoLogger)
@@ -154,20 +157,13 @@ void CUlmaRuntime::shutdown()
     LOG4CPLUS_INFO(runtimeLogger(), LOG4CPLUS_TEXT("CUlmaRuntime::shutdown"));
     m_poWaypointSender.reset();
     m_poServiceSocket.reset();
-}
-
-void CUlmaRuntime::setCorvGrp(int nTyp)
-{
-    const QString strRuntime = QLatin1String(GuiIni::GroupRuntime);
-    QString strGroup = multicastGroupForModel(nTyp);
-    if (!GuiIni::setValue(strRuntime, QStringLiteral("CorvModel"), nTyp))
-        log(QStringLiteral("CUlmaRuntime::setCorvGrp - WARNING : could not write CorvModel to gui.ini"), 2);
-    const QString strOverride = GuiIni::value(strRuntime, QStringLiteral("CorvMcastGrp"), QString()).toString();
-    if (!strOverride.isEmpty())
-        strGroup = strOverride;
-    LOG4CPLUS_INFO(runtimeLogger(), QStringLiteral("Setting multicast data to grp %1").arg(strGroup).toLocal8Bit().constData());
-    QMutexLocker oLock(&m_oMutex);
-    m_strMulticastGroup = strGroup;
+    for (QUdpSocket* poSocket : {m_poDepthSocket, m_poUlmaExecSocket, m_poPosSocket, m_poCtrlSocket})
+        if (poSocket)
+            poSocket->abort();
+    closeSocket(m_poUlmaExecSocket);
+    closeSocket(m_poPosSocket);
+    closeSocket(m_poDepthSocket);
+    closeSocket(m_poCtrlSocket);
 }
 
 void CUlmaRuntime::setProjFile(std::string strFile)

@@ -2,17 +2,22 @@
 // process, living on the main window's runtime thread.
 #pragma once
 
+#include <QAbstractSocket>
+#include <QByteArray>
+#include <QList>
 #include <QMap>
 #include <QMetaType>
 #include <QMutex>
 #include <QObject>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <string>
 
 class CQtLogger;
+class CRuntimeGuiSink;
 class CWaypointSentenceSender;
 class QUdpSocket;
 namespace QelProj {
@@ -27,6 +32,9 @@ public:
     // The one runtime link. The first call creates it with that station mode; later calls
     // ignore the mode. Null once the link has been destroyed.
     static CUlmaRuntime* instance(int nMode);
+    // A link of its own, outside the process-wide one (tests and tools); a null sink gives the
+    // sink that posts to the GUI thread. The program uses instance().
+    explicit CUlmaRuntime(int nMode, std::shared_ptr<CRuntimeGuiSink> poGuiSink = {});
     ~CUlmaRuntime() override;
     CUlmaRuntime(const CUlmaRuntime&) = delete;
     CUlmaRuntime& operator=(const CUlmaRuntime&) = delete;
@@ -53,14 +61,64 @@ public:
     // The runtime link's own projection (never null).
     QelProj::CProjection* projection() const { return m_poProjection.get(); }
 
+    // The ports of the remote-station sockets as bound (0 where a socket is missing).
+    struct SocketPorts {
+        quint16 position = 0;
+        quint16 depth = 0;
+        quint16 control = 0;
+    };
+    SocketPorts boundPorts() const;
+
+    // Control datagrams: one received datagram with "\n\r" appended, and its sender's address.
+    void processCtrlDatagrams(QByteArray& baDatagram, const QString& strSender);
+    void processPulsorStatus(QByteArray& baDatagram);
+    void processGgaSentence(QByteArray& baDatagram);
+    void processSimulatedSingleBeam(QByteArray& baDatagram);
+    // The main station's display-station configuration ("$GUICONF").
+    void processGUISetup(const QByteArray& baDatagram);
+    // Adds sounder records for a ":"-separated list of names of the vessel.
+    void addSounders(const QString& strNames, const QString& strVessel);
+    // Runtime replies and events, position datagrams and real-time depths.
+    void processUlmaExecDatagrams(QByteArray& baDatagram, const QString& strSender);
+    void processShipPosition(QByteArray& baDatagram, const QString& strSender);
+    void processRTDepths(QByteArray& baDatagram);
+
+    // One sounder of the sounder table: started flag, position in the vessel's list, text.
+    struct SounderRecord {
+        quint8 started = 0;
+        int index = 0;
+        QString text;
+    };
+    // Runtime thread only.
+    const QMap<QString, SounderRecord>& sounderTable() const { return m_mapSounders; }
+    QStringList sounderListA(const QString& strVessel) const { return m_mapSoundersA.value(strVessel); }
+    QStringList sounderListB(const QString& strVessel) const { return m_mapSoundersB.value(strVessel); }
+    int activeModelCode() const { return m_nActiveModelCode; }
+    int activeSerialNumber() const { return m_nActiveSerial; }
+    const QStringList& pulsorNames() const { return m_lstPulsorNames; }
+    const int* pulsorStatus() const { return m_anPulsorStatus; }
+
 signals:
     void relayToMapView(int nCode, QString strText);
+    void configureSonarDisp(uint nValue);
+    void configureWCDisp(bool bOn);
     void sigToggleFollowShip();
+    void sigUpdatePulsor(QStringList lstNames, int* pnStatus);
+    void signalSetPortCoverage(int nValue);
+    void signalSetStarbCoverage(int nValue);
 
 public slots:
-    // Stops the runtime services.
+    // Read the datagrams waiting on their socket.
+    void readUlmaExecDatagram();
+    void readShipDatagram();
+    void readRTDepthDatagram();
+    void readCtrlDatagram();
+    void onSocketError(QAbstractSocket::SocketError eSocketError);
+
+    // Closes the sockets and stops the runtime services; nothing is read afterwards.
     void shutdown();
-    // Stores a new sounder model in gui.ini and takes its multicast group.
+    // Stores a new sounder model in gui.ini and takes its multicast group; in the remote-station
+    // mode with multicast the sockets leave the old group and are rebuilt a second later.
     void setCorvGrp(int nTyp);
     // Reads a projection file into the runtime's own projection; an unchanged file is skipped.
     void setProjFile(std::string strFile);
@@ -70,12 +128,23 @@ public slots:
     // Sends one request sentence to the sounder runtime (local host, UDP port 4002); type 480
     // with ";"-joined survey names deletes those surveys. The flag changes nothing.
     void sendRequestToUlmaexec(int nType, const QString& strArgs, bool bUnused);
+    // Asks the runtime for the coverage of a sounder, which becomes the active one.
+    void requestCoverage(const QString& strSounder);
 
 private:
-    explicit CUlmaRuntime(int nMode);
     void init(int nMode);
-    // The multicast group from the gui.ini keys, as the remote-station link reads it.
-    QString readGroupSettings();
+    // Binds a datagram socket of this object; a failure is reported and gives null.
+    QUdpSocket* openSocket(int nPort, bool bShared, const QString& strWhat);
+    // The remote-station sockets from the gui.ini keys (first start and after a model change).
+    void reconnectCorvSocks();
+    void joinGroup(QUdpSocket* poSocket, const QString& strGroup);
+    void leaveGroup(QUdpSocket* poSocket, const QString& strGroup);
+    void closeSocket(QUdpSocket*& poSocket);
+    void applyProjectionText(const QByteArray& baText);
+    void processQaDatagram(const QByteArray& baDatagram);
+    // True once the remote-station TCP client runs (grid and plan names from the main station
+    // are then no longer followed).
+    bool hasRemoteStationClient() const { return m_bRemoteClientStarted; }
     void log(const QString& strText, unsigned nType = 1);
 
     CQtLogger** m_ppoLogger = nullptr;
@@ -91,4 +160,29 @@ private:
     std::unique_ptr<CWaypointSentenceSender> m_poWaypointSender;
     // The socket of the coverage requests to the local runtime service, made on first use.
     std::unique_ptr<QUdpSocket> m_poServiceSocket;
+
+    // Sockets and control dispatch.
+    std::shared_ptr<CRuntimeGuiSink> m_poGuiSink;
+    QUdpSocket* m_poUlmaExecSocket = nullptr; // never created: replies come on the control socket
+    QUdpSocket* m_poPosSocket = nullptr;
+    QUdpSocket* m_poDepthSocket = nullptr;
+    QUdpSocket* m_poCtrlSocket = nullptr;
+    bool m_bNoMulticast = false;
+    bool m_bRemoteClientStarted = false;
+    QString m_strLastPositionSender; // empty until the first position datagram
+    bool m_bPositionSeen = false;
+    QByteArray m_baDepthDatagram;
+    int m_anPulsorStatus[7] = {-1, -1, -1, -1, -1, -1, -1};
+    QStringList m_lstPulsorNames;
+    // The first "$GUICONF" of the process waits; those that come meanwhile queue behind it.
+    bool m_bGuiConfSeen = false;
+    bool m_bGuiConfWaiting = false;
+    QList<QByteArray> m_lstWaitingGuiConf;
+
+    // Display-station configuration.
+    QMap<QString, SounderRecord> m_mapSounders;
+    QMap<QString, QStringList> m_mapSoundersA;
+    QMap<QString, QStringList> m_mapSoundersB;
+    int m_nActiveSerial = 0;
+    bool m_bConfigReceived = true;
 };

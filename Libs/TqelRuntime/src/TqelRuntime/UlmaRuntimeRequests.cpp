@@ -95,3 +95,12 @@ void CUlmaRuntime::sendRequestToUlmaexec(int nType, const QString& strArgs, bool
     if (oSocket.writeDatagram(baSent, QHostAddress(QHostAddress::LocalHost), SounderRuntimePort) != baSent.size())
         qDebug() << "Failed to send data. Code " << oSocket.error() << " error text: " << oSocket.errorString();
 }
+
+void CUlmaRuntime::requestCoverage(const QString& strSounder)
+{
+    {
+        QMutexLocker oLock(&m_oMutex);
+        m_strActiveSounder = strSounder;
+    }
+    LOG4CPLUS_DEBUG(runtimeLogger(), ("Coverage request for " + strSounder + " not sent in this build").toLocal8Bit().constData());
+}

@@ -1,0 +1,51 @@
+// What the runtime link does to objects of the GUI thread (3-D view controller, ship model, 2-D
+// map view, survey manager, message boxes). The runtime thread calls it; the posting sink hands
+// every call, with copies of its arguments and in call order, to the GUI thread.
+#pragma once
+
+#include <QString>
+
+class CRuntimeGuiSink {
+public:
+    virtual ~CRuntimeGuiSink();
+
+    virtual void showWarning(const QString& strTitle, const QString& strText) = 0;
+
+    // The 3-D view controller and its ship model.
+    virtual void updateVessel(int nEast, int nNorth, int nHeading, const QString& strName) = 0;
+    virtual void openPlanJob(const QString& strFile) = 0;
+    virtual void activatePlanLine(int nLine) = 0;
+    virtual void setLoggingState(bool bOn) = 0;
+    virtual void addDynamicObject(const QString& strName, const QString& strCsv) = 0;
+    virtual void setCorridorWidth(float fWidth) = 0;
+    virtual void updateProj(const QString& strPath) = 0;
+    virtual void updateCorvAddr(const QString& strGroup) = 0;
+
+    // The 2-D map view.
+    virtual void moveToVessel(bool bFollow, int nX, int nY) = 0;
+    virtual void addTvgplObject(const QString& strKind) = 0;
+    virtual void selectTvgplObjects(const QString& strDatagram) = 0;
+
+    // The survey manager.
+    virtual void surveyLoadGrid(const QString& strFolder, bool bRealTime) = 0;
+    virtual void closeAllSurveys() = 0;
+};
+
+// Posts each call to the thread of the application object.
+class CPostingGuiSink : public CRuntimeGuiSink {
+public:
+    void showWarning(const QString& strTitle, const QString& strText) override;
+    void updateVessel(int nEast, int nNorth, int nHeading, const QString& strName) override;
+    void openPlanJob(const QString& strFile) override;
+    void activatePlanLine(int nLine) override;
+    void setLoggingState(bool bOn) override;
+    void addDynamicObject(const QString& strName, const QString& strCsv) override;
+    void setCorridorWidth(float fWidth) override;
+    void updateProj(const QString& strPath) override;
+    void updateCorvAddr(const QString& strGroup) override;
+    void moveToVessel(bool bFollow, int nX, int nY) override;
+    void addTvgplObject(const QString& strKind) override;
+    void selectTvgplObjects(const QString& strDatagram) override;
+    void surveyLoadGrid(const QString& strFolder, bool bRealTime) override;
+    void closeAllSurveys() override;
+};

@@ -1,0 +1,72 @@
+// libFuzzer entry: arbitrary datagrams through the runtime link's control dispatch (and the
+// display-station configuration directly, which the dispatch first holds back on a timer), with
+// the GUI side recorded instead of posted.
+#include "RecordingGuiSink.h"
+
+#include "TqelRuntime/UlmaRuntime.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+const char* const s_aszSeeds[] = {
+    "$PQQEL,CVN_OPEN_GRID,C:/qeldata/grids/V/S",
+    "$PQQEL,CVN_ACT_LINE,7,",
+    "$PQQEL,DYN_OBJ,buoy,1.5,2.5,-3,G",
+    "$PQQEL,CORR_WIDTH,12.5",
+    "$PQQEL,TVGPL_TGM,GET_SELECTIONS,a",
+    "$PQQEL,CVN_PROJECTION,<QEL_Projection>\r\nEPSG:4326\r\n+proj=merc +datum=WGS84 +units=cm\r\n",
+    "$GPGGA,123519,6000.000,S,00500.000,W,1",
+    "$PQTVQ,3,A,1,B,2,C,3",
+    "$PSIMSSB,1,SSB1,A,x,R,x,x,1.0471975512,0.1745329252,12.5",
+    "$ACTVESS,alpha",
+    "$GUICONF,default,AB770_7,AB2200P_101:AB770_7,AB2200P_101:x,f5,f6,f7,-3,5,7,42,f12,a:b,D:\\grids\\S1,f15,f16",
+    "$QELPLANFILE",
+};
+
+CUlmaRuntime* runtime()
+{
+    static auto s_poSink = std::make_shared<RecordingGuiSink>();
+    static CUlmaRuntime s_oRuntime(3, s_poSink);
+    s_poSink->take();
+    return &s_oRuntime;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* pnArgc, char*** ppszArgv)
+{
+    // Files the handlers write stay in a folder of the run.
+    const QString strRoot = QDir::tempPath() + QStringLiteral("/corv-ctrl-fuzz");
+    QDir().mkpath(strRoot);
+    setenv("CORV_WINROOT", strRoot.toLocal8Bit().constData(), 0);
+    setenv("ProgramData", "C:\\ProgramData", 0);
+    static QCoreApplication s_oApp(*pnArgc, *ppszArgv);
+    if (const char* szSeedDir = std::getenv("CORV_FUZZ_SEED_DIR")) {
+        int nSeed = 0;
+        for (const char* szSeed : s_aszSeeds) {
+            QFile oFile(QStringLiteral("%1/ctrl-seed-%2").arg(QLatin1String(szSeedDir)).arg(nSeed++));
+            if (oFile.open(QIODevice::WriteOnly))
+                oFile.write(szSeed);
+        }
+    }
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSize)
+{
+    CUlmaRuntime* poRuntime = runtime();
+    QByteArray baDatagram(reinterpret_cast<const char*>(pData), static_cast<int>(nSize));
+    baDatagram.append("\n\r");
+    if (baDatagram.startsWith("$GUICONF"))
+        poRuntime->processGUISetup(baDatagram);
+    poRuntime->processCtrlDatagrams(baDatagram, QStringLiteral("127.0.0.1"));
+    return 0;
+}
