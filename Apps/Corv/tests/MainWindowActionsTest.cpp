@@ -2,6 +2,8 @@
 // viewer-server stand-in and the companion stand-ins. One window for the whole suite: the
 // controller, the runtime link and the survey manager are one per process.
 #include "CorvMainWindow.h"
+#include "SettingsMapViewer.h"
+#include "QtAppFramework/SettingsManager.h"
 
 #include "MapView/QaSurveyManager.h"
 #include "OrlexViewer/OrlexDataManager.h"
@@ -399,21 +401,40 @@ TEST_F(MainWindowActionsTest, MapConfiguratorGetsTheViewAndProjection)
         EXPECT_EQ(oCancel.seen().first().strText, QStringLiteral("Map source"));
     }
 
+    // The server reports the camera over (1234.567 m, -789.015 m): the configurator gets the
+    // centre in projected centimetres, cut toward zero.
+    orlex_standin::StandinControl oControl;
+    ASSERT_TRUE(oControl.connectTo(s_poServer->controlPath()));
+    const QJsonArray lstViewers = oControl.state().value(QStringLiteral("viewers")).toArray();
+    ASSERT_FALSE(lstViewers.isEmpty());
+    const int nViewerId = lstViewers.first().toObject().value(QStringLiteral("id")).toInt();
+    const auto number = [](int nId, const char* szType, double d) {
+        return orlex_standin::field(nId, QLatin1String(szType), d);
+    };
+    const QJsonObject oPosition = orlex_standin::structField(
+        0, QJsonArray{QJsonArray{number(0, "double", 1234.567), number(1, "double", -789.015), number(2, "double", 900.0)}});
+    const QJsonArray lstLevels{QJsonArray(), QJsonArray{number(0, "int32", nViewerId)},
+                               QJsonArray{orlex_standin::structField(1, QJsonArray{QJsonArray{oPosition}})}};
+    ASSERT_TRUE(oControl.send(orlex_standin::coreType("QueryNavigationStateResponseMessage"), orlex_standin::body(lstLevels)));
+    ASSERT_TRUE(corvtest::waitUntil([] {
+        double dX = 0;
+        double dY = 0;
+        COrlexViewer::instance(QStringLiteral("dremm"))->getCenter(dX, dY);
+        return dX == 1234.567;
+    }));
+
     ModalResponder oChoose(QStringLiteral("WMTS"));
     window().launchMapConfigurator();
     ASSERT_TRUE(corvtest::waitUntil([&] { return companionCount() == nBefore + 1; }));
     const QJsonObject oRecord = companionRecords(nBefore).first();
     EXPECT_EQ(oRecord.value(QStringLiteral("program")).toString(), QStringLiteral("Tavrin.Dremm.TerrainEditorApp.exe"));
-    double dX = 0;
-    double dY = 0;
-    COrlexViewer::instance(QStringLiteral("dremm"))->getCenter(dX, dY);
     const QStringList lstArguments = argumentsOf(oRecord);
     ASSERT_EQ(lstArguments.size(), 16);
     // The default projection of a new installation is Mercator.
     EXPECT_EQ(lstArguments.mid(0, 8),
               (QStringList{QStringLiteral("--mapSource"), QStringLiteral("WMTS"), QStringLiteral("--epsg"),
-                           QStringLiteral("3395"), QStringLiteral("--center-x"), QString::number(static_cast<qint64>(std::trunc(dX))),
-                           QStringLiteral("--center-y"), QString::number(static_cast<qint64>(std::trunc(dY)))}));
+                           QStringLiteral("3395"), QStringLiteral("--center-x"), QStringLiteral("123456"),
+                           QStringLiteral("--center-y"), QStringLiteral("-78901")}));
     EXPECT_EQ(lstArguments.mid(8, 7),
               (QStringList{QStringLiteral("--size"), QStringLiteral("2097152"), QStringLiteral("--save-dir"),
                            QStringLiteral("C:\\temp"), QStringLiteral("--levels"), QStringLiteral("13"), QStringLiteral("--url")}));
@@ -730,3 +751,70 @@ TEST_F(MainWindowActionsTest, ConfigurationFromTheMainStationStartsThePoll)
 }
 
 } // namespace
+
+namespace {
+
+// The field of a logged body: levels of fields, base parts first; a negative level counts from
+// the struct's own level.
+QJsonObject loggedField(const QJsonObject& oBody, int nLevel, int nId)
+{
+    const QJsonArray aLevels = oBody.value(QStringLiteral("levels")).toArray();
+    const QJsonArray aFields = aLevels.at(nLevel < 0 ? aLevels.size() + nLevel : nLevel).toArray();
+    for (const QJsonValue& vField : aFields)
+        if (vField.toObject().value(QStringLiteral("id")).toInt() == nId)
+            return vField.toObject();
+    return QJsonObject();
+}
+
+} // namespace
+
+TEST_F(MainWindowActionsTest, MapViewerSettingsReachTheView)
+{
+    orlex_standin::StandinControl oControl;
+    ASSERT_TRUE(oControl.connectTo(s_poServer->controlPath()));
+    // The graticule is made a few seconds after the start.
+    ASSERT_TRUE(oControl.waitFor(QStringLiteral("in"), orlex_standin::quennetType("CreateGraticuleMessage"), 0, 10000).has_value());
+    const auto configuration = [&](const char* szKey) {
+        const QJsonArray aViewers = oControl.state().value(QStringLiteral("viewers")).toArray();
+        return aViewers.first().toObject().value(QStringLiteral("configuration")).toObject().value(QLatin1String(szKey)).toString();
+    };
+    const auto body = [](const QJsonObject& oEntry) { return oEntry.value(QStringLiteral("body")).toObject(); };
+    const auto graticuleSettings = [&](const QJsonObject& oEntry) { return loggedField(body(oEntry), -1, 0); };
+    struct Case {
+        int nId;
+        QVariant vValue;
+        QString strType; // the message the setting sends
+        std::function<void(const QJsonObject&)> check;
+    };
+    const Case aCases[] = {
+        {CSettingsMapViewer::BackgroundColour2D, QColor(255, 128, 0), orlex_standin::coreType("UpdateConfigurationMessage"),
+         [&](const QJsonObject&) { EXPECT_EQ(configuration("graphics.backgroundColor"), QStringLiteral("1 0.501961 0")); }},
+        {CSettingsMapViewer::LightDirection, 2u, orlex_standin::coreType("UpdateConfigurationMessage"),
+         [&](const QJsonObject&) { EXPECT_EQ(configuration("environment.directionalLightDirection"), QStringLiteral("-1, 1, -0.5")); }},
+        {CSettingsMapViewer::GraticuleLabelFormat, 3u, orlex_standin::quennetType("UpdateGraticuleMessage"),
+         [&](const QJsonObject& oEntry) {
+             const QJsonObject oSettings{{QStringLiteral("levels"), graticuleSettings(oEntry).value(QStringLiteral("levels"))}};
+             EXPECT_EQ(loggedField(oSettings, 0, 0).value(QStringLiteral("v")).toInt(), 1); // projected
+         }},
+        {CSettingsMapViewer::GraticuleColour, QColor(0, 51, 255), orlex_standin::quennetType("UpdateGraticuleMessage"),
+         [&](const QJsonObject& oEntry) {
+             const QJsonObject oSettings{{QStringLiteral("levels"), graticuleSettings(oEntry).value(QStringLiteral("levels"))}};
+             const QJsonObject oLine{{QStringLiteral("levels"), loggedField(oSettings, 0, 3).value(QStringLiteral("levels"))}};
+             EXPECT_FLOAT_EQ(static_cast<float>(loggedField(oLine, 0, 1).value(QStringLiteral("v")).toDouble()), 0.2f);
+         }},
+        {CSettingsMapViewer::GraticuleVisibility, false, orlex_standin::coreType("UpdateVisibilityMessage"),
+         [&](const QJsonObject& oEntry) { EXPECT_TRUE(loggedField(body(oEntry), -1, 0).isEmpty()); }}, // false is the default
+        {CSettingsMapViewer::S57MapVisibility, false, orlex_standin::coreType("UpdateLayersVisibilityMessage"),
+         [&](const QJsonObject& oEntry) { EXPECT_TRUE(QJsonDocument(oEntry).toJson().contains("\"MAPS\"")); }},
+        {CSettingsMapViewer::PlanVisibility, false, orlex_standin::coreType("UpdateLayersVisibilityMessage"),
+         [&](const QJsonObject& oEntry) { EXPECT_TRUE(QJsonDocument(oEntry).toJson().contains("\"Planning\"")); }},
+    };
+    for (const Case& oCase : aCases) {
+        SCOPED_TRACE(oCase.nId);
+        const qint64 nFrom = mark(oControl);
+        CSettingsManager::instance()->setValue(MapViewer, oCase.nId, oCase.vValue, true);
+        const auto oEntry = oControl.waitFor(QStringLiteral("in"), oCase.strType, nFrom);
+        ASSERT_TRUE(oEntry.has_value());
+        oCase.check(*oEntry);
+    }
+}

@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <functional>
 #include <stdexcept>
 
 using namespace clienttest;
@@ -292,4 +293,66 @@ TEST(OrlexHostWindow, ReadFailureStillReachesTheWindowAndDestructionWaitsItsTenS
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(4900));
     EXPECT_EQ(idle, std::vector<int>(10, 100));
     EXPECT_TRUE(isReleased(viewerId));
+}
+
+namespace {
+
+// One row per handler entry: the message, and the signal that must carry it (and nothing else).
+struct HandlerRow
+{
+    const char* pSignal;
+    std::shared_ptr<const QC::IMessage> message;
+    std::function<void(QC::OrlexHostWindow*, QStringList&)> connect;
+};
+
+template <typename T>
+HandlerRow handlerRow(const char* pSignal, void (QC::OrlexHostWindow::*signal)(const T*))
+{
+    return HandlerRow{pSignal, std::make_shared<QC::Message<T>>(T{}), [pSignal, signal](QC::OrlexHostWindow* w, QStringList& seen) {
+                          QObject::connect(w, signal, [pSignal, &seen](const T* p) {
+                              if (p)
+                                  seen << QString::fromLatin1(pSignal);
+                          });
+                      }};
+}
+
+} // namespace
+
+TEST(OrlexHostWindow, EachHandlerEntryRaisesItsOwnSignal)
+{
+    using W = QC::OrlexHostWindow;
+    const std::vector<HandlerRow> rows{
+        handlerRow("Error", &W::ErrorMessageReceived),
+        handlerRow("Handshake", &W::HandshakeMessageReceived),
+        handlerRow("KeyboardEvent", &W::KeyboardEventMessageReceived),
+        handlerRow("ListObjectsResponse", &W::ListObjectsResponseMessageReceived),
+        handlerRow("Measurement", &W::MeasurementMessageReceived),
+        handlerRow("MouseEvent", &W::MouseEventMessageReceived),
+        handlerRow("MouseMoved", &W::MouseMovedMessageReceived),
+        handlerRow("QueryNavigationStateResponse", &W::QueryNavigationStateResponseMessageReceived),
+        handlerRow("ObjectPicked", &W::ObjectPickedMessageReceived),
+        handlerRow("QueryObjectDistanceResponse", &W::QueryObjectDistanceResponseMessageReceived),
+        handlerRow("QueryInteractionActionsResponse", &W::QueryInteractionActionsResponseMessageReceived),
+        handlerRow("QueryProjectedCoordinatesResponse", &W::QueryProjectedCoordinatesResponseMessageReceived),
+        handlerRow("QueryTerrainColorsResponse", &W::QueryTerrainColorsResponseMessageReceived),
+        handlerRow("QueryTerrainElevationsResponse", &W::QueryTerrainElevationsResponseMessageReceived),
+        handlerRow("RasterCreated", &W::RasterCreatedMessageReceived),
+        handlerRow("ShowContextMenu", &W::ShowContextMenuMessageReceived),
+        handlerRow("Terminated", &W::TerminatedMessageReceived),
+        handlerRow("ViewerCreated", &W::ViewerCreatedMessageReceived),
+        handlerRow("ViewerDestroyed", &W::ViewerDestroyedMessageReceived),
+    };
+    ASSERT_EQ(rows.size(), 19u);
+
+    HostFixture f;
+    QStringList seen;
+    for (const HandlerRow& row : rows)
+        row.connect(f.window.get(), seen);
+    QObject::connect(f.window.get(), &W::UnknownMessageReceived, [&](const QC::IMessage*) { seen << QStringLiteral("Unknown"); });
+    for (const HandlerRow& row : rows) {
+        seen.clear();
+        f.window->messageReceived(row.message);
+        QApplication::processEvents();
+        EXPECT_EQ(seen, QStringList{QString::fromLatin1(row.pSignal)}) << row.message->typeName();
+    }
 }

@@ -159,10 +159,14 @@ void CMainWindow::onActionNavigateWeb()
 
 void CMainWindow::launchMapConfigurator()
 {
+    // The view centre in projected centimetres; the controller keeps metres.
     double dX = 0;
     double dY = 0;
-    if (COrlexViewer* poViewer = viewer())
+    if (COrlexViewer* poViewer = viewer()) {
         poViewer->getCenter(dX, dY);
+        dX *= 100.0;
+        dY *= 100.0;
+    }
     QString strEpsg;
     if (CProjection* poProjection = CProjection::instance())
         strEpsg = QString::fromStdString(poProjection->epsgCode());

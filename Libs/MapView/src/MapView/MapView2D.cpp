@@ -65,6 +65,8 @@ void CMapView2D::keyPressEvent(QKeyEvent*)
 void CMapView2D::resizeEvent(QResizeEvent* poEvent)
 {
     CMapViewPane::resizeEvent(poEvent);
+    if (COrlexViewer* poViewer = viewer())
+        poViewer->sizeChanged(poEvent ? poEvent->size() : size());
 }
 
 void CMapView2D::toggleFollowShip(bool bFollow)
@@ -89,20 +91,28 @@ void CMapView2D::onNewProjection(QString strProjFile)
     qDebug().noquote() << QStringLiteral("CMapView2D::onNewProjection ") + strProjFile;
 }
 
-void CMapView2D::setGraticuleColor(const QColor&)
+void CMapView2D::setGraticuleColor(const QColor& oColour)
 {
+    if (m_poViewer)
+        m_poViewer->setGraticuleColor(oColour);
 }
 
-void CMapView2D::setGraticuleVisibility(bool)
+void CMapView2D::setGraticuleVisibility(bool isVisible)
 {
+    if (m_poViewer)
+        m_poViewer->setGraticuleVisibility(isVisible);
 }
 
-void CMapView2D::setGraticuleFormat(int)
+void CMapView2D::setGraticuleFormat(int nFormat)
 {
+    if (m_poViewer)
+        m_poViewer->setGraticuleFormat(nFormat);
 }
 
-void CMapView2D::set2DBackgroundColor(QColor)
+void CMapView2D::set2DBackgroundColor(QColor oColour)
 {
+    if (COrlexViewer* poViewer = viewer())
+        poViewer->set2DBackgroundColor(oColour);
 }
 
 void CMapView2D::setS57MapVisibility(bool isVisible)
@@ -111,45 +121,65 @@ void CMapView2D::setS57MapVisibility(bool isVisible)
         poViewer->setS57MapVisibility(isVisible);
 }
 
-void CMapView2D::setDepthTailVisibility(bool)
+void CMapView2D::setDepthTailVisibility(bool isVisible)
 {
+    if (COrlexViewer* poViewer = viewer())
+        poViewer->setDepthTailVisibility(isVisible ? 2 : 0, !isVisible);
 }
 
-void CMapView2D::setDepthTailPntSize(int)
+void CMapView2D::setDepthTailPntSize(int nSize)
 {
+    if (COrlexViewer* poViewer = viewer())
+        poViewer->setDepthTailPntSize(nSize);
 }
 
-void CMapView2D::setDepthTailCount(int)
+void CMapView2D::setDepthTailCount(int nCount)
 {
+    if (COrlexViewer* poViewer = viewer())
+        poViewer->setDepthTailCount(nCount);
 }
 
-void CMapView2D::setCogVectorVisLen(bool, int, int)
+void CMapView2D::setCogVectorVisLen(bool isVisible, int nLen, int nOp)
 {
+    if (COrlexViewer* poViewer = viewer())
+        poViewer->setCogVectorVisLen(isVisible, nLen, nOp != 0);
 }
 
-void CMapView2D::setCogVectorColor(QColor)
+void CMapView2D::setCogVectorColor(QColor oColour)
 {
+    if (COrlexViewer* poViewer = viewer())
+        poViewer->setCogVectorColor(oColour);
 }
 
-void CMapView2D::setShipColor(QColor)
+void CMapView2D::setShipColor(QColor oColour)
 {
+    if (COrlexViewer* poViewer = viewer())
+        poViewer->setShipColor(oColour);
 }
 
-void CMapView2D::setShowTrack(bool)
+void CMapView2D::setShowTrack(bool bShow)
 {
+    if (COrlexViewer* poViewer = viewer())
+        poViewer->setShowTrack(bShow);
 }
 
-void CMapView2D::setRealtimeTrackColor(QColor)
+void CMapView2D::setRealtimeTrackColor(QColor oColour)
 {
+    if (COrlexViewer* poViewer = viewer())
+        poViewer->setRealtimeTrackColor(oColour);
 }
 
-void CMapView2D::setLoggingLabelVisibility(bool)
+void CMapView2D::setLoggingLabelVisibility(bool isVisible)
 {
+    if (COrlexViewer* poViewer = viewer())
+        poViewer->setLoggingLabelVisibility(isVisible);
 }
 
 void CMapView2D::setLightDirection(int nDir)
 {
     qDebug().noquote() << QStringLiteral("Setting light dir to %1").arg(nDir);
+    if (COrlexViewer* poViewer = viewer())
+        poViewer->setLightDirection(nDir);
 }
 
 void CMapView2D::setPlanVisibility(bool bVisible)
@@ -158,6 +188,8 @@ void CMapView2D::setPlanVisibility(bool bVisible)
         poViewer->setPlanVisibility(bVisible);
 }
 
-void CMapView2D::setPlanColor(int, QColor)
+void CMapView2D::setPlanColor(int nType, QColor oColour)
 {
+    if (COrlexViewer* poViewer = viewer())
+        poViewer->setPlanColor(nType, oColour);
 }

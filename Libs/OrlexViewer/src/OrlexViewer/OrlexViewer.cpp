@@ -62,25 +62,6 @@ int cameraInterval()
     return nMs;
 }
 
-O::KeyboardAction keyAction(const char* pAction, int nKeyCode, int nModifiers)
-{
-    O::KeyboardAction action;
-    action.Action = pAction;
-    action.KeyCode = nKeyCode;
-    action.Modifiers = nModifiers;
-    return action;
-}
-
-O::MouseAction mouseAction(const char* pAction, int nButtons, int nMouseEvent, int nModifiers)
-{
-    O::MouseAction action;
-    action.Action = pAction;
-    action.Buttons = nButtons;
-    action.MouseEvent = nMouseEvent;
-    action.Modifiers = nModifiers;
-    return action;
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -251,15 +232,25 @@ void COrlexViewer::createViewer(ViewerSettings settings, QWidget* pParent, QLayo
     m_pHostWindow->setReceiveAllMessages(true);
 
     // Each connection only when the one before it was made.
-    bool bConnected = connect(m_pHostWindow, &OrlexHostWindow::ErrorMessageReceived, this, &COrlexViewer::onErrorMessageReceived);
+    bool bConnected = true;
+    bConnected = bConnected && connect(m_pHostWindow, &OrlexHostWindow::ErrorMessageReceived, this,
+                                       &COrlexViewer::onErrorMessageReceived);
     bConnected = bConnected && connect(m_pHostWindow, &OrlexHostWindow::HandshakeMessageReceived, this,
                                        &COrlexViewer::onHandshakeMessageReceived);
     bConnected = bConnected && connect(m_pHostWindow, &OrlexHostWindow::ListObjectsResponseMessageReceived, this,
                                        &COrlexViewer::onListObjectsResponseMessageReceived);
+    bConnected = bConnected && connect(m_pHostWindow, &OrlexHostWindow::MeasurementMessageReceived, this,
+                                       &COrlexViewer::onMeasurementMessageReceived);
+    bConnected = bConnected && connect(m_pHostWindow, &OrlexHostWindow::ObjectPickedMessageReceived, this,
+                                       &COrlexViewer::onObjectPickedMessageReceived);
     bConnected = bConnected && connect(m_pHostWindow, &OrlexHostWindow::QueryObjectDistanceResponseMessageReceived, this,
                                        &COrlexViewer::onQueryObjectDistanceResponseMessageReceived);
+    bConnected = bConnected && connect(m_pHostWindow, &OrlexHostWindow::ShowContextMenuMessageReceived, this,
+                                       &COrlexViewer::onShowContextMenuMessageReceived);
     bConnected = bConnected && connect(m_pHostWindow, &OrlexHostWindow::TerminatedMessageReceived, this,
                                        &COrlexViewer::onTerminatedMessageReceived);
+    bConnected = bConnected && connect(m_pHostWindow, &OrlexHostWindow::MouseMovedMessageReceived, this,
+                                       &COrlexViewer::onMouseMovedMessageReceived);
     bConnected = bConnected && connect(m_pHostWindow, &OrlexHostWindow::QueryNavigationStateResponseMessageReceived, this,
                                        &COrlexViewer::onQueryNavigationRespMsgRcvd);
     bConnected = bConnected && connect(m_pHostWindow, &OrlexHostWindow::MouseEventMessageReceived, this,
@@ -394,38 +385,6 @@ void COrlexViewer::setObjectVisibility(std::uint64_t nObjectId, bool bVisible)
     O::UpdateVisibilityMessage message;
     message.Id = nObjectId;
     message.Visible = bVisible;
-    send(message);
-}
-
-void COrlexViewer::setInteractionActions(bool b3D)
-{
-    O::SetInteractionActionsMessage message;
-    message.ViewerId = viewerId();
-    message.Confirmation = 1;
-    message.InteractionMode = 1;
-
-    std::vector<O::KeyboardAction> keys{keyAction("ZoomIn", 24, 2),  keyAction("ZoomOut", 26, 2),
-                                        keyAction("PanLeft", 23, 1), keyAction("PanRight", 25, 1),
-                                        keyAction("PanUp", 24, 1),   keyAction("PanDown", 26, 1),
-                                        keyAction("RotateLeft", 23, 2), keyAction("RotateRight", 25, 2)};
-    if (b3D) {
-        keys.push_back(keyAction("RotateLeft", 23, 0));
-        keys.push_back(keyAction("RotateRight", 25, 0));
-        keys.push_back(keyAction("RotateUp", 24, 0));
-        keys.push_back(keyAction("RotateDown", 26, 0));
-    }
-    std::vector<O::MouseAction> mouse{mouseAction("Pan", 1, 2, 0)};
-    if (b3D) {
-        mouse.push_back(mouseAction("Zoom", 1, 2, 2));
-        mouse.push_back(mouseAction("Zoom", 4, 2, 0));
-    }
-    mouse.push_back(mouseAction("WheelZoom", 0, 4, 0));
-    if (b3D) {
-        mouse.push_back(mouseAction("Rotate", 1, 2, 1));
-        mouse.push_back(mouseAction("Rotate", 2, 2, 0));
-    }
-    message.MouseActions.set(std::move(mouse));
-    message.KeyboardActions.set(std::move(keys));
     send(message);
 }
 

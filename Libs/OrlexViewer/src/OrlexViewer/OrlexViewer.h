@@ -18,6 +18,7 @@
 #include <vector>
 
 class QLayout;
+class QSize;
 class QModelIndex;
 class QStandardItemModel;
 class QTimer;
@@ -131,6 +132,54 @@ public:
     // The graticule, pointed at the data folder's projection file.
     void createGraticule();
 
+    // Interaction modes and pointer read-outs (the map view's tool-bar actions).
+    void enablePositionUnderCursor(bool bOn);
+    void enableDepthUnderCursor(bool bOn);
+    void toggleMeasDist(bool bOn);
+    // nKind: -1 none, 0 line, 1 polygon.
+    void togglePlanMode(bool bOn, int nKind);
+    void toggleUserMode(bool bOn, int nKind);
+    void togglePointSelection(bool bOn);
+    void togglePositionSelect(bool bOn);
+    void setInteractionActions(bool b3D);
+    // The one overlay label naming the active mode: 0 planning, 1 calibrate, 2 measuring,
+    // 3 objects, 4 none.
+    void updateModeLabel(bool bOn, int nMode);
+    // After a resize of the map pane: the logging label is placed again.
+    void sizeChanged(const QSize& oSize);
+    // "East/North: e, n" or "Lat/Lon: ..." in the graticule's format; whole metres in.
+    QString getPositionString(int nEast, int nNorth);
+    // Rebuilds the calibration corridor around the measured line with that width (metres).
+    void setCorridorWidth(float fWidth);
+
+    // Display settings of the map viewer.
+    void set2DBackgroundColor(const QColor& oColor);
+    void setGraticuleColor(const QColor& oColor);
+    // 0 to 2 geographic label formats, 3 projected coordinates.
+    void setGraticuleFormat(int nFormat);
+    void setGraticuleVisibility(bool bVisible);
+    // 0 north-west, 1 north-east, 2 south-east, 3 south-west.
+    void setLightDirection(int nPreset);
+    void setHighlightColor(const QColor& oColor);
+    void setPlanColor(int nIndex, const QColor& oColor);
+    void setShipColor(const QColor& oColor);
+    void setCogVectorColor(const QColor& oColor);
+    void setRealtimeTrackColor(const QColor& oColor);
+    void setCogVectorVisLen(bool bVisible, int nMinutes, bool bLengthOnly);
+    void setShowTrack(bool bOn);
+    void setDepthTailCount(int nCount);
+    void setDepthTailPntSize(int nSize);
+    // Mode 2 shows the depth tail, every other mode hides it.
+    void setDepthTailVisibility(int nMode, bool bApply);
+    void toggleTailColor(bool bOn);
+    void setLoggingLabelVisibility(bool bVisible);
+    void setLoggingState(bool bOn);
+    void updateCorvAddr(const QString& strAddress);
+    // Consecutive X, Y, Z; a new buffer replaces the shown one.
+    void showPointData(const std::vector<double>& points, bool bNewBuffer);
+    void getLabelColors(QColor& oText, QColor& oBackground) const;
+    void getLabelStyle(::Tavrin::Dremm::Orlex::LabelStyle& oStyle) const;
+
     // Called on the connection's reader thread: passes the message on to the GUI thread.
     void messageReceived(std::shared_ptr<const Dremm::Orlex::QtClient::IMessage> message) override;
 
@@ -157,6 +206,13 @@ public slots:
     void planningMenuAction(int nAction);
     void sendProj();
     void slotPlanToMain(QString strText);
+    // Start drawing a new object; the argument is not used.
+    void newTVGPLLine(bool);
+    void newUserLine(bool);
+    void newUserPolygon(bool);
+    void newUserPoint(bool);
+    void newMarker(bool);
+    void showGridLines(std::vector<float> northPoints, std::vector<float> eastPoints);
 
 private slots:
     void onErrorMessageReceived(const ::Tavrin::Dremm::Orlex::ErrorMessage* pMessage);
@@ -170,11 +226,14 @@ private slots:
     void KeyboardEventMessageReceived(const ::Tavrin::Dremm::Orlex::KeyboardEventMessage* pMessage);
     void onMessageReceived(std::shared_ptr<const Dremm::Orlex::QtClient::IMessage> message);
     void onCameraTimer();
+    void onMouseMovedMessageReceived(const ::Tavrin::Dremm::Orlex::MouseMovedMessage* pMessage);
+    void onMeasurementMessageReceived(const ::Tavrin::Dremm::Orlex::MeasurementMessage* pMessage);
+    void onObjectPickedMessageReceived(const ::Tavrin::Dremm::Orlex::ObjectPickedMessage* pMessage);
+    void onShowContextMenuMessageReceived(const ::Tavrin::Dremm::Orlex::ShowContextMenuMessage* pMessage);
 
 private:
     void initScenario();
     void createViewer(ViewerSettings settings, QWidget* pParent, QLayout* pLayout);
-    void setInteractionActions(bool b3D);
 
     void HandleStaticMethoInfoMessage(const ::Tavrin::Dremm::Orlex::Extensions::Quennet::SurveyStaticMetaInfoMessage& message);
     void HandleExtentUpdatedMessage(const ::Tavrin::Dremm::Orlex::Extensions::Quennet::SurveyExtentUpdatedMessage& message);
@@ -192,6 +251,27 @@ private:
     void sendCameraOver(double dX, double dY, double dHeight, std::int32_t nViewerId);
     template <typename T>
     void send(const T& payload) const;
+
+    // Modes, read-outs and measuring.
+    void sendInteractionMode(int nMode);
+    void setNotifyMouseMove(bool bOn);
+    // Destroys a label or object of ours in the view and gives its id back; the id becomes 0.
+    void destroyOwnObject(std::uint64_t& nId);
+    // The distance label between two view positions; its id.
+    std::uint64_t createDistanceLabel(const PositionData& oFrom, const PositionData& oTo);
+    void showReadout(const ::Tavrin::Dremm::Orlex::MouseMovedMessage& message);
+    void endMeasurement(const ::Tavrin::Dremm::Orlex::MeasurementMessage& message);
+    void buildCorridor(float fWidth);
+    void removeCorridor();
+    void sendGraticuleSettings();
+    void sendLoggingLabel(bool bCreate);
+    // Work of later features that the read-outs start.
+    void moveLine(double dX, double dY);
+    void movePoint(double dX, double dY);
+    void sendNewPlanObject(bool bFlag);
+    void calibTriggered(bool bOn);
+    std::uint64_t addUserObject(bool bFlag);
+    void initObjects();
 
     int m_nMode = 0;
     Dremm::Orlex::QtClient::OrlexHostWindow* m_pHostWindow = nullptr;
@@ -254,4 +334,34 @@ private:
     // The background map layer's object id; 0 when none.
     std::uint64_t m_nBackgroundMapId = 0;
     bool m_bVesselPositionArrived = false;
+
+    // Modes, read-outs and measuring.
+    bool m_bPositionUnderCursor = false;
+    bool m_bDepthUnderCursor = false;
+    bool m_bPositionSelect = false;
+    bool m_bMeasuring = false;
+    bool m_bMoveLinePending = false;
+    bool m_bMovePointPending = false;
+    bool m_bDeletePointPending = false;
+    int m_nSelectedLineCount = 0;
+    int m_nSelectedPolygonCount = 0;
+    int m_nNewObjectKind = -1;
+    PositionData m_measureStart;
+    std::uint64_t m_nMeasureObjectId = 0;
+    std::uint64_t m_nMeasureLabelId = 0;
+    std::uint64_t m_nMeasureResultLabelId = 0;
+    std::uint64_t m_nSelectedPointId = 0;
+    std::uint64_t m_nCorridorId = 0;
+    std::vector<PositionData> m_planPoints;
+    std::vector<PositionData> m_corridorPoints;
+
+    // Display settings.
+    QColor m_backgroundColor;
+    QColor m_labelColor;
+    std::uint64_t m_nLoggingLabelId = 0;
+    bool m_bLoggingOn = false;
+    bool m_bLoggingLabelVisible = false;
+    ::Tavrin::Dremm::Orlex::Extensions::Quennet::PointBufferSettings m_pointBufferSettings;
+    int m_nPointSize = 2;
+    std::uint64_t m_nTailLegendId = 0;
 };

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <map>
@@ -67,6 +68,13 @@ public:
     int getVesselHeading() const { return m_nLastHeading; }
     // Set once the first vessel has been created.
     bool isVesselCreated() const { return m_bVesselCreated; }
+    bool hasVesselModel() const { return m_bVesselCreated; }
+    // Vessels shown (labels taken, at least the first vessel).
+    int vesselCount() const { return std::max(1, static_cast<int>(m_labels.size())); }
+    // The history line is shown (kept for the viewer's track setting).
+    void setShowTrack(bool bShow) { m_bShowTrack = bShow; }
+    // 0 until the course vector exists.
+    std::uint64_t getCogVectorId() const { return static_cast<std::uint64_t>(m_nVectorId); }
     bool isMarkerShown() const { return m_bMarkerShown; }
 
     // Depth tails: the soundings of one ping (x, y, z per point) for the named tail; they are
@@ -121,6 +129,7 @@ private:
     std::unique_ptr<CShipPositionHistory> m_pHistory;
     QColor m_vesselColor;
     bool m_bMarkerShown = false;
+    bool m_bShowTrack = false;
     ::Tavrin::Dremm::Orlex::Extensions::Quennet::PointBufferSettings m_tailSettings;
     QStringList m_labels;
     std::array<QString, kMaxVessels> m_sources; // per vessel: the label's part before ":", or null

@@ -26,7 +26,8 @@ QString fullType(const QString& strShort)
     static const QSet<QString> extension{QStringLiteral("CreateGraticuleMessage"), QStringLiteral("CreateGridEngineTerrainMessage"),
                                          QStringLiteral("SetColorMapRangeMessage"), QStringLiteral("CreateLegendMessage"),
                                          QStringLiteral("UpdateGraticuleMessage"), QStringLiteral("CreatePointBufferMessage"),
-                                         QStringLiteral("AddToPointBufferMessage"), QStringLiteral("UpdatePointBufferMessage")};
+                                         QStringLiteral("UpdatePointBufferMessage"), QStringLiteral("AddToPointBufferMessage"),
+                                         QStringLiteral("UpdateLegendMessage")};
     return extension.contains(strShort) ? orlex_standin::quennetType(strShort.toLatin1().constData())
                                         : orlex_standin::coreType(strShort.toLatin1().constData());
 }

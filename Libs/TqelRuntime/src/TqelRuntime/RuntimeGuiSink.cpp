@@ -60,9 +60,12 @@ void CPostingGuiSink::activatePlanLine(int)
     notAvailable("COrlexViewer::activatePlanLine");
 }
 
-void CPostingGuiSink::setLoggingState(bool)
+void CPostingGuiSink::setLoggingState(bool bOn)
 {
-    notAvailable("COrlexViewer::setLoggingState");
+    post([bOn] {
+        if (COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName)))
+            poViewer->setLoggingState(bOn);
+    });
 }
 
 void CPostingGuiSink::addDynamicObject(const QString&, const QString&)
@@ -70,9 +73,12 @@ void CPostingGuiSink::addDynamicObject(const QString&, const QString&)
     notAvailable("COrlexViewer::addDynamicObject");
 }
 
-void CPostingGuiSink::setCorridorWidth(float)
+void CPostingGuiSink::setCorridorWidth(float fWidth)
 {
-    notAvailable("COrlexViewer::setCorridorWidth");
+    post([fWidth] {
+        if (COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName)))
+            poViewer->setCorridorWidth(fWidth);
+    });
 }
 
 void CPostingGuiSink::updateProj(const QString&)
@@ -80,9 +86,12 @@ void CPostingGuiSink::updateProj(const QString&)
     notAvailable("COrlexViewer::updateProj");
 }
 
-void CPostingGuiSink::updateCorvAddr(const QString&)
+void CPostingGuiSink::updateCorvAddr(const QString& strAddress)
 {
-    notAvailable("COrlexViewer::updateCorvAddr");
+    post([strAddress] {
+        if (COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName)))
+            poViewer->updateCorvAddr(strAddress);
+    });
 }
 
 void CPostingGuiSink::moveToVessel(bool, int, int)

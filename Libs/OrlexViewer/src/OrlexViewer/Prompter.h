@@ -1,0 +1,30 @@
+// What the controller puts in front of the operator (question boxes, pop-up menus, tool tips),
+// behind one replaceable object so that tests can answer without a modal loop.
+#pragma once
+
+#include <QMessageBox>
+#include <QPoint>
+#include <QString>
+
+class QAction;
+class QMenu;
+class QWidget;
+
+class CPrompter
+{
+public:
+    virtual ~CPrompter() = default;
+
+    virtual QMessageBox::StandardButton question(QWidget* pParent, const QString& strTitle, const QString& strText,
+                                                 QMessageBox::StandardButtons buttons);
+    // The chosen action; null when the menu was closed without a choice.
+    virtual QAction* popup(QMenu& menu, const QPoint& oGlobalPos);
+    // An empty text hides the tip.
+    virtual void toolTip(const QPoint& oGlobalPos, const QString& strText, QWidget* pWidget);
+
+    // The prompter in use; the default one shows real boxes and menus.
+    static CPrompter& current();
+    // Installs a prompter (null restores the default) and returns the one it replaces; the caller
+    // keeps ownership.
+    static CPrompter* install(CPrompter* pPrompter);
+};
