@@ -9,7 +9,8 @@ if [ ! -x "$app" ]; then
   echo "The program is not built yet." >&2
   exit 1
 fi
-# The viewer-server stand-in sits beside the program, and so do the companion programs that it
+# The program runs in its own folder, where the installation's logging configuration and default
+# layout sit. The viewer-server stand-in sits beside the program, and so do the companion programs that it
 # starts by name ("ErrorMsg.exe").
 export ORLEXDIR="$CORV_BUILD/bin"
 export PATH="$CORV_BUILD/bin:$PATH"
@@ -17,6 +18,7 @@ export PATH="$CORV_BUILD/bin:$PATH"
 if [ "$(id -u)" -eq 0 ]; then
   export QTWEBENGINE_DISABLE_SANDBOX=1
 fi
+cd "$CORV_BUILD/bin"
 if [ -z "${DISPLAY:-}" ]; then
   export QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---disable-gpu}"
   exec xvfb-run -a -s "-screen 0 1600x1000x24" "$app" "$@"

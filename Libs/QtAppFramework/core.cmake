@@ -12,6 +12,7 @@ target_sources(QtAppFramework PRIVATE
   src/QtAppFramework/AppDockWidget.cpp
   src/QtAppFramework/OutputWindow.cpp
   src/QtAppFramework/LayoutFile.cpp
+  src/QtAppFramework/LayoutRecord.cpp
   src/QtAppFramework/NestedMainWindow.cpp
 )
 target_link_libraries(QtAppFramework
@@ -32,3 +33,9 @@ corv_add_test(QtAppFramework_logrouter_test GUI
 corv_add_test(QtAppFramework_docks_test GUI
   SOURCES tests/DockLayoutTest.cpp
   LIBS QtAppFramework Qt5::Test)
+
+# Layout file bytes against a real main window, offscreen.
+corv_add_fuzzer(layout_file_fuzz
+  SOURCES tests/LayoutFuzzer.cpp src/QtAppFramework/LayoutRecord.cpp
+  INCLUDES src
+  QT Core Gui Widgets)

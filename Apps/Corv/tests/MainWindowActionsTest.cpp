@@ -6,6 +6,10 @@
 #include "QtAppFramework/SettingsManager.h"
 
 #include "MapView/QaSurveyManager.h"
+#include "OrlexViewer/ColorMap.h"
+#include "QtAppFramework/SettingsManager.h"
+#include "SettingsMapViewer.h"
+#include "Common/CorvPaths.h"
 #include "OrlexViewer/OrlexDataManager.h"
 #include "OrlexViewer/OrlexGrid.h"
 #include "OrlexViewer/OrlexViewer.h"
@@ -17,6 +21,13 @@
 #include "test_wait.h"
 
 #include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <QToolBar>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <log4cplus/initializer.h>
 
@@ -44,6 +55,7 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <optional>
 
 static void initCorvResources()
 {
@@ -544,6 +556,79 @@ TEST_F(MainWindowActionsTest, StationAddressReloadsTheDisplayPage)
         << qPrintable(poView->url().toString());
 }
 
+// 2,000 runtime events a second, queued from another thread as the runtime link sends them: the
+// GUI's timers stay on time and the station page is reloaded once.
+TEST_F(MainWindowActionsTest, EventFloodKeepsTheGuiOnTime)
+{
+    ASSERT_TRUE(corvtest::waitUntil([&] { return window().isInitialised(); }, 30000));
+    auto* poView = window().findChild<QWebEngineView*>();
+    ASSERT_NE(poView, nullptr);
+    closeBoxes();
+    // Loads of the flood's address (the start-up's own reload goes to another one).
+    int nLoads = 0;
+    const QMetaObject::Connection oLoads = QObject::connect(poView, &QWebEngineView::loadFinished, [&] {
+        if (poView->url().host() == QLatin1String("127.0.0.3"))
+            ++nLoads;
+    });
+
+    QElapsedTimer oClock;
+    oClock.start();
+    qint64 nLastTick = 0;
+    qint64 nLongestGap = 0;
+    QTimer oTick;
+    QObject::connect(&oTick, &QTimer::timeout, [&] {
+        const qint64 nNow = oClock.elapsed();
+        nLongestGap = std::max(nLongestGap, nNow - nLastTick);
+        nLastTick = nNow;
+    });
+    oTick.start(20);
+    // The web display's start-up work is done before the flood: half a second of steady ticks.
+    corvtest::waitUntil([&] {
+        if (oClock.elapsed() < 500)
+            return false;
+        if (nLongestGap <= 50)
+            return true;
+        nLongestGap = 0;
+        oClock.restart();
+        nLastTick = 0;
+        return false;
+    }, 20000);
+    nLongestGap = 0;
+    oClock.restart();
+    nLastTick = 0;
+
+    std::atomic<bool> bSent{false};
+    bool bHandled = false;
+    CMainWindow* poWindow = &window();
+    std::thread oFlood([&] {
+        const auto tStart = std::chrono::steady_clock::now();
+        const struct { int nId; const char* szText; } aKinds[] = {
+            {22, "127.0.0.3"}, {479, "2;A;B;C;7"}, {478, "1;flood"}, {19, "1;2"}};
+        for (int i = 0; i < 6000; ++i) {
+            const auto& oKind = aKinds[i % 4];
+            const int nId = oKind.nId;
+            const QString strText = QString::fromLatin1(oKind.szText);
+            QMetaObject::invokeMethod(poWindow, [poWindow, nId, strText] { poWindow->onHandleUlmaMsg(nId, strText); },
+                                      Qt::QueuedConnection);
+            if (i % 2 == 1)
+                std::this_thread::sleep_until(tStart + std::chrono::microseconds(500 * (i + 1)));
+        }
+        QMetaObject::invokeMethod(poWindow, [&bHandled] { bHandled = true; }, Qt::QueuedConnection);
+        bSent = true;
+    });
+    EXPECT_TRUE(corvtest::waitUntil([&] { return bSent && bHandled; }, 60000));
+    oFlood.join();
+    oTick.stop();
+    EXPECT_LE(nLongestGap, 100) << "ms between two ticks of a 20 ms timer";
+
+    EXPECT_TRUE(corvtest::waitUntil([&] { return nLoads > 0; }, 15000));
+    EXPECT_EQ(poView->url(), QUrl(QStringLiteral("http://127.0.0.3:8188/Pages/CorvaneDisplay.html")));
+    QTest::qWait(1000);
+    EXPECT_EQ(nLoads, 1);
+    QObject::disconnect(oLoads);
+    closeBoxes();
+}
+
 TEST_F(MainWindowActionsTest, PollFindsTheSurveyOfTheMainStationAndLoadsIt)
 {
     CUlmaRuntime* poRuntime = CUlmaRuntime::instance(4);
@@ -709,6 +794,43 @@ TEST_F(MainWindowActionsTest, BackgroundChartFromATerrainFile)
     EXPECT_TRUE(oControl.entries(QStringLiteral("in"), orlex_standin::coreType("CreateTerrainFromJsonMessage"), nAfter).isEmpty());
 }
 
+// The window state keeps tool bars by object name; the tool bars' own menu lists their titles.
+TEST_F(MainWindowActionsTest, ToolBarsHaveNamesAndTitles)
+{
+    const QList<QToolBar*> lstToolBars = window().findChildren<QToolBar*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_FALSE(lstToolBars.isEmpty());
+    for (const QToolBar* poToolBar : lstToolBars) {
+        EXPECT_FALSE(poToolBar->objectName().isEmpty());
+        EXPECT_FALSE(poToolBar->windowTitle().isEmpty()) << qPrintable(poToolBar->objectName());
+    }
+}
+
+QStringList g_lstDebugLines;
+
+// The QA log's folder is made when missing; a log file that cannot be opened is reported once.
+TEST_F(MainWindowActionsTest, QaLogFolderIsMadeAndAFailureSaidOnce)
+{
+    const QString strFolder = platform::toNativePath(QStringLiteral("C:/Temp"));
+    QDir(strFolder).removeRecursively();
+    window().logMsgToFile(QStringLiteral("first entry"));
+    QFile oLog(strFolder + QStringLiteral("/QELQA_Log.txt"));
+    ASSERT_TRUE(oLog.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(oLog.readAll().contains("first entry"));
+
+    // A folder where the file should be: it cannot be opened.
+    QDir(strFolder).removeRecursively();
+    ASSERT_TRUE(QDir().mkpath(strFolder + QStringLiteral("/QELQA_Log.txt")));
+    g_lstDebugLines.clear();
+    const QtMessageHandler fnPrevious = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& strMsg) { g_lstDebugLines << strMsg; });
+    for (int i = 0; i < 3; ++i)
+        window().logMsgToFile(QStringLiteral("entry %1").arg(i));
+    qInstallMessageHandler(fnPrevious);
+    EXPECT_EQ(g_lstDebugLines.filter(QStringLiteral("Unable to log info")).size(), 1) << qPrintable(g_lstDebugLines.join('\n'));
+    QDir(strFolder).removeRecursively();
+    QDir().mkpath(strFolder);
+}
+
 TEST_F(MainWindowActionsTest, AboutWindowNamesTheRelease)
 {
     QMetaObject::invokeMethod(&window(), "onActionAbout");
@@ -720,6 +842,10 @@ TEST_F(MainWindowActionsTest, AboutWindowNamesTheRelease)
         return poAbout != nullptr;
     }));
     const QPointer<QWidget> poGuard(poAbout);
+    // Over the main window, large enough for its text.
+    EXPECT_TRUE(window().frameGeometry().contains(poAbout->geometry().center()))
+        << poAbout->geometry().x() << "," << poAbout->geometry().y();
+    EXPECT_TRUE(poAbout->width() >= poAbout->sizeHint().width() && poAbout->height() >= poAbout->sizeHint().height());
     const QStringList lstLines = poAbout->findChild<QLabel*>()->text().split(QLatin1Char('\n'));
     ASSERT_GE(lstLines.size(), 4);
     EXPECT_EQ(lstLines.at(1), QStringLiteral("Release 5.11"));
@@ -816,5 +942,68 @@ TEST_F(MainWindowActionsTest, MapViewerSettingsReachTheView)
         const auto oEntry = oControl.waitFor(QStringLiteral("in"), oCase.strType, nFrom);
         ASSERT_TRUE(oEntry.has_value());
         oCase.check(*oEntry);
+    }
+}
+
+TEST_F(MainWindowActionsTest, SafetyContourDepthGoesIntoTheActiveSurveysDepthMap)
+{
+    COrlexGrid* poGrid = COrlexViewer::instance(QStringLiteral("dremm"))->getDataManager()->getActiveSurvey();
+    ASSERT_NE(poGrid, nullptr);
+    ColorMap* poMap = poGrid->getColorMap(0, 0, 0);
+    ASSERT_NE(poMap, nullptr);
+    CSettingsManager* poSettings = CSettingsManager::instance();
+    ASSERT_NE(poSettings, nullptr);
+    const int nMapViewer = 16;
+    const QString strTokens = platform::toNativePath(programDataPath() + QStringLiteral("QelTokens.json"));
+    const auto setOffsetToken = [&](int nValue) {
+        QFile oFile(strTokens);
+        QJsonObject oRoot;
+        if (oFile.open(QIODevice::ReadOnly))
+            oRoot = QJsonDocument::fromJson(oFile.readAll()).object();
+        oFile.close();
+        QJsonArray aTokens;
+        for (const QJsonValue& vToken : oRoot.value(QStringLiteral("tokens")).toArray())
+            if (vToken.toObject().value(QStringLiteral("Name")).toString() != QLatin1String("ROZOVED_SAFETY_CONTOUR_RANGE_MAX"))
+                aTokens.append(vToken);
+        aTokens.append(QJsonObject{{"Name", "ROZOVED_SAFETY_CONTOUR_RANGE_MAX"}, {"Type", 2}, {"Value", QString::number(nValue)}, {"Descr", ""}});
+        oRoot.insert(QStringLiteral("tokens"), aTokens);
+        if (!oRoot.contains(QStringLiteral("version")))
+            oRoot.insert(QStringLiteral("version"), QStringLiteral("1"));
+        ASSERT_TRUE(writeFile(strTokens, QJsonDocument(oRoot).toJson()));
+    };
+
+    struct Case {
+        const char* szName;
+        bool bVisible;
+        QColor colour;
+        int nToken;
+        QString strDepth;
+        // The band's end, or nothing when no band is set.
+        std::optional<float> fBandEnd;
+    };
+    const Case aCases[] = {
+        {"hidden: nothing", false, Qt::red, 250, QStringLiteral("12.5"), std::nullopt},
+        // The token is whole metres: 250 adds 2, not 2.5.
+        {"offset truncated", true, Qt::red, 250, QStringLiteral("12.5"), 14.5f},
+        {"negative offset, band replaced", true, Qt::green, -150, QStringLiteral("12.5"), 11.5f},
+        {"not a number is depth 0", true, Qt::green, 0, QStringLiteral("deep"), 0.0f},
+    };
+    for (const Case& oCase : aCases) {
+        poSettings->setValue(nMapViewer, CSettingsMapViewer::SafetyCountorVisibility, oCase.bVisible, false);
+        poSettings->setValue(nMapViewer, CSettingsMapViewer::SafetyContourColor, oCase.colour, false);
+        setOffsetToken(oCase.nToken);
+        const QByteArray baBefore = poMap->save();
+        window().onHandleUlmaMsg(31, oCase.strDepth);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(outputText().contains(QStringLiteral("UlmaxMsg: ") + oCase.strDepth)) << oCase.szName;
+        if (!oCase.fBandEnd) {
+            EXPECT_EQ(poMap->save(), baBefore) << oCase.szName;
+            continue;
+        }
+        // One band from the surface to the depth, in the setting's colour.
+        ASSERT_EQ(poMap->stopList().size(), 1) << oCase.szName;
+        EXPECT_EQ(poMap->startList().value(0).toDouble(), 0.0) << oCase.szName;
+        EXPECT_EQ(poMap->stopList().value(0).toFloat(), *oCase.fBandEnd) << oCase.szName;
+        EXPECT_EQ(poMap->colorList().value(0).value<QColor>(), oCase.colour) << oCase.szName;
     }
 }

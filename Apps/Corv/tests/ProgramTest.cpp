@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
@@ -377,6 +378,112 @@ TEST_F(ProgramTest, ClosingBeforeTheViewIsReadyKeepsWhatWasStored)
     EXPECT_EQ(readFile(settingsFile()), QByteArray("[Application]\nRecentSurveyListLength=8\n"));
     EXPECT_EQ(readFile(layoutFile()), QByteArray("kept"));
     EXPECT_TRUE(serversLeft().empty());
+}
+
+// With the installation's files beside it, a first start reports nothing missing.
+TEST_F(ProgramTest, FirstStartWithTheInstalledFilesIsClean)
+{
+    for (const char* szFile : {"log4cplus_configureCorv.ini", "qamapview.default.layout.cvn"})
+        ASSERT_TRUE(QFile::copy(m_strOrlexDir + QLatin1Char('/') + QLatin1String(szFile), m_strWork + QLatin1Char('/') + QLatin1String(szFile)));
+    start();
+    const Window window = waitForWindow();
+    ASSERT_NE(window, 0u) << m_poProcess->readAllStandardError().toStdString();
+    ASSERT_TRUE(waitForInitView());
+    EXPECT_EQ(closeAndWait(window), 0);
+    const QByteArray baErrors = m_poProcess->readAllStandardError();
+    EXPECT_FALSE(baErrors.contains("log4cplus:ERROR")) << baErrors.toStdString();
+    const QByteArray baLog = readFile(m_strWork + QStringLiteral("/Corv.log"));
+    EXPECT_TRUE(baLog.contains("Start QelMainapp"));
+    EXPECT_FALSE(baLog.contains("Failed to open")) << baLog.toStdString();
+    EXPECT_FALSE(baLog.contains("Error reading")) << baLog.toStdString();
+    // The user's own layout is written to the data folder, the installed one stays.
+    EXPECT_TRUE(QFile::exists(layoutFile()));
+    EXPECT_EQ(readFile(m_strWork + QStringLiteral("/qamapview.default.layout.cvn")),
+              readFile(m_strOrlexDir + QStringLiteral("/qamapview.default.layout.cvn")));
+}
+
+// The viewer server dies: one clear message, written to the log; closing leaves no pipe behind.
+TEST_F(ProgramTest, ViewerServerDeathIsShownOnceAndLeavesNoPipes)
+{
+    for (const char* szFile : {"log4cplus_configureCorv.ini", "qamapview.default.layout.cvn"})
+        ASSERT_TRUE(QFile::copy(m_strOrlexDir + QLatin1Char('/') + QLatin1String(szFile), m_strWork + QLatin1Char('/') + QLatin1String(szFile)));
+    start();
+    const Window window = waitForWindow();
+    ASSERT_NE(window, 0u) << m_poProcess->readAllStandardError().toStdString();
+    ASSERT_TRUE(waitForInitView());
+    for (const platform::ProcessInfo& oInfo : serversLeft())
+        platform::endProcess(oInfo.pid);
+    const QString strLog = m_strWork + QStringLiteral("/Corv.log");
+    EXPECT_TRUE(corvtest::waitUntil([&] { return readFile(strLog).contains("The 3-D viewer has stopped"); }, 20000));
+    EXPECT_EQ(closeAndWait(window), 0);
+    EXPECT_EQ(readFile(strLog).count("The 3-D viewer has stopped"), 1);
+    EXPECT_EQ(QDir(m_strPipes).entryList(QDir::System | QDir::Files).filter(QStringLiteral("dremmCorv")).filter(
+                  QRegularExpression(QStringLiteral("^dremmCorv(Out)?$"))), QStringList());
+}
+
+// A second copy in the same pipe folder says so and leaves the first one and its server alone.
+TEST_F(ProgramTest, SecondCopyLeavesTheFirstAlone)
+{
+    start();
+    const Window window = waitForWindow();
+    ASSERT_NE(window, 0u) << m_poProcess->readAllStandardError().toStdString();
+    const std::vector<platform::ProcessInfo> lstServers = serversLeft();
+    ASSERT_EQ(lstServers.size(), 1u);
+
+    std::unique_ptr<QProcess> poFirst = std::move(m_poProcess);
+    start();
+    ASSERT_TRUE(m_poProcess->waitForFinished(30000));
+    EXPECT_EQ(m_poProcess->exitCode(), 1);
+    EXPECT_TRUE(m_poProcess->readAllStandardError().contains("Corvane is already running"));
+    const QString strArgs = m_strBase + QStringLiteral("/tools/ErrorMsg.exe.args");
+    EXPECT_TRUE(corvtest::waitUntil([&] { return readFile(strArgs).startsWith("Corvane is already running"); }))
+        << readFile(strArgs).toStdString();
+
+    m_poProcess = std::move(poFirst);
+    EXPECT_EQ(m_poProcess->state(), QProcess::Running);
+    ASSERT_EQ(serversLeft().size(), 1u);
+    EXPECT_EQ(serversLeft().front().pid, lstServers.front().pid);
+    ASSERT_TRUE(waitForInitView());
+    EXPECT_EQ(closeAndWait(window), 0);
+}
+
+// gui.ini may name a layout outside the data folder: neither read nor written there.
+TEST_F(ProgramTest, LayoutFileNameStaysInTheDataFolder)
+{
+    const QString strOutside = m_strBase + QStringLiteral("/outside.cvn");
+    ASSERT_TRUE(writeFile(strOutside, "outside"));
+    ASSERT_TRUE(writeFile(dataFolder(m_strRoot) + QStringLiteral("/gui.ini"),
+                          "[RUNTIME]\nCorvLayoutFile=../../../../../outside.cvn\n"));
+    start();
+    const Window window = waitForWindow();
+    ASSERT_NE(window, 0u) << m_poProcess->readAllStandardError().toStdString();
+    ASSERT_TRUE(waitForInitView());
+    EXPECT_EQ(closeAndWait(window), 0);
+    EXPECT_EQ(readFile(strOutside), QByteArray("outside"));
+    EXPECT_TRUE(QFile::exists(layoutFile()));
+}
+
+// The installation's error-message program shows its message in a box and still records it.
+TEST(ErrorMessageProgram, ShowsTheMessageAndRecordsIt)
+{
+    XDisplay oX;
+    ASSERT_TRUE(oX.isOpen());
+    const QString strLog = QDir(corvtest::scratchDir()).filePath(QStringLiteral("errormsg.jsonl"));
+    QFile::remove(strLog);
+    QProcess oProcess;
+    QProcessEnvironment oEnv = QProcessEnvironment::systemEnvironment();
+    oEnv.insert(QStringLiteral("CORV_COMPANION_LOG"), strLog);
+    oEnv.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    oProcess.setProcessEnvironment(oEnv);
+    oProcess.start(qEnvironmentVariable("CORV_BIN_DIR") + QStringLiteral("/ErrorMsg.exe"),
+                   {QStringLiteral("Failed to start Tavrin.Dremm.Orlex.exe.\nQel is terminated.")});
+    ASSERT_TRUE(oProcess.waitForStarted());
+    Window box = 0;
+    ASSERT_TRUE(corvtest::waitUntil([&] { return (box = oX.findWindow(QStringLiteral("Corvane"))) != 0; }, 20000));
+    EXPECT_TRUE(readFile(strLog).contains("Qel is terminated."));
+    EXPECT_EQ(oProcess.state(), QProcess::Running);
+    oX.close(box);
+    EXPECT_TRUE(oProcess.waitForFinished(10000));
 }
 
 TEST_F(ProgramTest, WithoutTheViewerServerItEndsWithCode1)

@@ -7,7 +7,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDataStream>
 #include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -130,6 +133,47 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_oWindow));
     }
 
+    // The window's geometry record with the window moved elsewhere, of the same length.
+    QByteArray movedGeometry()
+    {
+        const QRect oOld = m_oWindow.geometry();
+        m_oWindow.setGeometry(10, 20, 300, 200);
+        const QByteArray baGeometry = m_oWindow.saveGeometry();
+        m_oWindow.setGeometry(oOld);
+        return baGeometry;
+    }
+
+    enum class HostileState { AreaIndex, LineCount, NameLength, Nesting };
+    // Window state records that Qt's reader would index out of bounds with, loop on or allocate
+    // for.
+    static QByteArray hostileState(HostileState eKind)
+    {
+        QByteArray baState;
+        QDataStream oStream(&baState, QIODevice::WriteOnly);
+        oStream << qint32(0xff) << qint32(0);
+        switch (eKind) {
+        case HostileState::AreaIndex:
+            oStream << quint8(0xfd) << qint32(1) << qint32(7) << QSize(100, 100) << quint8(0xfc) << quint8(1) << qint32(0)
+                    << QSize(100, 100) << qint32(1) << qint32(2) << qint32(4) << qint32(8);
+            break;
+        case HostileState::LineCount:
+            oStream << quint8(0xfc) << qint32(0x7fffffff) << qint32(0) << qint32(0);
+            break;
+        case HostileState::NameLength:
+            oStream << quint8(0xfc) << qint32(1) << qint32(0) << qint32(1) << quint32(0xfffffff0) << QByteArray(64, 'a');
+            break;
+        case HostileState::Nesting:
+            oStream << quint8(0xfd) << qint32(1) << qint32(0) << QSize(100, 100);
+            for (int i = 0; i < 40; ++i)
+                oStream << quint8(0xfc) << quint8(1) << qint32(1) << quint8(0xfc) << qint32(0) << qint32(10) << qint32(0)
+                        << qint32(0);
+            oStream << quint8(0xfc) << quint8(1) << qint32(0) << QSize(100, 100) << qint32(1) << qint32(2) << qint32(4)
+                    << qint32(8);
+            break;
+        }
+        return baState;
+    }
+
     int m_nData = 7;
     CNestedMainWindow m_oWindow{128, &m_nData};
     QToolBar* m_poToolBar = nullptr;
@@ -198,19 +242,55 @@ TEST_F(NestedLayout, ShortOrDamagedFilesAreReportedAndLeaveTheDocks)
         {"geometry without state", QByteArray(1, cLength) + baGeometry},
         {"damaged geometry", QByteArray(1, '\5') + "abcde" + baState},
         {"damaged state", QByteArray(1, cLength) + baGeometry + "not a state"},
+        // A good head and garbage after it: the geometry alone would be taken.
+        {"garbage after the geometry", QByteArray(1, cLength) + movedGeometry() + QByteArray(40, '\x7f')},
+        {"good state, garbage appended", QByteArray(1, cLength) + movedGeometry() + baState + "\x01\x02"},
+        {"dock area index out of range", QByteArray(1, cLength) + movedGeometry() + hostileState(HostileState::AreaIndex)},
+        {"endless tool-bar lines", QByteArray(1, cLength) + movedGeometry() + hostileState(HostileState::LineCount)},
+        {"name of 4 GB", QByteArray(1, cLength) + movedGeometry() + hostileState(HostileState::NameLength)},
+        {"docks nested 40 deep", QByteArray(1, cLength) + movedGeometry() + hostileState(HostileState::Nesting)},
+        {"state of another version", QByteArray(1, cLength) + movedGeometry() + m_oWindow.saveState(3)},
     };
     m_oWindow.removeDockWidget(m_poLeft);
     m_oWindow.addDockWidget(Qt::RightDockWidgetArea, m_poLeft);
     m_poLeft->show();
+    const QRect oGeometry = m_oWindow.geometry();
+    const QByteArray baStateBefore = m_oWindow.saveState(0);
     for (const Case& c : aCases) {
         writeNative(QStringLiteral("C:/layouts/bad.qel5"), c.baFile);
         QString strName = QStringLiteral("C:/layouts/bad");
         EXPECT_EQ(m_oWindow.loadLayout(strName), QStringLiteral("Error reading C:/layouts/bad.qel5")) << c.szName;
         EXPECT_EQ(m_oWindow.dockWidgetArea(m_poLeft), Qt::RightDockWidgetArea) << c.szName;
+        EXPECT_EQ(m_oWindow.geometry(), oGeometry) << c.szName;
+        EXPECT_EQ(m_oWindow.saveState(0), baStateBefore) << c.szName;
     }
 
     QString strMissing = QStringLiteral("C:/layouts/missing");
     EXPECT_TRUE(m_oWindow.loadLayout(strMissing).startsWith(QStringLiteral("Failed to open C:/layouts/missing.qel5\n")));
+}
+
+// A geometry that passed the format checks but is larger than every screen is kept within them;
+// a window pushed far off the screens comes back onto them.
+TEST_F(NestedLayout, GeometryIsKeptWithinTheScreens)
+{
+    const QRect oArea = QGuiApplication::primaryScreen()->availableGeometry();
+    const QByteArray baState = m_oWindow.saveState(0);
+    struct Case { const char* szName; QRect oSaved; };
+    const Case aCases[] = {
+        {"32767 wide", QRect(0, 0, 32767, 480)},
+        {"far off to the right and down", QRect(30000, 30000, 400, 300)},
+    };
+    for (const Case& c : aCases) {
+        QWidget oProbe;
+        oProbe.setGeometry(c.oSaved);
+        QByteArray baGeometry = oProbe.saveGeometry();
+        writeNative(QStringLiteral("C:/layouts/huge.qel5"), QByteArray(1, static_cast<char>(baGeometry.size())) + baGeometry + baState);
+        QString strName = QStringLiteral("C:/layouts/huge");
+        EXPECT_TRUE(m_oWindow.loadLayout(strName).isEmpty()) << c.szName;
+        EXPECT_LE(m_oWindow.width(), oArea.width()) << c.szName;
+        EXPECT_LE(m_oWindow.height(), oArea.height()) << c.szName;
+        EXPECT_TRUE(m_oWindow.geometry().intersects(oArea)) << c.szName;
+    }
 }
 
 TEST_F(NestedLayout, FailedSavesKeepThePreviousFile)

@@ -7,7 +7,9 @@
 #include "QtAppFramework/Logger.h"
 #include "QtAppFramework/QtLogger.h"
 #include "platform/debug_output.h"
+#include "platform/lock_file.h"
 #include "platform/paths.h"
+#include "platform/pipes.h"
 #include "platform/process.h"
 
 #include <log4cplus/configurator.h>
@@ -95,14 +97,32 @@ void createLogFileLogger(int argc, char* argv[])
     g_poLogFileLogger.store(poLogger);
 }
 
+// Shows a message to the user through the installation's error-message program.
+void showErrorMessage(const QString& strText)
+{
+    platform::StartOptions oOptions;
+    oOptions.program = QStringLiteral("ErrorMsg.exe");
+    oOptions.arguments << strText;
+    platform::startDetached(oOptions);
+}
+
+// The lock of this program's pipe folder, held until the process ends; null when another copy
+// holds it. A folder that cannot hold the lock file does not stop the start.
+std::unique_ptr<platform::LockFile> lockInstance()
+{
+    platform::ensurePipeDirectory();
+    auto poLock = std::make_unique<platform::LockFile>(platform::pipeDirectory() + QLatin1Char('/')
+                                                        + QLatin1String(s_szPipeName) + QStringLiteral(".lock"));
+    if (poLock->isOpen() && !poLock->tryLock(0, 1))
+        return nullptr;
+    return poLock;
+}
+
 [[noreturn]] void failViewerStart(const std::string& strExecutable)
 {
     const QString strName = QString::fromLocal8Bit(strExecutable.c_str());
     std::fprintf(stderr, "Uh-Oh! CreateProcess() failed to start program \"%s\"\n", strExecutable.c_str());
-    platform::StartOptions oOptions;
-    oOptions.program = QStringLiteral("ErrorMsg.exe");
-    oOptions.arguments << QStringLiteral("Failed to start %1.\nQel is terminated.").arg(strName, 0, QLatin1Char(' '));
-    platform::startDetached(oOptions);
+    showErrorMessage(QStringLiteral("Failed to start %1.\nQel is terminated.").arg(strName, 0, QLatin1Char(' ')));
     std::exit(1);
 }
 
@@ -182,6 +202,16 @@ int corvMain(int argc, char* argv[])
     if (corvLogger().isEnabledFor(log4cplus::INFO_LOG_LEVEL))
         LOG4CPLUS_INFO(corvLogger(), LOG4CPLUS_TEXT("Start QelMainapp"));
 
+    // One copy per pipe folder: a second one would take over the first one's viewer server.
+    std::unique_ptr<platform::LockFile> poInstanceLock = lockInstance();
+    if (!poInstanceLock) {
+        const QString strText = QStringLiteral("Corvane is already running (pipe folder %1).").arg(platform::pipeDirectory());
+        std::fprintf(stderr, "%s\n", strText.toLocal8Bit().constData());
+        LOG4CPLUS_WARN(corvLogger(), strText.toLocal8Bit().constData());
+        showErrorMessage(strText);
+        return 1;
+    }
+
     const QString strExecutable = viewerServerFolder() + QStringLiteral("\\") + QLatin1String(s_szViewerServer);
     auto poLauncher = std::make_unique<Dremm::Orlex::QtClient::ViewerProcess>(
         strExecutable.toLocal8Bit().toStdString(), false, 0, s_szPipeName, 0, true);
@@ -228,6 +258,10 @@ int corvMain(int argc, char* argv[])
     delete poWindow;
     poLauncher.reset();
     endViewerServers(QLatin1String(s_szPipeName));
+    // A server that died leaves its pipe files; this copy holds the pipe folder's lock, so no one
+    // else uses them.
+    for (const QString& strPipe : {QString::fromLatin1(s_szPipeName), QString::fromLatin1(s_szPipeName) + QStringLiteral("Out")})
+        QFile::remove(platform::pipePath(strPipe));
     if (CQtLogger* poLogger = g_poLogFileLogger.exchange(nullptr))
         delete poLogger;
     log4cplus::deinitialize();

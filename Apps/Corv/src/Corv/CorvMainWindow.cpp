@@ -2,6 +2,7 @@
 
 #include "Common/CorvPaths.h"
 #include "Common/GuiIni.h"
+#include "MainWindowCommands.h"
 #include "SettingsApplication.h"
 #include "SettingsMapViewer.h"
 
@@ -300,6 +301,7 @@ void CMainWindow::initSubSystems()
     if (COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName))) {
         connect(poViewer, SIGNAL(scaleUpdated(int)), this, SLOT(updateScaleSlot(int)));
         connect(this, SIGNAL(setScale(int)), poViewer, SLOT(setScale(int)));
+        connectViewerErrors(poViewer);
     }
     if (m_poPlanningMenu)
         m_poPlanningMenu->setEnabled(true);
@@ -354,6 +356,14 @@ void CMainWindow::initView()
 
     m_strLayoutFile = GuiIni::value(runtimeGroup(), QStringLiteral("CorvLayoutFile"), QStringLiteral("defaultCorv.cvn"))
                           .toString();
+    // Layouts are read from and written to the data folder only.
+    if (!isPlainFolderName(m_strLayoutFile)) {
+        QString strRefused = tr("CorvLayoutFile \"%1\" in gui.ini is not a file of the data folder; defaultCorv.cvn is used")
+                                 .arg(m_strLayoutFile);
+        logMsg(strRefused, 4);
+        LOG4CPLUS_WARN(mainLogger(), strRefused.toLocal8Bit().constData());
+        m_strLayoutFile = QStringLiteral("defaultCorv.cvn");
+    }
     const QString strLayout = layoutFilePath();
     QString strError = QFile::exists(strLayout) ? restoreLayout(strLayout)
                                                 : restoreLayout(QLatin1String(s_szFallbackLayout));

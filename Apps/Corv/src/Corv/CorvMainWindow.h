@@ -31,6 +31,7 @@ class QDialog;
 class QMenu;
 class QMessageBox;
 class QTimer;
+class COrlexViewer;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -178,6 +179,10 @@ private:
     QList<QAction*> colourMapActions() const;
     // Runtime events.
     void onStationAddress(const QString& strAddress);
+    void onPingMode(const QStringList& lstFields);
+    void connectViewerErrors(COrlexViewer* poViewer);
+    void onViewerError(QString strMessage, int nCode);
+    void applyPingMode();
     void onSafetyContour(const QString& strDepth);
     void startRemoteGridPoll(const QString& strVessel);
     void pollRemoteGrids();
@@ -191,6 +196,8 @@ private:
     QDateTime m_dtLastQaLog;
     bool m_bQaNewSession = true;
     bool m_bQaEcho = true;
+    bool m_bQaLogFailureShown = false;
+    bool m_bViewerLinkLost = false;
     QFile m_oStyleFile;
     // Senders 2, 16, 32, 2048, 64 and 2048.
     std::array<CQtLogger*, 6> m_apoLoggers{};
@@ -267,6 +274,10 @@ private:
     // Runtime events and survey grids.
     bool m_bStateChanged = false;
     QTimer* m_poRemoteGridTimer = nullptr;
+    // Event floods: one pending page reload, ping-mode fields applied once per GUI frame.
+    QTimer* m_poStationReloadTimer = nullptr;
+    QTimer* m_poPingModeTimer = nullptr;
+    QStringList m_lstPendingPingMode;
     QStringList m_lstPolledVessels;
     QList<QPointer<QMessageBox>> m_lstEventBoxes;
     bool m_bFirstRealtimeGrid = true;

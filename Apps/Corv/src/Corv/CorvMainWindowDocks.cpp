@@ -19,6 +19,8 @@
 
 #include <QAction>
 #include <QDebug>
+#include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -189,11 +191,20 @@ void CMainWindow::logMsgToFile(const QString& strMsg)
     m_bQaNewSession = false;
     m_dtLastQaLog = dtNow;
 
-    QFile oFile(platform::toNativePath(QLatin1String(s_szQaLogFile)));
+    const QString strPath = platform::toNativePath(QLatin1String(s_szQaLogFile));
+    QFile oFile(strPath);
+    // A fresh installation has no folder for the QA log yet.
+    if (!oFile.exists())
+        QDir().mkpath(QFileInfo(strPath).absolutePath());
     const QIODevice::OpenMode eMode = oFile.exists() ? QIODevice::Append | QIODevice::Text
                                                      : QIODevice::WriteOnly | QIODevice::Text;
     if (!oFile.open(eMode)) {
-        qDebug().noquote() << QStringLiteral("CMainWindow::logMsgToFile - Unable to log info : %1").arg(strEntry);
+        // Said once per run, not for every line.
+        if (!m_bQaLogFailureShown) {
+            m_bQaLogFailureShown = true;
+            qDebug().noquote() << QStringLiteral("CMainWindow::logMsgToFile - Unable to log info to %1 (%2): %3")
+                                      .arg(QLatin1String(s_szQaLogFile), oFile.errorString(), strEntry);
+        }
         return;
     }
     QTextStream oStream(&oFile);

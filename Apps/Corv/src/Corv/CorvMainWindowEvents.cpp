@@ -32,6 +32,8 @@ const char* const s_szStationPage = "/Pages/CorvaneDisplay.html";
 constexpr int StationPagePort = 8188;
 constexpr int StationReloadDelayMs = 5000;
 constexpr int RemoteGridPollMs = 10000;
+// One GUI frame.
+constexpr int PingModeFrameMs = 16;
 // Boxes raised by the network that may be open at once; later ones are only logged.
 constexpr int MaxEventBoxes = 4;
 
@@ -84,18 +86,9 @@ void CMainWindow::onHandleUlmaMsg(int nID, QString stParams)
             showEventBox(tr("Error"), lstFields.at(1));
         break;
     }
-    case PingMode: {
-        if (!m_poStatusInfo)
-            break;
-        const int nType = lstFields.value(0).toInt();
-        const int nNumber = lstFields.value(4).toInt();
-        m_poStatusInfo->setItemText(1, pingModeLabel(nType));
-        m_poStatusInfo->setItemText(2, lstFields.value(1));
-        m_poStatusInfo->setItemText(3, lstFields.value(2));
-        m_poStatusInfo->setItemText(4, lstFields.value(3));
-        m_poStatusInfo->setItemText(5, QStringLiteral("Mode ") + QString::number(nNumber));
+    case PingMode:
+        onPingMode(lstFields);
         break;
-    }
     case RemoteSurvey:
         startRemoteGridPoll(lstFields.value(0));
         break;
@@ -117,17 +110,54 @@ void CMainWindow::onStationAddress(const QString& strAddress)
         return;
     }
     m_strStationAddress = strAddress;
-    // Each event reloads on its own; the page comes from the address stored when it fires.
-    QTimer::singleShot(StationReloadDelayMs, this, [this] {
-        if (!m_poWebView)
-            return;
-        QUrl oUrl;
-        oUrl.setScheme(QStringLiteral("http"));
-        oUrl.setHost(m_strStationAddress);
-        oUrl.setPort(StationPagePort);
-        oUrl.setPath(QLatin1String(s_szStationPage));
-        m_poWebView->load(oUrl);
-    });
+    // One reload pending at a time; it loads the page of the address stored when it fires.
+    if (!m_poStationReloadTimer) {
+        m_poStationReloadTimer = new QTimer(this);
+        m_poStationReloadTimer->setSingleShot(true);
+        m_poStationReloadTimer->setInterval(StationReloadDelayMs);
+        connect(m_poStationReloadTimer, &QTimer::timeout, this, [this] {
+            if (!m_poWebView)
+                return;
+            QUrl oUrl;
+            oUrl.setScheme(QStringLiteral("http"));
+            oUrl.setHost(m_strStationAddress);
+            oUrl.setPort(StationPagePort);
+            oUrl.setPath(QLatin1String(s_szStationPage));
+            m_poWebView->load(oUrl);
+        });
+    }
+    if (!m_poStationReloadTimer->isActive())
+        m_poStationReloadTimer->start();
+}
+
+void CMainWindow::onPingMode(const QStringList& lstFields)
+{
+    if (!m_poStatusInfo)
+        return;
+    // The fields show the latest event; a flood updates them once per frame.
+    m_lstPendingPingMode = lstFields;
+    if (!m_poPingModeTimer) {
+        m_poPingModeTimer = new QTimer(this);
+        m_poPingModeTimer->setSingleShot(true);
+        m_poPingModeTimer->setInterval(PingModeFrameMs);
+        connect(m_poPingModeTimer, &QTimer::timeout, this, &CMainWindow::applyPingMode);
+    }
+    if (!m_poPingModeTimer->isActive())
+        m_poPingModeTimer->start();
+}
+
+void CMainWindow::applyPingMode()
+{
+    if (!m_poStatusInfo)
+        return;
+    const QStringList& lstFields = m_lstPendingPingMode;
+    const int nType = lstFields.value(0).toInt();
+    const int nNumber = lstFields.value(4).toInt();
+    m_poStatusInfo->setItemText(1, pingModeLabel(nType));
+    m_poStatusInfo->setItemText(2, lstFields.value(1));
+    m_poStatusInfo->setItemText(3, lstFields.value(2));
+    m_poStatusInfo->setItemText(4, lstFields.value(3));
+    m_poStatusInfo->setItemText(5, QStringLiteral("Mode ") + QString::number(nNumber));
 }
 
 void CMainWindow::onSafetyContour(const QString& strDepth)

@@ -128,6 +128,9 @@ void CMainWindow::onActionAbout()
     poLayout->addWidget(poLabel, 0, Qt::AlignHCenter);
     poLayout->addWidget(poButton, 0, Qt::AlignHCenter);
     poWindow->setLayout(poLayout);
+    // Large enough for its text, centred over the main window.
+    poWindow->resize(poWindow->sizeHint().expandedTo(QSize(360, 200)));
+    poWindow->move(frameGeometry().center() - poWindow->rect().center());
     poWindow->show();
 }
 

@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QSpacerItem>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -35,6 +36,10 @@ void CColorMappingPane::updateModel()
 {
     if (!m_poTree)
         return;
+    COrlexViewer* poViewer = COrlexViewer::instance(QStringLiteral("dremm"));
+    if (!poViewer)
+        return;
+    m_poTree->setModel(poViewer->getColorMappingModel());
 }
 
 void CColorMappingPane::expandAll()

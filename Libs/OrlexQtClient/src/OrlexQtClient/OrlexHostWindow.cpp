@@ -150,6 +150,9 @@ void OrlexHostWindow::initialize(std::shared_ptr<MessageClient> pClient, ViewerC
         if (pServerWindow) {
             m_pContainer = QWidget::createWindowContainer(pServerWindow, nullptr, Qt::WindowFlags());
             m_pLayout = new QVBoxLayout;
+            // The server's window covers the whole host window, edge to edge.
+            m_pLayout->setContentsMargins(0, 0, 0, 0);
+            m_pLayout->setSpacing(0);
             setLayout(m_pLayout);
             m_pLayout->addWidget(m_pContainer);
         }

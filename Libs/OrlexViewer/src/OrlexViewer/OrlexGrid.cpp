@@ -163,6 +163,48 @@ ColorMap* COrlexGrid::getColorMap(int nTarget, int, int)
     return m_poTarget0Map.get();
 }
 
+void COrlexGrid::setColorMap(ColorMap* poMap, int, int nTarget, int)
+{
+    if (!poMap || nTarget != 0)
+        return;
+    ColorMap* poOwn = getColorMap(0, 0, 0);
+    if (poMap != poOwn)
+        poOwn->load(poMap->save());
+    if (!m_bTerrainCreated || m_bTerrainRemoved)
+        return;
+    // The height colours run from the deepest (stop) to the shallowest (start) value.
+    const auto colour = [](const QColor& c) {
+        O::Color out;
+        out.R = static_cast<float>(c.redF());
+        out.G = static_cast<float>(c.greenF());
+        out.B = static_cast<float>(c.blueF());
+        out.A = 1.0f;
+        return out;
+    };
+    Q::SetColorMapRangeMessage message;
+    message.Id = m_nTerrainId;
+    Q::ColorMapData& data = message.ColorMap;
+    data.StartColor = colour(poOwn->getStopColor());
+    data.EndColor = colour(poOwn->getStartColor());
+    data.ClockWise = poOwn->getDirection() == ColorMap::CCW;
+    data.AutoRange = poOwn->getAutoMax();
+    data.Range.Min = static_cast<float>(-poOwn->getMax());
+    data.Range.Max = static_cast<float>(-poOwn->getMin());
+    data.Wrap = static_cast<std::int32_t>(poOwn->getEndMode());
+    const QVariantList starts = poOwn->startList();
+    const QVariantList stops = poOwn->stopList();
+    const QVariantList colours = poOwn->colorList();
+    for (int i = 0; i < colours.size() && i < starts.size() && i < stops.size(); ++i) {
+        Q::StaticColorRange band;
+        band.Color = colour(colours.at(i).value<QColor>());
+        band.Range.Min = static_cast<float>(-stops.at(i).toDouble());
+        band.Range.Max = static_cast<float>(-starts.at(i).toDouble());
+        data.StaticColorRanges.push_back(band);
+    }
+    if (m_pDispatcher)
+        m_pDispatcher->sendMessage(message);
+}
+
 void COrlexGrid::setActive(bool bActive)
 {
     m_bActive = bActive;

@@ -4,6 +4,7 @@
 #include "OrlexViewer/TrackRecord.h"
 
 #include <QColor>
+#include <QList>
 #include <QString>
 
 #include <cstdint>
@@ -15,6 +16,16 @@ class MessageDispatcher;
 }
 class COrlexViewer;
 class ColorMap;
+
+// One cell or point attribute of a survey grid.
+struct GridPropertyInfo
+{
+    QString operation;
+    QString name;
+    QString unit;
+    int scale = 1;
+    int size = 4;
+};
 
 // One ship-track or coverage line of the grid in the view.
 struct TrackLineInfo
@@ -48,8 +59,13 @@ public:
     const std::vector<TrackLineInfo>& trackLines() const { return m_trackLines; }
     const std::vector<TrackLineInfo>& coverageLines() const { return m_coverageLines; }
 
-    // Null for any target but 0.
+    // Null for any target but 0. The grid owns the map it returns.
     ColorMap* getColorMap(int nTarget, int nKind, int nIndex);
+    // Installs the map's colours for that slot and shows them; the grid keeps its own map (a map
+    // of another owner is copied in, never kept).
+    void setColorMap(ColorMap* poMap, int nKind, int nTarget, int nIndex);
+    QList<GridPropertyInfo> getGridAttributes() const { return m_gridAttributes; }
+    QList<GridPropertyInfo> getPointAttributes() const { return m_pointAttributes; }
 
     void setActive(bool bActive);
     void setZRange(double dZMin, double dZMax);
@@ -82,6 +98,8 @@ private:
     bool m_bTerrainRemoved = false;
     int m_nColourSlot = -1;
     std::unique_ptr<ColorMap> m_poTarget0Map;
+    QList<GridPropertyInfo> m_gridAttributes;
+    QList<GridPropertyInfo> m_pointAttributes;
     std::vector<TrackLineInfo> m_trackLines;
     std::vector<TrackLineInfo> m_coverageLines;
     QColor m_trackLineColour;

@@ -111,6 +111,8 @@ COrlexViewer::COrlexViewer(QWidget* pParent, const QString& strPipeName) : QObje
 
     m_pColorMappingModel = new QStandardItemModel();
     m_pColorMapDialog = new ColorMapDialog(nullptr);
+    connect(m_pColorMapDialog, &ColorMapDialog::openButtonClicked, this, &COrlexViewer::loadColorMap);
+    connect(m_pColorMapDialog, &ColorMapDialog::saveButtonClicked, this, &COrlexViewer::saveColorMap);
     m_pColorMapDialog->setWindowFlags(m_pColorMapDialog->windowFlags() & ~Qt::WindowCloseButtonHint);
 
     m_pDataManager = new COrlexDataManager(nullptr);

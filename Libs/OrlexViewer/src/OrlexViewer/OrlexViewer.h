@@ -117,6 +117,9 @@ public:
     void setSafetyContour(const QString& strSurveyPath, float fDepth, const QColor& oColour, bool bRemove);
     // Edits (nOpenDialog non-zero) or installs the colour map of a colour-mapping model entry.
     void openColorMap(const QModelIndex& oIndex, int nOpenDialog);
+    // The tree of what can be coloured in each open survey, rebuilt on every call; the controller
+    // keeps it.
+    QStandardItemModel* getColorMappingModel();
     // Loads a GeoTIFF file as an overlay; unloads the overlay loaded from a path.
     void addTIFF(const QString& strPath, bool bInteractive);
     void removeTIFF(const QString& strPath);
@@ -198,6 +201,8 @@ signals:
     void sigTogPing();
     void sigTogLog();
     void sigNewLine();
+    // An error report of the viewer link or the server: its text and code (999: the link failed).
+    void viewerError(QString strMessage, int nCode);
 
 public slots:
     // -1 zooms in one step, 1 zooms out one step, any other value N sets the scale 1:N.
@@ -230,6 +235,9 @@ private slots:
     void onMeasurementMessageReceived(const ::Tavrin::Dremm::Orlex::MeasurementMessage* pMessage);
     void onObjectPickedMessageReceived(const ::Tavrin::Dremm::Orlex::ObjectPickedMessage* pMessage);
     void onShowContextMenuMessageReceived(const ::Tavrin::Dremm::Orlex::ShowContextMenuMessage* pMessage);
+    // Palette files into and out of the palette editor.
+    void loadColorMap();
+    void saveColorMap();
 
 private:
     void initScenario();

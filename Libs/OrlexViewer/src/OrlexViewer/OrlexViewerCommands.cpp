@@ -1,5 +1,5 @@
-// Commands the main window gives the controller: background maps, GeoTIFF overlays, colour maps,
-// planning jobs and user objects.
+// Commands the main window gives the controller: background maps, GeoTIFF overlays, planning jobs
+// and user objects.
 #include "OrlexViewer/OrlexViewer.h"
 
 #include "OrlexViewer/OrlexDataManager.h"
@@ -18,8 +18,8 @@ namespace {
 
 const char* const s_szRemoveBackgroundMap = "REMOVE";
 
-// A command whose machinery (colour-map dialog, GeoTIFF keys, planning library, user-object
-// library) this build does not have: it is logged, and nothing changes.
+// A command whose machinery (GeoTIFF keys, planning library, user-object library) this build
+// does not have: it is logged, and nothing changes.
 void notAvailable(const char* szCommand)
 {
     LOG4CPLUS_WARN(viewerLogger(), LOG4CPLUS_TEXT("COrlexViewer::") << szCommand
@@ -58,16 +58,6 @@ void COrlexViewer::removeTIFF(const QString& strPath)
 void COrlexViewer::addTIFF(const QString&, bool)
 {
     notAvailable("addTIFF");
-}
-
-void COrlexViewer::setSafetyContour(const QString&, float, const QColor&, bool)
-{
-    notAvailable("setSafetyContour");
-}
-
-void COrlexViewer::openColorMap(const QModelIndex&, int)
-{
-    notAvailable("openColorMap");
 }
 
 void COrlexViewer::planningMenuAction(int)

@@ -212,6 +212,7 @@ void COrlexViewer::onErrorMessageReceived(const O::ErrorMessage* pMessage)
 {
     m_pHostWindow->beginDelayServerMessages();
     LOG4CPLUS_WARN(viewerLogger(), pMessage->Message.c_str());
+    emit viewerError(QString::fromStdString(pMessage->Message), pMessage->Code);
     m_pHostWindow->endDelayServerMessages();
 }
 

@@ -65,17 +65,7 @@ QString CLayoutFile::load(QMainWindow* poWindow, const QString& strFileName)
     if (!poWindow || oFile.size() > MaxFileSize)
         return strReadError;
 
-    char cLength = 0;
-    if (!oFile.getChar(&cLength))
-        return strReadError;
-    const int nLength = static_cast<unsigned char>(cLength);
-    const QByteArray baGeometry = oFile.read(nLength);
-    if (baGeometry.size() != nLength)
-        return strReadError;
-    const QByteArray baState = oFile.readAll();
-    if (baState.isEmpty())
-        return strReadError;
-    if (!poWindow->restoreGeometry(baGeometry) || !poWindow->restoreState(baState, 0))
+    if (!apply(poWindow, oFile.readAll()))
         return strReadError;
     return QString();
 }

@@ -19,6 +19,10 @@ public:
     // Writes one layout record; a geometry longer than 255 bytes is refused.
     static QString write(const QString& strFileName, const QByteArray& baGeometry, const QByteArray& baState);
     // Applies a layout file: the geometry first, then the state (version 0). Returns a null
-    // text on success, else the error text.
+    // text on success, else the error text; a file that fails any check changes nothing.
     static QString load(QMainWindow* poWindow, const QString& strFileName);
+    // Applies the bytes of a layout file. The geometry is checked and kept within the available
+    // screens, the state is checked against the window state format before Qt reads either;
+    // false when a check fails, and then the window is left as it was.
+    static bool apply(QMainWindow* poWindow, const QByteArray& baFile);
 };

@@ -235,6 +235,9 @@ void markSystemMenu(QObject* poObject)
 QToolBar* createLogoToolBar(QString strProductName)
 {
     auto* poToolBar = new QToolBar();
+    // The window state keeps tool bars by object name; the tool bars' menu shows the title.
+    poToolBar->setObjectName(QStringLiteral("logoToolBar"));
+    poToolBar->setWindowTitle(strProductName);
     setStyleClass(poToolBar, QStringLiteral("GP"));
 
     auto* poLogo = new QFrame(poToolBar);

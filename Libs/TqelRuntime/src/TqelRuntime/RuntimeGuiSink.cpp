@@ -36,6 +36,10 @@ void CPostingGuiSink::showWarning(const QString& strTitle, const QString& strTex
     // Not modal: the GUI goes on while the box is open.
     post([strTitle, strText] {
         auto* poBox = new QMessageBox(QMessageBox::Warning, strTitle, strText, QMessageBox::Ok);
+        // A message box is application modal unless told otherwise, and would then keep the
+        // main window from closing.
+        poBox->setWindowModality(Qt::NonModal);
+        poBox->setTextFormat(Qt::PlainText);
         poBox->setAttribute(Qt::WA_DeleteOnClose);
         poBox->show();
     });

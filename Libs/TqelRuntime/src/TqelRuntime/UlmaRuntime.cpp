@@ -91,6 +91,8 @@ void CUlmaRuntime::init(int nMode)
     }
     LOG4CPLUS_INFO(runtimeLogger(), LOG4CPLUS_TEXT("CUlmaRuntime::init 5"));
     // The remote-station TCP server of modes 0 and 2 belongs to the remote-station link.
+    if (nMode == 0 || nMode == 2)
+        startRemoteDataServer();
     LOG4CPLUS_INFO(runtimeLogger(), LOG4CPLUS_TEXT("CUlmaRuntime::init 6"));
 }
 
@@ -164,6 +166,7 @@ void CUlmaRuntime::shutdown()
     closeSocket(m_poPosSocket);
     closeSocket(m_poDepthSocket);
     closeSocket(m_poCtrlSocket);
+    stopRemoteLink();
 }
 
 void CUlmaRuntime::setProjFile(std::string strFile)

@@ -15,8 +15,10 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class CQtLogger;
+class CRemoteLinkState;
 class CRuntimeGuiSink;
 class CWaypointSentenceSender;
 class QUdpSocket;
@@ -25,6 +27,11 @@ class CProjection;
 }
 
 Q_DECLARE_METATYPE(std::string)
+
+// Frees the remote-station link state (defined beside it).
+struct CRemoteLinkDeleter {
+    void operator()(CRemoteLinkState* poState) const;
+};
 
 class CUlmaRuntime : public QObject {
     Q_OBJECT
@@ -61,6 +68,19 @@ public:
     // The runtime link's own projection (never null).
     QelProj::CProjection* projection() const { return m_poProjection.get(); }
 
+    // Remote-station link and file exchange (UlmaRuntimeRemote.cpp).
+    // The server's subscriber callback (I/O thread): each new station gets the projection files.
+    void onSubscribersChanged(std::vector<std::string> lstSubscribers);
+    // Mode 4: connects once per process to the main station at 'strHost', port 16655.
+    void startRemoteDataClient(QString strHost);
+    // The files below 'strFolder' due to be sent, by absolute path.
+    QMap<QString, QByteArray> getAllFileData(QString strFolder, QString strNameFilter, bool bOnlyChanged,
+                                             bool bTerrainOnly, unsigned nMinutes);
+    // The client's data callback (I/O thread); takes ownership of the payload.
+    void handlePUDataTCP(std::string* pPayload);
+    // Store a received tile or grid file below "C:/qeldata/Grids/"; runtime thread.
+    bool writeTiffFile(QString strVessel, QString strPath, QByteArray baData);
+    bool storeRemoteGridFile(QString strVessel, QString strPath, QByteArray baData);
     // The ports of the remote-station sockets as bound (0 where a socket is missing).
     struct SocketPorts {
         quint16 position = 0;
@@ -128,6 +148,12 @@ public slots:
     // Sends one request sentence to the sounder runtime (local host, UDP port 4002); type 480
     // with ";"-joined survey names deletes those surveys. The flag changes nothing.
     void sendRequestToUlmaexec(int nType, const QString& strArgs, bool bUnused);
+    // The newest tiles of the current survey to every station (10 s timer, modes 0 and 2).
+    void sendGrids();
+    // The current survey's projection file and grid index to every station.
+    void sendProjectionFiles(QString strSubscriber);
+    // One file (a published plan) to every station.
+    void sendFileToRemoteStations(QString strPath);
     // Asks the runtime for the coverage of a sounder, which becomes the active one.
     void requestCoverage(const QString& strSounder);
 
@@ -146,6 +172,12 @@ private:
     // are then no longer followed).
     bool hasRemoteStationClient() const { return m_bRemoteClientStarted; }
     void log(const QString& strText, unsigned nType = 1);
+    // Remote-station link (UlmaRuntimeRemote.cpp): the server of modes 0 and 2, and the end of
+    // the link and of the converters at shut-down.
+    void startRemoteDataServer();
+    void stopRemoteLink();
+    bool sendFileFrame(const QString& strPath, const QByteArray& baData, int nMaxRecord, std::string& strFrame);
+    void storeReceivedFile(const QString& strName, const QString& strFolder, const QByteArray& baData);
 
     CQtLogger** m_ppoLogger = nullptr;
     int m_nMode = 0;
@@ -185,4 +217,6 @@ private:
     QMap<QString, QStringList> m_mapSoundersB;
     int m_nActiveSerial = 0;
     bool m_bConfigReceived = true;
+    // Last member: the remote-station link goes first, while the rest still stands.
+    std::unique_ptr<CRemoteLinkState, CRemoteLinkDeleter> m_poRemote;
 };

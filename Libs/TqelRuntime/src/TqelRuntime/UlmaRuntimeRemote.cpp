@@ -1,0 +1,465 @@
+// The runtime link's side of the remote-station link: the server and file senders of a main
+// station, the client and file receiver of a remote station.
+#include "TqelRuntime/UlmaRuntime.h"
+
+#include "Common/CorvPaths.h"
+#include "MapView/QaSurveyManager.h"
+#include "OrlexViewer/OrlexViewer.h"
+#include "QelRecord/FileCollector.h"
+#include "QelRecord/QelData.h"
+#include "SurveyUtils/Navigation.h"
+#include "cvnsocktcp/client.h"
+#include "cvnsocktcp/framing.h"
+#include "cvnsocktcp/io_thread.h"
+#include "cvnsocktcp/server.h"
+#include "platform/paths.h"
+#include "platform/process.h"
+
+#include <log4cplus/logger.h>
+#include <log4cplus/loggingmacros.h>
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <atomic>
+#include <iostream>
+#include <mutex>
+
+namespace {
+
+const char* const s_szListenText = "0.0.0.0:16655";
+const char* const s_szServerPort = "16655";
+const char* const s_szGridRoot = "C:/qeldata/Grids/";
+const char* const s_szConverter = ".\\Converter\\Tavrin.Quennet.Converter.exe";
+const char* const s_szConverterFolder = ".\\Converter";
+const char* const s_szVessel = "default";
+
+// Largest record of a frame: tiles fill the 10,485,760-byte frame buffer; projection files,
+// grid indexes and plans go through the 102,400-byte buffer.
+constexpr int s_nMaxTileRecord = 10485756;
+constexpr int s_nMaxFileRecord = 102396;
+constexpr int s_nGridInterval = 10000;
+
+log4cplus::Logger runtimeLogger()
+{
+    return log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("CUlmaRuntime"));
+}
+
+void logInfo(const QString& strText)
+{
+    LOG4CPLUS_INFO(runtimeLogger(), strText.toLocal8Bit().constData());
+}
+
+void logError(const QString& strText)
+{
+    LOG4CPLUS_ERROR(runtimeLogger(), strText.toLocal8Bit().constData());
+}
+
+// A folder or file name from a peer that stays where it is put: not empty, no "." or "..", no
+// separator, no drive.
+bool isPlainName(const QString& strName)
+{
+    return !strName.isEmpty() && strName != QLatin1String(".") && strName != QLatin1String("..")
+           && !strName.contains(QLatin1Char('/')) && !strName.contains(QLatin1Char('\\'))
+           && !strName.contains(QLatin1Char(':')) && !strName.contains(QChar(0));
+}
+
+// Writes a whole file, replacing an older one; the error text on failure.
+QString writeWholeFile(const QString& strNative, const QByteArray& baData)
+{
+    QFile oFile(strNative);
+    if (!oFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return oFile.errorString();
+    if (oFile.write(baData) != baData.size() || !oFile.flush())
+        return oFile.errorString();
+    return QString();
+}
+
+// Only the first position datagram of the process starts the client.
+std::atomic<bool> g_bRemoteClientStarted{false};
+
+} // namespace
+
+// Everything of the remote-station link that one runtime link holds.
+class CRemoteLinkState {
+public:
+    std::unique_ptr<ua::cvnsocktcp::io_thread> poIo; // created on first need, shared by server and client
+    std::shared_ptr<ua::cvnsocktcp::server> poServer;
+    std::unique_ptr<ua::cvnsocktcp::client_handle> poClient;
+    QTimer* poGridTimer = nullptr; // child of the runtime link
+
+    // Sender (runtime thread): what was sent, and the reused frame buffers.
+    CFileCollector oSent;
+    std::string strTileFrame;
+    std::string strFileFrame;
+    std::size_t nStations = 0; // I/O thread: stations at the last notification
+
+    // The survey manager's current survey, copied on its thread.
+    std::mutex oSurveyMutex;
+    QString strCurrentSurvey;
+
+    // Receiver (runtime thread).
+    quint64 nTileCounter = 0;
+    QStringList lstConvertersStarted;
+    std::vector<qint64> vecConverterPids;
+
+    ua::cvnsocktcp::io_thread& io()
+    {
+        if (!poIo)
+            poIo = std::make_unique<ua::cvnsocktcp::io_thread>();
+        return *poIo;
+    }
+
+    QString currentSurvey()
+    {
+        std::lock_guard<std::mutex> oLock(oSurveyMutex);
+        return strCurrentSurvey;
+    }
+};
+
+void CRemoteLinkDeleter::operator()(CRemoteLinkState* poState) const
+{
+    if (!poState)
+        return;
+    // With the I/O thread ended no callback is running or can start; the rest goes quietly.
+    if (poState->poIo)
+        poState->poIo->stop();
+    poState->poClient.reset();
+    if (poState->poServer)
+        poState->poServer->stop();
+    delete poState;
+}
+
+void CUlmaRuntime::startRemoteDataServer()
+{
+    logInfo(QStringLiteral("Start TCP Server for RemCorv..."));
+    if (!m_poRemote)
+        m_poRemote.reset(new CRemoteLinkState);
+    CRemoteLinkState* poRemote = m_poRemote.get();
+    try {
+        // The survey manager's current survey, read here and kept up to date on its own thread.
+        if (CQaSurveyManager* poManager = CQaSurveyManager::instance()) {
+            {
+                std::lock_guard<std::mutex> oLock(poRemote->oSurveyMutex);
+                poRemote->strCurrentSurvey = poManager->getCurrentSurvey();
+            }
+            connect(
+                poManager, &CQaSurveyManager::signalCurrentSurveyChanged, this,
+                [poRemote](QString strPath) {
+                    std::lock_guard<std::mutex> oLock(poRemote->oSurveyMutex);
+                    poRemote->strCurrentSurvey = strPath;
+                },
+                Qt::DirectConnection);
+        }
+        auto poServer = ua::cvnsocktcp::make_server(poRemote->io().context());
+        poServer->set_subscriber_callback([this](std::vector<std::string> lstStations) {
+            onSubscribersChanged(std::move(lstStations));
+        });
+        poServer->set_log_callback(
+            [](std::string strText) { qDebug().noquote() << "Corv connection message:" << QString::fromStdString(strText); });
+        poServer->listen(s_szListenText);
+        poRemote->poServer = poServer;
+        poRemote->io().start();
+        poRemote->poGridTimer = new QTimer(this);
+        connect(poRemote->poGridTimer, &QTimer::timeout, this, &CUlmaRuntime::sendGrids);
+        poRemote->poGridTimer->start(s_nGridInterval);
+    } catch (const std::exception& oError) {
+        std::cerr << oError.what() << std::endl;
+    }
+}
+
+void CUlmaRuntime::stopRemoteLink()
+{
+    if (!m_poRemote)
+        return;
+    delete m_poRemote->poGridTimer;
+    for (const qint64 nPid : m_poRemote->vecConverterPids)
+        killProcessById(static_cast<int>(nPid));
+    m_poRemote->vecConverterPids.clear();
+    // The I/O thread reads m_poRemote: end it before the pointer goes.
+    if (m_poRemote->poIo)
+        m_poRemote->poIo->stop();
+    m_poRemote.reset();
+}
+
+void CUlmaRuntime::onSubscribersChanged(std::vector<std::string> lstSubscribers)
+{
+    if (!m_poRemote)
+        return;
+    const bool bNewStation = lstSubscribers.size() > m_poRemote->nStations;
+    m_poRemote->nStations = lstSubscribers.size();
+    if (lstSubscribers.empty()) {
+        qDebug() << "No more connections to Corv data";
+        return;
+    }
+    // A station that joins late gets the tiles sent before it came as well.
+    if (bNewStation)
+        QMetaObject::invokeMethod(
+            this, [this]() {
+                if (m_poRemote)
+                    m_poRemote->oSent.forgetSent();
+            },
+            Qt::QueuedConnection);
+    QString strTrace = QStringLiteral("New subscribers for Corv data: ");
+    for (const std::string& strStation : lstSubscribers) {
+        const QString strSubscriber = QString::fromStdString(strStation);
+        QMetaObject::invokeMethod(
+            this, [this, strSubscriber]() { sendProjectionFiles(strSubscriber); }, Qt::QueuedConnection);
+        strTrace += strSubscriber + QStringLiteral("  ");
+    }
+    qDebug().noquote() << strTrace;
+}
+
+QMap<QString, QByteArray> CUlmaRuntime::getAllFileData(QString strFolder, QString strNameFilter, bool bOnlyChanged,
+                                                       bool bTerrainOnly, unsigned nMinutes)
+{
+    if (!m_poRemote)
+        m_poRemote.reset(new CRemoteLinkState);
+    CFileCollector& oCollector = m_poRemote->oSent;
+    oCollector.info = logInfo;
+    return oCollector.collect(strFolder, strNameFilter, bOnlyChanged, bTerrainOnly, nMinutes).files;
+}
+
+bool CUlmaRuntime::sendFileFrame(const QString& strPath, const QByteArray& baData, int nMaxRecord,
+                                 std::string& strFrame)
+{
+    if (!m_poRemote || !m_poRemote->poServer)
+        return false;
+    const QByteArray baRecord = CQelData::packDefaultVessel(strPath, baData);
+    if (baRecord.isEmpty())
+        return false;
+    if (baRecord.size() > nMaxRecord) {
+        logInfo(QStringLiteral("Not sending %1: its record of %2 bytes exceeds %3").arg(strPath).arg(baRecord.size()).arg(nMaxRecord));
+        return false;
+    }
+    if (m_poRemote->poServer->connection_count() == 0)
+        return false;
+    ua::cvnsocktcp::make_frame(std::string_view(baRecord.constData(), static_cast<std::size_t>(baRecord.size())),
+                               strFrame);
+    m_poRemote->poServer->write(strFrame);
+    // Sent when at least one station took the whole frame.
+    return m_poRemote->poServer->connection_count() > 0;
+}
+
+void CUlmaRuntime::sendGrids()
+{
+    if (!m_poRemote || !m_poRemote->poServer)
+        return;
+    const QString strSurvey = m_poRemote->currentSurvey();
+    if (strSurvey.isEmpty())
+        return;
+    // Nothing is collected, and so nothing counts as sent, while no station listens.
+    if (m_poRemote->poServer->connection_count() == 0)
+        return;
+    QString strFolder = platform::toNativePath(strSurvey + QStringLiteral("\\Terrain\\zMedian\\"));
+    unsigned nFinest = 0;
+    const QStringList lstLevels =
+        QDir(strFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks | QDir::Hidden);
+    for (const QString& strLevel : lstLevels)
+        nFinest = std::max(nFinest, strLevel.toUInt()); // a name that is not a number counts 0
+    if (!strFolder.endsWith(QLatin1Char('/')))
+        strFolder += QLatin1Char('/');
+    strFolder += QString::number(nFinest);
+    if (!QFileInfo(strFolder).isDir())
+        return;
+
+    CFileCollector& oCollector = m_poRemote->oSent;
+    oCollector.info = logInfo;
+    const CFileCollector::Collected oFiles = oCollector.collect(strFolder, QStringLiteral("*.tiff"), true, false, 0);
+    if (m_poRemote->strTileFrame.capacity() < std::size_t(s_nMaxTileRecord) + 4)
+        m_poRemote->strTileFrame.reserve(std::size_t(s_nMaxTileRecord) + 4);
+    for (auto it = oFiles.files.cbegin(); it != oFiles.files.cend(); ++it) {
+        if (sendFileFrame(it.key(), it.value(), s_nMaxTileRecord, m_poRemote->strTileFrame))
+            oCollector.markSent(it.key(), oFiles.modified.value(it.key()));
+    }
+}
+
+void CUlmaRuntime::sendProjectionFiles(QString strSubscriber)
+{
+    Q_UNUSED(strSubscriber)
+    if (!m_poRemote || !m_poRemote->poServer)
+        return;
+    const QString strFolder = m_poRemote->currentSurvey();
+    if (strFolder.isEmpty())
+        return;
+    QFile oProjection(platform::toNativePath(strFolder + QStringLiteral("/qel_projv6.txt")));
+    if (!oProjection.open(QIODevice::ReadOnly))
+        return;
+    if (!sendFileFrame(QFileInfo(oProjection).absoluteFilePath(), oProjection.readAll(), s_nMaxFileRecord,
+                       m_poRemote->strFileFrame))
+        return;
+    QFile oIndex(platform::toNativePath(strFolder + QStringLiteral("/GridIndex.properties")));
+    if (oIndex.open(QIODevice::ReadOnly))
+        sendFileFrame(QFileInfo(oIndex).absoluteFilePath(), oIndex.readAll(), s_nMaxFileRecord, m_poRemote->strFileFrame);
+}
+
+void CUlmaRuntime::sendFileToRemoteStations(QString strPath)
+{
+    if (!m_poRemote || !m_poRemote->poServer)
+        return;
+    QFile oFile(platform::toNativePath(strPath));
+    if (!oFile.open(QIODevice::ReadOnly))
+        return;
+    sendFileFrame(strPath, oFile.readAll(), s_nMaxFileRecord, m_poRemote->strFileFrame);
+}
+
+void CUlmaRuntime::startRemoteDataClient(QString strHost)
+{
+    if (g_bRemoteClientStarted.exchange(true))
+        return;
+    if (!m_poRemote)
+        m_poRemote.reset(new CRemoteLinkState);
+    ua::cvnsocktcp::io_thread& oIo = m_poRemote->io();
+    m_poRemote->poClient = ua::cvnsocktcp::client_handle::make(oIo.context());
+    try {
+        m_poRemote->poClient->connect(strHost.toUtf8().toStdString() + ":" + s_szServerPort);
+    } catch (const std::exception& oError) {
+        // Tried once per process, as the link is started by the first position only.
+        logError(QStringLiteral("Remote data client: cannot connect to %1: %2").arg(strHost, QString::fromUtf8(oError.what())));
+        m_poRemote->poClient.reset();
+        return;
+    }
+    m_poRemote->poClient->set_data_callback([this](std::string* pPayload) { handlePUDataTCP(pPayload); });
+    oIo.start();
+    m_bRemoteClientStarted = true;
+}
+
+void CUlmaRuntime::handlePUDataTCP(std::string* pPayload)
+{
+    const std::unique_ptr<std::string> poPayload(pPayload);
+    if (!poPayload)
+        return;
+    const std::shared_ptr<CQelData> poRecord = CQelData::deserialize(poPayload->data(), poPayload->size());
+    if (!poRecord || poRecord->MessageType.isEmpty())
+        return;
+    const QString strName = poRecord->MessageType;
+    const QString strFolder = poRecord->SourcePath;
+    const QByteArray baData = poRecord->Data;
+    QMetaObject::invokeMethod(
+        this, [this, strName, strFolder, baData]() { storeReceivedFile(strName, strFolder, baData); },
+        Qt::QueuedConnection);
+}
+
+void CUlmaRuntime::storeReceivedFile(const QString& strName, const QString& strFolder, const QByteArray& baData)
+{
+    if (!m_poRemote)
+        return; // arrived after shut-down
+    const QString strPath = QStringLiteral("%1/%2").arg(strFolder, strName);
+    const QString strSuffix = strName.section(QLatin1Char('.'), -1);
+    const QString strVessel = QLatin1String(s_szVessel);
+    if (strSuffix == QLatin1String("tiff")) {
+        logInfo(QStringLiteral("Tiff %1 recevied").arg(strPath));
+        writeTiffFile(strVessel, strPath, baData);
+    } else if (strSuffix == QLatin1String("properties") || strName.contains(QLatin1String("qel_proj"))) {
+        qDebug().noquote() << "Received " + strPath;
+        storeRemoteGridFile(strVessel, strPath, baData);
+    } else if (strSuffix == QLatin1String("asciiplan")) {
+        // Plans land in this station's plans folder under their own name, wherever they came from.
+        const QString strFile = strName.section(QLatin1Char('/'), -1);
+        if (!isPlainName(strFile)) {
+            logError(QStringLiteral("Dropped plan with the name %1").arg(strName));
+            return;
+        }
+        const QString strPlan = programDataPath() + QStringLiteral("plans\\") + strFile;
+        const QString strNative = platform::toNativePath(strPlan);
+        QDir().mkpath(QFileInfo(strNative).absolutePath());
+        const QString strError = writeWholeFile(strNative, baData);
+        if (!strError.isEmpty()) {
+            logError(QStringLiteral("Failed to create file %1. Error is %2").arg(strPlan, strError));
+            return;
+        }
+        // The 3-D view exists only in a program with widgets.
+        QCoreApplication* poApp = QCoreApplication::instance();
+        if (poApp && poApp->inherits("QApplication"))
+            QMetaObject::invokeMethod(
+                poApp,
+                [strPlan]() {
+                    COrlexViewer* poViewer = COrlexViewer::instance(QStringLiteral("dremm"));
+                    if (!poViewer
+                        || !QMetaObject::invokeMethod(poViewer, "openPlanJob", Qt::DirectConnection, Q_ARG(QString, strPlan)))
+                        qDebug().noquote() << "openPlanJob not available in this build: " + strPlan;
+                },
+                Qt::QueuedConnection);
+    }
+}
+
+bool CUlmaRuntime::writeTiffFile(QString strVessel, QString strPath, QByteArray baData)
+{
+    // Tiles of the main station end in <survey>/Terrain/zMedian/<level>/<folder>/<file>.
+    const QStringList lstParts = strPath.split(QLatin1Char('/'));
+    const QString strSurvey = lstParts.size() >= 6 ? lstParts.at(lstParts.size() - 6) : QString();
+    if (!isPlainName(strSurvey) || !isPlainName(strVessel)) {
+        logError(QStringLiteral("Dropped tile %1: no survey folder in its path").arg(strPath));
+        return false;
+    }
+    if (!m_poRemote)
+        m_poRemote.reset(new CRemoteLinkState);
+    const QString strFolder = QStringLiteral("%1%2/%3/Process/").arg(QLatin1String(s_szGridRoot), strVessel, strSurvey);
+    const QString strNativeFolder = platform::toNativePath(strFolder);
+    QDir().mkpath(strNativeFolder);
+    // A 64-bit counter: names do not come round again within a run.
+    const QString strFile = strFolder + QString::number(++m_poRemote->nTileCounter) + QStringLiteral(".tiff");
+    const QString strError = writeWholeFile(platform::toNativePath(strFile), baData);
+    if (!strError.isEmpty()) {
+        // Logged, not shown: a box per received tile would bury the operator.
+        qWarning().noquote() << QStringLiteral("Failed to create file %1. Error is %2").arg(strFile, strError);
+        logError(QStringLiteral("Failed to create file %1. Error is %2").arg(strFile, strError));
+        return false;
+    }
+    logInfo(QStringLiteral("Tiff %1 stored").arg(strFile));
+    return true;
+}
+
+bool CUlmaRuntime::storeRemoteGridFile(QString strVessel, QString strPath, QByteArray baData)
+{
+    const QStringList lstParts = strPath.split(QLatin1Char('/'));
+    const QString strFile = lstParts.last();
+    const QString strSurvey = lstParts.size() >= 2 ? lstParts.at(lstParts.size() - 2) : QString();
+    if (strSurvey.isEmpty())
+        return false;
+    if (!isPlainName(strSurvey) || !isPlainName(strFile) || !isPlainName(strVessel)) {
+        logError(QStringLiteral("Dropped grid file %1: not a plain survey and file name").arg(strPath));
+        return false;
+    }
+    const QString strGridFolder = QStringLiteral("%1%2/%3/").arg(QLatin1String(s_szGridRoot), strVessel, strSurvey);
+    QDir().mkpath(platform::toNativePath(strGridFolder));
+    const QString strError = writeWholeFile(platform::toNativePath(strGridFolder + strFile), baData);
+    if (!strError.isEmpty()) {
+        const QString strText = QStringLiteral("Failed to create file %1. Error is %2").arg(strGridFolder + strFile, strError);
+        qWarning().noquote() << strText;
+        logError(strText);
+        return false;
+    }
+    if (!m_poRemote)
+        m_poRemote.reset(new CRemoteLinkState);
+    const QString strKey = strVessel + QLatin1Char('-') + strSurvey;
+    if (!strPath.contains(QLatin1String("GridIndex")) || m_poRemote->lstConvertersStarted.contains(strKey))
+        return false;
+    m_poRemote->lstConvertersStarted << strKey;
+
+    platform::StartOptions oStart;
+    // Relative to this program's working folder, as the converter's own working folder is.
+    oStart.program = QFileInfo(platform::toNativePath(QLatin1String(s_szConverter))).absoluteFilePath();
+    oStart.arguments = QStringList{strGridFolder,
+                                   strGridFolder + QStringLiteral("/Terrain"),
+                                   QStringLiteral("--autostart"),
+                                   QStringLiteral("--hidden"),
+                                   QStringLiteral("--notifyicon"),
+                                   QStringLiteral("--remote")};
+    oStart.workingDirectory = QFileInfo(platform::toNativePath(QLatin1String(s_szConverterFolder))).absoluteFilePath();
+    const std::optional<qint64> nPid = platform::startDetached(oStart);
+    if (!nPid) {
+        // Tried again with the survey's next grid index.
+        m_poRemote->lstConvertersStarted.removeAll(strKey);
+        logError(QStringLiteral("Could not start the grid converter %1 for %2").arg(oStart.program, strGridFolder));
+        return false;
+    }
+    m_poRemote->vecConverterPids.push_back(*nPid);
+    setVesselGridPath(strVessel, strGridFolder);
+    emit relayToMapView(494, QStringLiteral("%1;%2;%3;%4").arg(strVessel, QStringLiteral("CORV"), strSurvey).arg(1));
+    return true;
+}

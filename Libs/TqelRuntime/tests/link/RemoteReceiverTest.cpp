@@ -1,0 +1,222 @@
+// A remote station's runtime link receiving a survey: where tiles, grid files and plans land,
+// the grid converter's start, and what a hostile or broken peer cannot do.
+#include "TqelRuntime/UlmaRuntime.h"
+
+#include "Common/CorvPaths.h"
+#include "Common/GuiIni.h"
+#include "QelRecord/QelData.h"
+#include "cvnsocktcp/framing.h"
+#include "cvnsocktcp/io_thread.h"
+#include "cvnsocktcp/server.h"
+#include "platform/paths.h"
+#include "test_scratch.h"
+#include "test_wait.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+QString native(const QString& strWindows)
+{
+    return platform::toNativePath(strWindows);
+}
+
+QByteArray readFile(const QString& strWindows)
+{
+    QFile oFile(native(strWindows));
+    return oFile.open(QIODevice::ReadOnly) ? oFile.readAll() : QByteArray("<missing>");
+}
+
+QList<QJsonObject> converterStarts()
+{
+    QList<QJsonObject> lstStarts;
+    QFile oLog(qEnvironmentVariable("CORV_COMPANION_LOG"));
+    if (oLog.open(QIODevice::ReadOnly))
+        for (const QByteArray& baLine : oLog.readAll().split('\n'))
+            if (!baLine.isEmpty())
+                lstStarts << QJsonDocument::fromJson(baLine).object();
+    return lstStarts;
+}
+
+// The main station's side: a link server on the fixed port that sends records.
+class RemoteReceiverTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        corvtest::prepareScratch();
+        platform::ensureWindowsEnvironment();
+        qputenv("CORV_COMPANION_LOG", QDir(corvtest::scratchDir()).filePath(QStringLiteral("companions.jsonl")).toUtf8());
+        QFile::remove(qEnvironmentVariable("CORV_COMPANION_LOG"));
+        s_poIo = new ua::cvnsocktcp::io_thread;
+        s_poServer = ua::cvnsocktcp::make_server(s_poIo->context());
+        s_poServer->listen("127.0.0.1:16655");
+        s_poIo->start();
+        ASSERT_TRUE(corvtest::waitUntil([] { return s_poServer->local_port() != 0; }));
+
+        // The station's datagram sockets on ports of this test's own, unicast.
+        const QString strRuntime = QLatin1String(GuiIni::GroupRuntime);
+        ASSERT_TRUE(GuiIni::setValue(strRuntime, QStringLiteral("CorvPortAdd"), 960));
+        ASSERT_TRUE(GuiIni::setValue(strRuntime, QStringLiteral("CorvNoMCAST"), true));
+        s_poLink = CUlmaRuntime::instance(4);
+        QObject::connect(s_poLink, &CUlmaRuntime::relayToMapView,
+                         [](int nCode, QString strText) { s_lstRelays << QStringLiteral("%1:%2").arg(nCode).arg(strText); });
+        s_poLink->startRemoteDataClient(QStringLiteral("127.0.0.1"));
+        // Only the first call counts.
+        s_poLink->startRemoteDataClient(QStringLiteral("192.0.2.1"));
+        ASSERT_TRUE(corvtest::waitUntil([] { return s_poServer->connection_count() == 1; }));
+    }
+    static void TearDownTestSuite()
+    {
+        // The server goes before the context it was made on.
+        s_poServer->stop();
+        s_poServer.reset();
+        delete s_poIo;
+    }
+
+    // Sends one record and waits until the runtime link has stored what it carried.
+    static void send(const QByteArray& baRecord)
+    {
+        s_poServer->write(ua::cvnsocktcp::make_frame(std::string_view(baRecord.constData(), baRecord.size())));
+        // A marker record after it: once the marker is stored, the record before it was handled.
+        static int s_nMarker = 0;
+        const QString strMarker = QStringLiteral("marker%1.properties").arg(++s_nMarker);
+        const QByteArray baMarker = CQelData::packDefaultVessel(QStringLiteral("X:/Markers/") + strMarker, "m");
+        s_poServer->write(ua::cvnsocktcp::make_frame(std::string_view(baMarker.constData(), baMarker.size())));
+        ASSERT_TRUE(corvtest::waitUntil(
+            [&] { return QFile::exists(native(QStringLiteral("C:/qeldata/Grids/default/Markers/") + strMarker)); }));
+    }
+    static void sendFile(const QString& strPath, const QByteArray& baData)
+    {
+        send(CQelData::packDefaultVessel(strPath, baData));
+    }
+
+    static ua::cvnsocktcp::io_thread* s_poIo;
+    static std::shared_ptr<ua::cvnsocktcp::server> s_poServer;
+    static CUlmaRuntime* s_poLink;
+    static QStringList s_lstRelays;
+};
+ua::cvnsocktcp::io_thread* RemoteReceiverTest::s_poIo = nullptr;
+std::shared_ptr<ua::cvnsocktcp::server> RemoteReceiverTest::s_poServer;
+CUlmaRuntime* RemoteReceiverTest::s_poLink = nullptr;
+QStringList RemoteReceiverTest::s_lstRelays;
+
+TEST_F(RemoteReceiverTest, TilesAreNumberedInTheSurveysProcessFolder)
+{
+    sendFile(QStringLiteral("D:/main/Grids/S1/Terrain/zMedian/5/3/a.tiff"), "tile one");
+    sendFile(QStringLiteral("D:/main/Grids/S1/Terrain/zMedian/5/4/a.tiff"), "tile two");
+    EXPECT_EQ(readFile(QStringLiteral("C:/qeldata/Grids/default/S1/Process/1.tiff")), QByteArray("tile one"));
+    EXPECT_EQ(readFile(QStringLiteral("C:/qeldata/Grids/default/S1/Process/2.tiff")), QByteArray("tile two"));
+}
+
+TEST_F(RemoteReceiverTest, GridIndexStartsTheConverterOncePerSurvey)
+{
+    const QString strSaved = QDir::currentPath();
+    // No converter beside a program started elsewhere: the start fails and is tried again.
+    ASSERT_TRUE(QDir::setCurrent(corvtest::scratchDir()));
+    sendFile(QStringLiteral("D:/main/Grids/S2/qel_projv6.txt"), "<QEL_Projection>\n");
+    sendFile(QStringLiteral("D:/main/Grids/S2/GridIndex.properties"), "index 1");
+    EXPECT_EQ(readFile(QStringLiteral("C:/qeldata/Grids/default/S2/qel_projv6.txt")), QByteArray("<QEL_Projection>\n"));
+    EXPECT_EQ(readFile(QStringLiteral("C:/qeldata/Grids/default/S2/GridIndex.properties")), QByteArray("index 1"));
+    EXPECT_TRUE(s_lstRelays.isEmpty());
+
+    ASSERT_TRUE(QDir::setCurrent(qEnvironmentVariable("CORV_BIN_DIR")));
+    sendFile(QStringLiteral("D:/main/Grids/S2/GridIndex.properties"), "index 2");
+    ASSERT_TRUE(corvtest::waitUntil([] { return converterStarts().size() == 1; }));
+    sendFile(QStringLiteral("D:/main/Grids/S2/GridIndex.properties"), "index 3");
+    EXPECT_EQ(readFile(QStringLiteral("C:/qeldata/Grids/default/S2/GridIndex.properties")), QByteArray("index 3"));
+    QDir::setCurrent(strSaved);
+
+    EXPECT_EQ(s_lstRelays, QStringList({"494:default;CORV;S2;1"}));
+    EXPECT_EQ(s_poLink->getVesselGridPath(QStringLiteral("default")), QStringLiteral("C:/qeldata/Grids/default/S2/"));
+    const QJsonObject oStart = converterStarts().value(0);
+    EXPECT_EQ(oStart.value(QStringLiteral("program")).toString(), QStringLiteral("Tavrin.Quennet.Converter.exe"));
+    EXPECT_EQ(QDir(oStart.value(QStringLiteral("workingDirectory")).toString()).dirName(), QStringLiteral("Converter"));
+    EXPECT_EQ(oStart.value(QStringLiteral("arguments")).toArray().toVariantList(),
+              QVariantList({"C:/qeldata/Grids/default/S2/", "C:/qeldata/Grids/default/S2//Terrain", "--autostart",
+                            "--hidden", "--notifyicon", "--remote"}));
+}
+
+TEST_F(RemoteReceiverTest, PlansLandInThePlansFolder)
+{
+    sendFile(QStringLiteral("E:/share/corv.asciiplan"), "PLAN 1");
+    EXPECT_EQ(readFile(programDataPath() + QStringLiteral("plans\\corv.asciiplan")), QByteArray("PLAN 1"));
+}
+
+// Whatever a peer sends, nothing is written outside the grid root and the plans folder, and the
+// link goes on.
+TEST_F(RemoteReceiverTest, HostileAndBrokenRecordsAreDropped)
+{
+    const struct {
+        const char* szType;
+        const char* szSource;
+    } aCases[] = {
+        {"x.tiff", "D:/main/Grids/../Terrain/zMedian/5/3"},   // survey ".."
+        {"x.tiff", "a/b/c/d"},                                // too few parts
+        {"x.tiff", "C:/Terrain/zMedian/5/3"},                 // drive as survey
+        {"..", "D:/main/Grids/S3/Terrain/zMedian/5/3/y.tiff"}, // no suffix after all
+        {"GridIndex.properties", "/etc/.."},                  // survey ".."
+        {"GridIndex.properties", "main"},                     // sits in a folder of its own: fine
+        {"..\\..\\evil.properties", "/x/S4"},
+        {"qel_projv6.txt", ""},                               // no survey
+        {"a\\..\\..\\evil.asciiplan", "/tmp"},
+        {"../../evil.asciiplan", "/tmp"},                     // stored by its own name only
+        {"notes.txt", "D:/main/Grids/S5"},                    // not a kind that is stored
+        {"", "D:/main/Grids/S5"},
+    };
+    for (const auto& oCase : aCases) {
+        CQelData oRecord;
+        oRecord.MessageType = QString::fromUtf8(oCase.szType);
+        oRecord.SourcePath = QString::fromUtf8(oCase.szSource);
+        oRecord.VesselID = QStringLiteral("../../vessel");
+        oRecord.Data = "evil";
+        send(oRecord.serialize());
+    }
+    send(QByteArray("\xA5\x64" "Data\x7B\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 15)); // damaged
+    send(QByteArray());                                                           // empty payload
+
+    const QString strRoot = QDir(qEnvironmentVariable("CORV_WINROOT")).canonicalPath();
+    const QString strGrids = QDir(native(QStringLiteral("C:/qeldata/Grids"))).canonicalPath() + QLatin1Char('/');
+    const QString strPlans = QDir(native(programDataPath() + QStringLiteral("plans"))).canonicalPath() + QLatin1Char('/');
+    QDirIterator oWalk(strRoot, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (oWalk.hasNext()) {
+        const QString strFile = QFileInfo(oWalk.next()).canonicalFilePath();
+        if (QFile(strFile).size() == 4 && readFile(strFile) == "evil") {
+            EXPECT_TRUE(strFile.startsWith(strGrids) || strFile.startsWith(strPlans)) << strFile.toStdString();
+        }
+    }
+    EXPECT_EQ(readFile(QStringLiteral("C:/qeldata/Grids/default/main/GridIndex.properties")), QByteArray("evil"));
+    EXPECT_EQ(readFile(programDataPath() + QStringLiteral("plans\\evil.asciiplan")), QByteArray("evil"));
+    EXPECT_FALSE(QFile::exists(native(QStringLiteral("C:/qeldata/Grids/default/S5/notes.txt"))));
+    // The link still carries records.
+    sendFile(QStringLiteral("D:/main/Grids/S6/Terrain/zMedian/1/1/z.tiff"), "after");
+    EXPECT_TRUE(QDir(native(QStringLiteral("C:/qeldata/Grids/default/S6/Process"))).entryList(QDir::Files).size() == 1);
+}
+
+// Last: shut-down ends the converters that were started.
+TEST_F(RemoteReceiverTest, ZShutdownEndsTheConverters)
+{
+    const QList<QJsonObject> lstStarts = converterStarts();
+    ASSERT_FALSE(lstStarts.isEmpty());
+    QStringList lstRunning;
+    for (const QString& strPid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile oCmd(QStringLiteral("/proc/%1/cmdline").arg(strPid));
+        if (oCmd.open(QIODevice::ReadOnly) && !strPid.isEmpty()) {
+            const QByteArray baCommand = oCmd.readAll();
+            if (baCommand.contains("Tavrin.Quennet.Converter.exe") && baCommand.contains("default/S2/"))
+                lstRunning << strPid;
+        }
+    }
+    ASSERT_EQ(lstRunning.size(), 1);
+    s_poLink->shutdown();
+    EXPECT_TRUE(corvtest::waitUntil([&] { return !QFile::exists(QStringLiteral("/proc/") + lstRunning[0]); }));
+}
+
+} // namespace
