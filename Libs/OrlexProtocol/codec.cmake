@@ -15,6 +15,7 @@ add_custom_command(
 
 set(orlex_codec_sources
   ${orlex_codec_src}/ReaderInputBuffer.cpp
+  ${orlex_codec_src}/BufferedReader.cpp
   ${orlex_codec_src}/CompactBinaryReader.cpp
   ${orlex_codec_src}/StructCodec.cpp
   ${orlex_codec_src}/Color.cpp
@@ -29,6 +30,7 @@ set(orlex_codec_tests
   ${CMAKE_CURRENT_SOURCE_DIR}/tests/codec/WriterGoldenTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/tests/codec/ReaderGoldenTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/tests/codec/RoundTripTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/tests/codec/BufferedInputTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/tests/codec/ColorAndExtensionTest.cpp)
 corv_add_test(orlex_codec_test SOURCES ${orlex_codec_tests} LIBS OrlexProtocol)
 

@@ -190,6 +190,31 @@ TEST(MessageWriter, WriteThatTimesOutTakesTheFailurePath)
     EXPECT_EQ(errors.errorTexts(), std::vector<std::string>{"Fatal: Failed to write message to server - timeout."});
 }
 
+TEST(MessageWriterThread, QueueStaysBoundedAndASenderWaitsForRoomOnlyUntilTheWriteLimit)
+{
+    TestPeer peer; // never reads
+    auto writer = std::make_shared<QC::MessageWriter>(peer.clientWriter(std::chrono::milliseconds(300)), 1);
+    CollectingReceiver errors;
+    writer->addErrorReceiver(&errors);
+    constexpr std::size_t kBound = 64 * 1024;
+    Q::AddToPointBufferMessage points;
+    points.Id = 1;
+    points.Positions.assign(12500, 1.5); // 100 KB
+    const auto start = Clock::now();
+    std::size_t largestQueue = 0;
+    {
+        QC::MessageWriterThread thread(writer, std::chrono::milliseconds(200), kBound);
+        for (int n = 0; n < 100; ++n) { // 10 MB: far more than the socket and the queue hold
+            thread.post(std::make_unique<QC::OutputMessage<Q::AddToPointBufferMessage>>(
+                QC::schemaTypeName<Q::AddToPointBufferMessage>(), points));
+            largestQueue = std::max(largestQueue, thread.queuedBytes());
+        }
+    }
+    EXPECT_LT(msSince(start), 3000);
+    EXPECT_LE(largestQueue, kBound + 100 * 1024);
+    EXPECT_EQ(errors.errorTexts(), std::vector<std::string>{"Fatal: Failed to write message to server - timeout."});
+}
+
 TEST(MessageReader, DeliversDecodedMessagesInArrivalOrder)
 {
     ReaderFixture f;
@@ -255,7 +280,15 @@ INSTANTIATE_TEST_SUITE_P(
         ReadFailure{"BasePartClosedByStructStop",
                     concat(headerBytes("Tavrin.Dremm.Orlex.ExtensionLoadedMessage"), hexBytes("00")),
                     "De-serialization failed: unexpected struct stop encountered for "
-                    "Tavrin.Dremm.Orlex.ExtensionLoadedMessage"}),
+                    "Tavrin.Dremm.Orlex.ExtensionLoadedMessage"},
+        // Refused at the declared size, without waiting for (or allocating) the bytes announced.
+        ReadFailure{"TextLongerThanAMessage",
+                    concat(headerBytes("Tavrin.Dremm.Orlex.ErrorMessage"), hexBytes("01 09 FF FF FF FF 0F 41")),
+                    "De-serialization failed: text of 4294967295 bytes, more than a message may hold"},
+        ReadFailure{"ListLongerThanAMessage",
+                    concat(headerBytes("Tavrin.Dremm.Orlex.ListObjectsResponseMessage"),
+                           hexBytes("01 01 2B 06 FF FF FF FF 0F 01")),
+                    "De-serialization failed: 4294967295 list elements, more than a message may hold"}),
     [](const ::testing::TestParamInfo<ReadFailure>& info) { return std::string(info.param.name); });
 
 TEST(MessageReader, ServerClosingItsPipeIsReportedOnce)

@@ -10,6 +10,8 @@
 #include "platform/pipes.h"
 #include "test_scratch.h"
 
+#include "test_wait.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -116,6 +118,13 @@ TEST(EndToEnd, ServerWindowIsEmbeddedAndFollowsTheSizeInDevicePixels)
     client.reset();
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
     EXPECT_TRUE(errors.empty());
+    // The server logs the client's last message once it has read it; that may take a moment.
+    EXPECT_TRUE(corvtest::waitUntil([&] {
+        for (const QJsonObject& entry : orlex_standin::readLog(logPath))
+            if (entry.value("dir").toString() == "in" && entry.value("type").toString().endsWith(".TerminatedMessage"))
+                return true;
+        return false;
+    }));
 
     QStringList ending;
     for (const QJsonObject& entry : orlex_standin::readLog(logPath)) {

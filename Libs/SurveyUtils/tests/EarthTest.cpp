@@ -205,10 +205,14 @@ TEST(Geodesic, IdenticalPointsGiveZeroDistance)
         const CEarth oEarth(nId);
         for (double dLatitude : {-89.5, -33.3, 0.0, 12.5, 89.9}) {
             SCOPED_TRACE(testing::Message() << "ellipsoid " << nId << " latitude " << dLatitude);
-            double dForward = -1.0, dBack = -1.0;
-            EXPECT_EQ(oEarth.inverse(geo(dLatitude, 12.0), geo(dLatitude, 12.0), &dForward, &dBack), 0.0);
-            EXPECT_EQ(dForward, 0.0);
-            EXPECT_EQ(dBack, 180.0);
+            // The same place, also with its longitude spelled a turn apart.
+            for (auto [dLon1, dLon2] : {std::pair{12.0, 12.0}, {-180.0, 180.0}, {180.0, -180.0}, {10.0, 370.0}}) {
+                double dForward = -1.0, dBack = -1.0;
+                EXPECT_EQ(oEarth.inverse(geo(dLatitude, dLon1), geo(dLatitude, dLon2), &dForward, &dBack), 0.0)
+                    << dLon1 << " " << dLon2;
+                EXPECT_EQ(dForward, 0.0);
+                EXPECT_EQ(dBack, 180.0);
+            }
         }
     }
 }

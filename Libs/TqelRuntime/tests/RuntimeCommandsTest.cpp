@@ -152,4 +152,32 @@ TEST_F(TrackFilesTest, RecordsOfTheTrackFilesInOrder)
     EXPECT_EQ(strNames, QStringLiteral("kept"));
 }
 
+// A damaged or sparse file of any size is read in bounded steps: a track keeps a million points,
+// a load four million, whatever the files' sizes claim.
+TEST_F(TrackFilesTest, HugeFilesKeepABoundedNumberOfPoints)
+{
+    QStringList lstPaths;
+    for (int i = 0; i < 5; ++i) {
+        const QString strPath = m_strFolder + QStringLiteral("/huge%1.shipstrack").arg(i);
+        ASSERT_TRUE(writeFile(strPath, header(1, 2) + point(500, 700)));
+        QFile oFile(strPath);
+        if (!oFile.resize(qint64(64) << 30))
+            GTEST_SKIP() << "no sparse files here";
+        lstPaths << strPath;
+    }
+    const TrackSet* poSet = CHandleTracks::instance()->loadTracks(lstPaths);
+    ASSERT_NE(poSet, nullptr);
+    ASSERT_EQ(poSet->size(), 5u);
+    const int anExpected[] = {1000000, 1000000, 1000000, 1000000, 0};
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(poSet->at(i).pointCount(), anExpected[i]) << i;
+        EXPECT_EQ(poSet->at(i).indices.size(), static_cast<std::size_t>(anExpected[i])) << i;
+        EXPECT_EQ(poSet->at(i).averageSpeed, 2);
+    }
+    EXPECT_DOUBLE_EQ(poSet->at(0).originEast, 7.0);
+    // The zero records after the first point lie at minus the origin.
+    EXPECT_FLOAT_EQ(poSet->at(0).points[3], -7.0f);
+    EXPECT_EQ(poSet->at(0).indices.back(), 999999);
+}
+
 } // namespace

@@ -18,8 +18,9 @@ public:
 
     bool isOpen() const { return m_fd.valid(); }
 
-    // Adds "seq" and "time" to the record, writes it and returns the number. Any thread.
-    std::int64_t write(QJsonObject& record);
+    // Adds "seq" and "time" to the record, writes it and returns the number; the length of its
+    // JSON line goes to *lineBytes when given. Any thread.
+    std::int64_t write(QJsonObject& record, std::size_t* lineBytes = nullptr);
 
 private:
     platform::UniqueFd m_fd;

@@ -26,7 +26,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
+// Records kept for waitFor and entries: at most this many, and this much JSON text, so that the
+// server's memory stays flat whatever the client sends.
 constexpr std::size_t kHistoryLimit = 200000;
+constexpr std::size_t kHistoryBytes = 16 * 1024 * 1024;
 constexpr int kTerminateGraceMs = 2500;
 
 QString text(const std::string& s)
@@ -220,10 +223,14 @@ void Server::stop(int exitCode, const QString& reason)
 
 QJsonObject Server::record(QJsonObject entry)
 {
-    m_log.write(entry);
-    if (m_history.size() >= kHistoryLimit)
-        m_history.erase(m_history.begin(), m_history.begin() + kHistoryLimit / 10);
-    m_history.push_back(entry);
+    std::size_t bytes = 0;
+    m_log.write(entry, &bytes);
+    m_history.emplace_back(entry, bytes);
+    m_historyBytes += bytes;
+    while (m_history.size() > 1 && (m_history.size() > kHistoryLimit || m_historyBytes > kHistoryBytes)) {
+        m_historyBytes -= m_history.front().second;
+        m_history.pop_front();
+    }
     checkWaits(entry);
     return entry;
 }
@@ -633,7 +640,7 @@ QJsonObject Server::handleControl(ControlClient* client, const QJsonObject& requ
     if (command == QLatin1String("waitFor") || command == QLatin1String("entries")) {
         QJsonObject filter = request;
         QJsonArray found;
-        for (const QJsonObject& entry : m_history) {
+        for (const auto& [entry, bytes] : m_history) {
             if (!matches(entry, filter))
                 continue;
             if (command == QLatin1String("waitFor"))

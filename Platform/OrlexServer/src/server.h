@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <list>
+#include <deque>
 #include <map>
 #include <memory>
 #include <vector>
@@ -71,7 +72,9 @@ private:
     MessageLog m_log;
     Scene m_scene;
     std::map<std::int32_t, SketchWindow*> m_windows;
-    std::vector<QJsonObject> m_history;
+    // The latest records, for waitFor and entries; the log file keeps them all.
+    std::deque<std::pair<QJsonObject, std::size_t>> m_history; // record, length of its JSON line
+    std::size_t m_historyBytes = 0;
 
     platform::PipeListener m_inListener;
     platform::PipeListener m_outListener;

@@ -62,6 +62,7 @@ public:
     State state = State::Ok;
     std::size_t pos = 0;
     std::vector<std::string> notes;
+    std::size_t droppedNotes = 0;
     std::string error;
     bool inBody = false;
 
@@ -223,7 +224,13 @@ private:
         return text;
     }
 
-    void note(std::string text) { notes.push_back(std::move(text)); }
+    void note(std::string text)
+    {
+        if (notes.size() < kMaxNotes)
+            notes.push_back(std::move(text));
+        else
+            ++droppedNotes;
+    }
 
     bool fail(std::string text)
     {
@@ -298,15 +305,18 @@ private:
         out.elementType = static_cast<WireType>(elementByte & 0x1f);
         if (isMap && (out.keyType != WireType::String || out.elementType != WireType::String))
             note("a map that is not string to string in " + where());
-        if (!isMap && isValueless(elementByte & 0x1f)) {
+        const bool valuelessKeys = isValueless(keyByte & 0x1f);
+        if (isValueless(elementByte & 0x1f) && (!isMap || valuelessKeys)) {
+            // Nothing follows for any element: keep the count only.
             out.count = static_cast<std::uint32_t>(count);
             return true;
         }
         const std::uint64_t total = isMap ? count * 2 : count;
-        // Every element takes at least one byte (a map key or value of a value-less type aside,
-        // which the note above reports): never reserve more than what has arrived.
+        // Every element takes at least one byte, and a map entry at least one for the side that
+        // has a value: never reserve more than what has arrived.
         const std::size_t size = isMap ? 0 : fixedSize(out.elementType);
-        if (!need(size ? total * size : std::min<std::uint64_t>(total, kMaxMessageBytes + 1)))
+        const std::uint64_t least = isMap && (valuelessKeys || isValueless(elementByte & 0x1f)) ? count : total;
+        if (!need(size ? total * size : std::min<std::uint64_t>(least, kMaxMessageBytes + 1)))
             return false;
         out.elements.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(total, m_size - pos)));
         for (std::uint64_t n = 0; n < total; ++n) {
@@ -326,6 +336,8 @@ private:
 DecodedMessage finish(Decoder& decoder, DecodedMessage& result)
 {
     result.notes = std::move(decoder.notes);
+    if (decoder.droppedNotes != 0)
+        result.notes.push_back("and " + std::to_string(decoder.droppedNotes) + " more notes");
     if (decoder.state == Decoder::State::NeedMore) {
         result.status = DecodedMessage::Status::NeedMore;
     } else if (decoder.state == Decoder::State::Bad) {
@@ -429,7 +441,8 @@ std::optional<std::uint64_t> unsignedFromJson(const QJsonValue& json)
 {
     if (json.isDouble()) {
         const double d = json.toDouble();
-        if (d < 0 || d != std::floor(d) || d > 18446744073709551615.0)
+        // 2^64 and above do not fit (the literal 2^64 - 1 would round up to 2^64).
+        if (d < 0 || d != std::floor(d) || d >= 18446744073709551616.0)
             return std::nullopt;
         return static_cast<std::uint64_t>(d);
     }
@@ -444,7 +457,8 @@ std::optional<std::int64_t> signedFromJson(const QJsonValue& json)
 {
     if (json.isDouble()) {
         const double d = json.toDouble();
-        if (d != std::floor(d) || std::fabs(d) > 9223372036854775807.0)
+        // -2^63 fits, 2^63 does not.
+        if (d != std::floor(d) || d < -9223372036854775808.0 || d >= 9223372036854775808.0)
             return std::nullopt;
         return static_cast<std::int64_t>(d);
     }
@@ -561,7 +575,7 @@ std::optional<Value> typedFromJson(WireType type, const QJsonObject& object, QSt
             return fail(QStringLiteral("a container needs its element types"));
         value.elementType = *elementType;
         value.keyType = *keyType;
-        if (!isMap && isValueless(static_cast<std::uint8_t>(*elementType))) {
+        if (isValueless(static_cast<std::uint8_t>(*elementType)) && (!isMap || isValueless(static_cast<std::uint8_t>(*keyType)))) {
             value.count = static_cast<std::uint32_t>(object.value(QStringLiteral("n")).toInt());
             return value;
         }
@@ -756,7 +770,8 @@ void writeValue(std::string& out, const Value& value)
     case WireType::Map:
         out += static_cast<char>(value.keyType);
         out += static_cast<char>(value.elementType);
-        writeVarint(out, value.elements.size() / 2);
+        writeVarint(out, isValueless(static_cast<std::uint8_t>(value.keyType)) && isValueless(static_cast<std::uint8_t>(value.elementType))
+                             ? value.count : value.elements.size() / 2);
         for (const Value& element : value.elements)
             writeValue(out, element);
         return;
@@ -995,8 +1010,9 @@ QJsonObject toJson(const Value& value)
                 elements.append(bareJson(value.elements[n]));
         }
         object.insert(QStringLiteral("v"), elements);
-        const std::size_t total = isValueless(static_cast<std::uint8_t>(value.elementType)) && !isMap
-                                      ? value.count : value.elements.size() / step;
+        const bool countOnly = isValueless(static_cast<std::uint8_t>(value.elementType))
+                               && (!isMap || isValueless(static_cast<std::uint8_t>(value.keyType)));
+        const std::size_t total = countOnly ? value.count : value.elements.size() / step;
         if (total != static_cast<std::size_t>(elements.size()))
             object.insert(QStringLiteral("n"), static_cast<double>(total));
         break;

@@ -48,6 +48,8 @@ struct Field {
 
 constexpr std::size_t kMaxMessageBytes = 64u * 1024u * 1024u;
 constexpr int kMaxNesting = 32;
+// Notes kept of one message; the rest are counted in a last note.
+constexpr std::size_t kMaxNotes = 100;
 
 // The result of decoding one message from the front of a buffer.
 struct DecodedMessage {

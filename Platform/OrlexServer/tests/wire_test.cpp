@@ -166,6 +166,40 @@ TEST(WireDecode, MalformedInputIsRefusedWithoutAllocating)
     EXPECT_EQ(decodeBody(Bytes().hex("0B 0A FF FF 3F 00")).status, DecodedMessage::Status::NeedMore);
 }
 
+TEST(WireDecode, MapsOfValuelessElementsAreCompleteWithoutMoreBytes)
+{
+    struct Case {
+        const char* name;
+        QByteArray body;
+    };
+    const Case cases[] = {
+        {"keys and values without bytes", Bytes().hex("01 0D 13 14 05 30 0E 00")},
+        {"a huge count of them", Bytes().hex("01 0D 13 14 FF FF FF FF 0F 30 0E 00")},
+        {"values without bytes", Bytes().hex("01 0D 09 13 02 01 61 01 62 30 0E 00")},
+        {"keys without bytes", Bytes().hex("01 0D 13 09 02 01 61 01 62 30 0E 00")},
+    };
+    for (const Case& c : cases) {
+        const DecodedMessage m = decodeBody(c.body);
+        ASSERT_EQ(m.status, DecodedMessage::Status::Complete) << c.name << ": " << m.error;
+        EXPECT_EQ(asSigned(&findField(m.body.levels.at(1), 1)->value), 7) << c.name;
+        // The tree writes back the same bytes.
+        EXPECT_EQ(encoded(m.body), str(c.body.mid(1).prepend('\x01'))) << c.name;
+    }
+}
+
+TEST(WireDecode, NotesOfOneMessageAreBounded)
+{
+    // A million fields out of order in one body of 4 MB.
+    QByteArray body = Bytes().hex("01 30 0E");
+    for (int n = 0; n < 1000000; ++n)
+        body += QByteArray::fromHex("10 0E");
+    body += '\0';
+    const DecodedMessage m = decodeBody(body);
+    ASSERT_EQ(m.status, DecodedMessage::Status::Complete) << m.error;
+    ASSERT_EQ(m.notes.size(), kMaxNotes + 1);
+    EXPECT_EQ(m.notes.back(), "and " + std::to_string(1000000 - kMaxNotes) + " more notes");
+}
+
 TEST(WireDecode, HeaderStartIsFoundAfterJunkAndAtAPartialTail)
 {
     const QByteArray good = clientbytes::versionMessage();
@@ -247,12 +281,20 @@ TEST(WireJson, BadScriptsAreRefusedWithAReason)
         R"({"levels": [[{"id": 0, "t": "list", "v": [1]}]]})",
         R"({"levels": [[{"id": 0, "t": "map", "kt": "string", "vt": "string", "v": [["a"]]}]]})",
         R"({"levels": [[{"id": 0, "t": "stop"}]]})",
+        R"({"levels": [[{"id": 0, "t": "int64", "v": 9223372036854775808}]]})",
+        R"({"levels": [[{"id": 0, "t": "int64", "v": -9223372036854777856}]]})",
+        R"({"levels": [[{"id": 0, "t": "uint64", "v": 18446744073709551616}]]})",
+        R"({"levels": [[{"id": 0, "t": "uint64", "v": 1e300}]]})",
     };
     for (const char* script : scripts) {
         QString error;
         EXPECT_FALSE(structFromJson(QJsonDocument::fromJson(script).object(), &error)) << script;
         EXPECT_FALSE(error.isEmpty()) << script;
     }
+    // The extremes that fit are taken.
+    QString error;
+    EXPECT_TRUE(structFromJson(QJsonDocument::fromJson(R"({"levels": [[{"id": 0, "t": "int64", "v": -9223372036854775808}]]})").object(), &error)) << error.toStdString();
+    EXPECT_TRUE(structFromJson(QJsonDocument::fromJson(R"({"levels": [[{"id": 0, "t": "uint64", "v": 18446744073709549568}]]})").object(), &error)) << error.toStdString();
 }
 
 } // namespace

@@ -64,13 +64,31 @@ IoResult writeAll(int fd, const void* data, std::size_t size, std::chrono::milli
     return result;
 }
 
-IoResult readAvailable(int fd, QByteArray& buffer, std::chrono::milliseconds timeout, std::size_t maxBytes)
+IoResult readSome(int fd, void* into, std::size_t room, std::chrono::milliseconds timeout)
 {
     IoResult result;
     const bool limited = timeout.count() >= 0;
     const auto deadline = Clock::now() + timeout;
-    maxBytes = std::clamp<std::size_t>(maxBytes, 1, 1 << 30);
+    room = std::clamp<std::size_t>(room, 1, 1 << 30);
     for (;;) {
+        // Bytes already there are taken without waiting; poll only when there are none.
+        const ssize_t got = ::recv(fd, into, room, MSG_DONTWAIT);
+        if (got > 0) {
+            result.bytes = static_cast<std::size_t>(got);
+            result.status = IoStatus::Ok;
+            return result;
+        }
+        if (got == 0) {
+            result.status = IoStatus::Closed;
+            return result;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            result.error = errno;
+            result.status = peerGone(errno) ? IoStatus::Closed : IoStatus::Failed;
+            return result;
+        }
         pollfd entry = {fd, POLLIN, 0};
         const int ready = ::poll(&entry, 1, pollWait(limited, deadline));
         if (ready < 0) {
@@ -84,26 +102,17 @@ IoResult readAvailable(int fd, QByteArray& buffer, std::chrono::milliseconds tim
             result.status = IoStatus::TimedOut;
             return result;
         }
-        const int oldSize = buffer.size();
-        buffer.resize(oldSize + static_cast<int>(maxBytes));
-        const ssize_t got = ::recv(fd, buffer.data() + oldSize, maxBytes, MSG_DONTWAIT);
-        const int error = errno;
-        buffer.resize(oldSize + std::max<int>(0, static_cast<int>(got)));
-        if (got > 0) {
-            result.bytes = static_cast<std::size_t>(got);
-            result.status = IoStatus::Ok;
-            return result;
-        }
-        if (got == 0) {
-            result.status = IoStatus::Closed;
-            return result;
-        }
-        if (error == EINTR || error == EAGAIN || error == EWOULDBLOCK)
-            continue; // woken without data (another reader took it): wait again
-        result.error = error;
-        result.status = peerGone(error) ? IoStatus::Closed : IoStatus::Failed;
-        return result;
     }
+}
+
+IoResult readAvailable(int fd, QByteArray& buffer, std::chrono::milliseconds timeout, std::size_t maxBytes)
+{
+    maxBytes = std::clamp<std::size_t>(maxBytes, 1, 1 << 30);
+    const int oldSize = buffer.size();
+    buffer.resize(oldSize + static_cast<int>(maxBytes));
+    const IoResult result = readSome(fd, buffer.data() + oldSize, maxBytes, timeout);
+    buffer.resize(oldSize + static_cast<int>(result.bytes));
+    return result;
 }
 
 void wakeBlockedIo(int fd)

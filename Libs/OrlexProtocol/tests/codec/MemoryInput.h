@@ -50,6 +50,15 @@ public:
         readVarUInt64(v);
         value = static_cast<std::uint16_t>(v);
     }
+    const std::uint8_t* windowData() const { return m_pos; }
+    std::size_t windowSize() const { return std::size_t(m_end - m_pos); }
+    void advance(std::size_t n) { m_pos += n; }
+    bool fillWindow()
+    {
+        if (m_pos == m_end)
+            throw std::runtime_error("end of input");
+        return true;
+    }
     void skip(std::uint64_t count)
     {
         if (count > std::uint64_t(m_end - m_pos))

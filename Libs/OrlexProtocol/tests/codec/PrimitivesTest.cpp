@@ -154,7 +154,7 @@ TEST(CodecReaderTest, FieldHeaderForms)
     }
 }
 
-TEST(CodecReaderTest, VarintsStopAfterTenBytes)
+TEST(CodecReaderTest, VarintsReadOnUntilTheirLastByte)
 {
     {
         Input in("FF FF FF FF FF FF FF FF FF 01");
@@ -167,10 +167,12 @@ TEST(CodecReaderTest, VarintsStopAfterTenBytes)
         EXPECT_EQ(in.memory->remaining(), 0u);
     }
     {
-        Input in("80 80 80 80 80 80 80 80 80 80 00");
+        // Beyond ten bytes the varint goes on; bits past 64 are dropped, the next value follows.
+        Input in("81 80 80 80 80 80 80 80 80 80 80 80 00 2A");
         Reader reader(in.buffer);
-        EXPECT_THROW(reader.readVarUInt64(), bond::CoreException);
-        EXPECT_EQ(in.memory->position(), 10u);
+        EXPECT_EQ(reader.readVarUInt64(), 1u);
+        EXPECT_EQ(in.memory->position(), 13u);
+        EXPECT_EQ(reader.readUInt8(), 0x2A);
     }
     {
         Input in("C8 01 01 03 80 89 7A");

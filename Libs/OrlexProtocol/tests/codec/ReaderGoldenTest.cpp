@@ -287,10 +287,26 @@ TEST(CodecReaderGoldenTest, ExtensionMessages)
     });
 }
 
-// Counts and lengths far beyond the bytes that follow end at the end of the input, not in an
-// allocation for the announced size; element types without bytes are stepped over at once.
+// Texts, lists and maps declared larger than a message may be are refused before anything is
+// allocated for them; smaller counts beyond the bytes that follow end at the end of the input, not
+// in an allocation for the announced size; element types without bytes are stepped over at once.
 TEST(CodecReaderGoldenTest, HostileCountsAndLengths)
 {
+    auto refused = [](auto deserialize, const char* bytes) {
+        return [=] {
+            Input in(bytes);
+            Reader reader(in.buffer);
+            typename std::remove_reference_t<decltype(*detail::argOf(deserialize))> value;
+            try {
+                deserialize(reader, value);
+                ADD_FAILURE() << "read without error";
+            } catch (const bond::CoreException& e) {
+                EXPECT_NE(std::string(e.what()).find("more than a message may hold"), std::string::npos) << e.what();
+            } catch (const std::runtime_error& e) {
+                ADD_FAILURE() << e.what();
+            }
+        };
+    };
     auto endsAtEndOfInput = [](auto deserialize, const char* bytes) {
         return [=] {
             Input in(bytes);
@@ -307,14 +323,18 @@ TEST(CodecReaderGoldenTest, HostileCountsAndLengths)
         };
     };
     run({
-        {"4294967295 object ids", endsAtEndOfInput(deserializeListObjectsResponseMessage, "01 01 2B 06 FF FF FF FF 0F 65 66")},
-        {"536870911 doubles", endsAtEndOfInput(deserializeQueryTerrainElevationsResponseMessage,
-                                               "01 01 2B 08 FF FF FF FF 01 00 00 00 00 00 00 F0 3F")},
-        {"4294967295 bytes", endsAtEndOfInput(deserializeQueryTerrainColorsResponseMessage, "01 01 2B 03 FF FF FF FF 0F 01 02")},
-        {"a text of 4 GiB", endsAtEndOfInput(deserializeErrorMessage, "01 09 FF FF FF FF 0F 41 42")},
-        {"4294967295 names", endsAtEndOfInput(deserializeSurveyStaticMetaInfoMessage, "01 AB 09 FF FF FF FF 0F 01 41")},
-        {"4294967295 actions", endsAtEndOfInput(deserializeQueryInteractionActionsResponseMessage,
-                                                "01 01 2B 0A FF FF FF FF 0F 01 00 01 00")},
+        {"4294967295 object ids", refused(deserializeListObjectsResponseMessage, "01 01 2B 06 FF FF FF FF 0F 65 66")},
+        {"536870911 doubles", refused(deserializeQueryTerrainElevationsResponseMessage,
+                                      "01 01 2B 08 FF FF FF FF 01 00 00 00 00 00 00 F0 3F")},
+        {"4294967295 bytes", refused(deserializeQueryTerrainColorsResponseMessage, "01 01 2B 03 FF FF FF FF 0F 01 02")},
+        {"a text of 4 GiB", refused(deserializeErrorMessage, "01 09 FF FF FF FF 0F 41 42")},
+        {"a text one byte over 64 MiB", refused(deserializeErrorMessage, "01 09 81 80 80 20 41 42")},
+        {"4294967295 names", refused(deserializeSurveyStaticMetaInfoMessage, "01 AB 09 FF FF FF FF 0F 01 41")},
+        {"4294967295 actions", refused(deserializeQueryInteractionActionsResponseMessage,
+                                       "01 01 2B 0A FF FF FF FF 0F 01 00 01 00")},
+        {"a text of 64 MiB", endsAtEndOfInput(deserializeErrorMessage, "01 09 80 80 80 20 41 42")},
+        {"1000000 doubles", endsAtEndOfInput(deserializeQueryTerrainElevationsResponseMessage,
+                                             "01 01 2B 08 C0 84 3D 00 00 00 00 00 00 F0 3F")},
         {"a nullable of 4294967295 values", endsAtEndOfInput(deserializeObjectPickedMessage, "01 01 0B 06 FF FF FF FF 0F 65")},
         {"4294967295 values without bytes", reads(deserializeErrorMessage, "01 0B 19 FF FF FF FF 0F 30 0E 00",
                                                   with<ErrorMessage>([](auto& m) { m.Code = 7; }))},

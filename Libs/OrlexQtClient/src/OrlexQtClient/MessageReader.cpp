@@ -61,7 +61,10 @@ void MessageReader::run()
 {
     try {
         CompactBinaryReader reader(ReaderInputBuffer(m_pReader), m_nProtocolVersion);
+        auto* pBuffered = dynamic_cast<BufferedReader*>(m_pReader.get());
         while (!m_bStop && !m_pReader->atEnd()) {
+            if (pBuffered)
+                pBuffered->beginMessage(kMaxMessageBytes);
             O::MessageHeader header;
             Codec::deserialize(reader, header);
             dispatch(reader, header.Type);

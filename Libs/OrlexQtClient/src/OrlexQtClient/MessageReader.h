@@ -39,8 +39,7 @@ public:
         std::shared_ptr<IMessage> create(CompactBinaryReader& reader) override
         {
             auto pMessage = std::make_shared<Message<T>>();
-            CompactBinaryReader input(reader);
-            readMessageBody(input, Schema::structDef<T>(), static_cast<T*>(pMessage.get()));
+            readMessageBody(reader, Schema::structDef<T>(), static_cast<T*>(pMessage.get()));
             return pMessage;
         }
     };

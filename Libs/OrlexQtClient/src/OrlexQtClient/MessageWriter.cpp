@@ -28,11 +28,17 @@ void MessageWriter::writeBytes(const void* pBytes, std::size_t nCount)
         return;
     if (m_pWriter && m_pWriter->write(pBytes, nCount))
         return;
+    fail();
+}
+
+void MessageWriter::fail()
+{
+    if (m_bFailed.exchange(true))
+        return;
     ::Tavrin::Dremm::Orlex::ErrorMessage error;
     error.Message = "Fatal: Failed to write message to server - timeout.";
     error.Code = 999;
     error.Fatal = false;
-    m_bFailed = true;
     m_errorReceivers.dispatch(makeSharedErrorMessage(error));
 }
 

@@ -25,6 +25,9 @@ public:
     // Tells the error receivers once when the write fails; drops everything after that.
     void writeBytes(const void* pBytes, std::size_t nCount);
 
+    // Takes the failure path without a write: one report, then every message is dropped.
+    void fail();
+
     std::uint16_t protocolVersion() const { return m_nProtocolVersion; }
     bool hasFailed() const { return m_bFailed; }
 

@@ -1,13 +1,18 @@
 #include "OrlexQtClient/MessageWriterThread.h"
 
+#include "OrlexProtocol/codec/CompactBinaryWriter.h"
+
 #include <QtGlobal>
 
 #include <exception>
+#include <utility>
 
 namespace Dremm::Orlex::QtClient {
 
-MessageWriterThread::MessageWriterThread(std::shared_ptr<MessageWriter> pWriter)
-    : m_pWriter(std::move(pWriter)), m_thread(&MessageWriterThread::run, this)
+MessageWriterThread::MessageWriterThread(std::shared_ptr<MessageWriter> pWriter, std::chrono::milliseconds roomWait,
+                                         std::size_t nQueueBytes)
+    : m_pWriter(std::move(pWriter)), m_roomWait(roomWait), m_nQueueBytes(nQueueBytes),
+      m_thread(&MessageWriterThread::run, this)
 {
 }
 
@@ -24,28 +29,54 @@ MessageWriterThread::~MessageWriterThread()
 
 void MessageWriterThread::post(std::unique_ptr<IMessageSerialize> pMessage)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (m_pWriter->hasFailed())
+        return;
+    if (m_queue.size() >= m_nQueueBytes
+        && !m_room.wait_for(lock, m_roomWait, [&] { return m_queue.size() < m_nQueueBytes || m_pWriter->hasFailed(); })) {
+        // The server has not taken a queue's worth of bytes within the write limit.
+        lock.unlock();
+        m_pWriter->fail();
+        return;
+    }
+    if (m_pWriter->hasFailed())
+        return;
     const bool bWasEmpty = m_queue.empty();
-    m_queue.push_back(std::move(pMessage));
+    const std::size_t nBefore = m_queue.size();
+    try {
+        CompactBinaryWriter writer(m_queue, m_pWriter->protocolVersion());
+        pMessage->serialize(writer);
+    } catch (const std::exception& e) {
+        // A message that cannot be serialised is lost alone.
+        m_queue.truncate(nBefore);
+        qWarning("Viewer message not written: %s", e.what());
+        return;
+    }
     if (bWasEmpty)
         m_wakeUp.notify_all();
 }
 
+std::size_t MessageWriterThread::queuedBytes()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_queue.size();
+}
+
 void MessageWriterThread::run()
 {
+    ::bond::OutputBuffer writing;
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
         if (!m_queue.empty()) {
-            std::unique_ptr<IMessageSerialize> pMessage = std::move(m_queue.front());
-            m_queue.pop_front();
+            std::swap(writing, m_queue);
+            m_room.notify_all();
             lock.unlock();
-            try {
-                m_pWriter->write(*pMessage);
-            } catch (const std::exception& e) {
-                // A message that cannot be serialised is lost alone; the worker goes on.
-                qWarning("Viewer message not written: %s", e.what());
-            }
-            pMessage.reset();
+            m_pWriter->writeOutputBuffer(writing);
+            m_room.notify_all(); // senders waiting for room learn of a failed write at once
+            writing.clear();
+            // After a burst of large messages the buffer goes back to its usual size.
+            if (writing.capacity() > 4 * m_nQueueBytes)
+                writing = ::bond::OutputBuffer();
             lock.lock();
         } else if (m_bStop) {
             return;

@@ -1,13 +1,16 @@
 // Lets any thread send without waiting for the pipe: messages are queued and written in order by
-// one worker thread.
+// one worker thread, everything queued in one write.
 #pragma once
 
 #include "OrlexProtocol/Message.h"
+#include "OrlexProtocol/codec/OutputBuffer.h"
 #include "OrlexQtClient/MessageWriter.h"
 
-#include <atomic>
+#include "platform/socket_io.h"
+
+#include <chrono>
 #include <condition_variable>
-#include <list>
+#include <cstddef>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -25,23 +28,36 @@ public:
 class MessageWriterThread : public IMessageWriterThread
 {
 public:
-    explicit MessageWriterThread(std::shared_ptr<MessageWriter> pWriter);
+    // Bytes the queue holds at most; a message larger than this is queued alone.
+    static constexpr std::size_t kQueueBytes = 256 * 1024;
+
+    // A sender that finds the queue full waits for room at most roomWait, then the writer fails.
+    explicit MessageWriterThread(std::shared_ptr<MessageWriter> pWriter,
+                                 std::chrono::milliseconds roomWait = platform::kDefaultWriteLimit,
+                                 std::size_t nQueueBytes = kQueueBytes);
     // Writes out everything queued, then ends the worker.
     ~MessageWriterThread() override;
     MessageWriterThread(const MessageWriterThread&) = delete;
     MessageWriterThread& operator=(const MessageWriterThread&) = delete;
 
+    // Serialises the message onto the end of the queue, waiting for room while the queue is full.
     void post(std::unique_ptr<IMessageSerialize> pMessage) override;
+
+    // Bytes queued and not yet handed to the pipe.
+    std::size_t queuedBytes();
 
 private:
     void run();
 
     std::shared_ptr<MessageWriter> m_pWriter;
-    std::atomic<bool> m_bStop{false};
+    const std::chrono::milliseconds m_roomWait;
+    const std::size_t m_nQueueBytes;
+    bool m_bStop = false;
     std::mutex m_mutex;
-    std::condition_variable m_wakeUp;
-    std::list<std::unique_ptr<IMessageSerialize>> m_queue;
-    std::thread m_thread; // last: starts once everything above exists
+    std::condition_variable m_wakeUp; // the worker: something queued, or stop
+    std::condition_variable m_room;   // senders: the worker took the queue
+    ::bond::OutputBuffer m_queue;     // serialised messages, in posting order
+    std::thread m_thread;             // last: starts once everything above exists
 };
 
 } // namespace Dremm::Orlex::QtClient

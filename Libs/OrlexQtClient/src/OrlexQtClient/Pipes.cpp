@@ -16,8 +16,6 @@ namespace {
 
 constexpr int kOpenTries = 10;
 constexpr std::chrono::milliseconds kOpenPause{200};
-// One read call takes at most this much of what has arrived.
-constexpr int kChunk = 64 * 1024;
 
 platform::UniqueFd openPipe(const std::string& strPath)
 {
@@ -35,42 +33,22 @@ platform::UniqueFd openPipe(const std::string& strPath)
 
 } // namespace
 
-PipeReader::PipeReader(const std::string& strPath) : m_strPath(strPath), m_fd(openPipe(strPath))
-{
-    m_buffer.reserve(kChunk); // reserved capacity survives resize(0)
-}
+PipeReader::PipeReader(const std::string& strPath) : m_strPath(strPath), m_fd(openPipe(strPath)) {}
 
 PipeReader::PipeReader(platform::UniqueFd fd, std::string strPath)
     : m_strPath(std::move(strPath)), m_fd(std::move(fd))
 {
-    m_buffer.reserve(kChunk);
 }
 
-void PipeReader::read(void* pBuffer, std::size_t nCount)
-{
-    auto* pOut = static_cast<char*>(pBuffer);
-    while (nCount != 0) {
-        if (m_nOffset == m_buffer.size())
-            fill();
-        const std::size_t nTake = std::min<std::size_t>(nCount, static_cast<std::size_t>(m_buffer.size() - m_nOffset));
-        std::memcpy(pOut, m_buffer.constData() + m_nOffset, nTake);
-        m_nOffset += static_cast<int>(nTake);
-        pOut += nTake;
-        nCount -= nTake;
-    }
-}
-
-void PipeReader::fill()
+BufferedReader::Window PipeReader::receive()
 {
     if (!m_fd.valid())
         throw Exception("Pipe " + m_strPath + " is not open");
-    m_buffer.resize(0); // keeps the capacity
-    m_nOffset = 0;
     m_nFills.fetch_add(1, std::memory_order_relaxed);
-    const platform::IoResult result = platform::readAvailable(m_fd.get(), m_buffer, std::chrono::milliseconds(-1), kChunk);
+    const platform::IoResult result = platform::readSome(m_fd.get(), m_pBuffer.get(), kBufferSize);
     switch (result.status) {
     case platform::IoStatus::Ok:
-        return;
+        return {m_pBuffer.get(), m_pBuffer.get() + result.bytes};
     case platform::IoStatus::Closed:
         throw Exception("Pipe " + m_strPath + " closed by the server");
     default:

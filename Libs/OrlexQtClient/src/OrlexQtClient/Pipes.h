@@ -2,7 +2,7 @@
 // on the pipe "Out".
 #pragma once
 
-#include "OrlexProtocol/codec/IReader.h"
+#include "OrlexProtocol/codec/BufferedReader.h"
 #include "OrlexQtClient/IWriter.h"
 
 #include "platform/socket_io.h"
@@ -12,11 +12,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <string>
 
 namespace Dremm::Orlex::QtClient {
 
-class PipeReader : public IReader
+class PipeReader : public BufferedReader
 {
 public:
     // Opens the pipe ("\\.\pipe\<name>Out" or a bare name) in up to ten tries, 200 ms apart.
@@ -25,8 +26,8 @@ public:
     // Reads from a socket that is already connected.
     PipeReader(platform::UniqueFd fd, std::string strPath);
 
-    // Blocks until count bytes have arrived; raises Exception when the stream ends or fails.
-    void read(void* pBuffer, std::size_t nCount) override;
+    // read() blocks until count bytes have arrived and raises Exception when the stream ends or
+    // fails; each receive takes what has arrived, at most 64 KiB.
     bool isValid() const override { return m_fd.valid(); }
     // Always false: the end of the stream shows as a failed read.
     bool atEnd() const override { return false; }
@@ -34,16 +35,18 @@ public:
     // Makes a read blocked in another thread, and every later one, fail. For teardown.
     void interrupt();
 
-    // Read calls made to fill the buffer so far; may be read from any thread.
+    // Read calls made on the socket so far; may be read from any thread.
     std::size_t fillCount() const { return m_nFills.load(std::memory_order_relaxed); }
 
+protected:
+    Window receive() override;
+
 private:
-    void fill();
+    static constexpr std::size_t kBufferSize = 64 * 1024;
 
     std::string m_strPath;
     platform::UniqueFd m_fd;
-    QByteArray m_buffer;     // bytes received and not yet read start at m_nOffset
-    int m_nOffset = 0;
+    std::unique_ptr<std::uint8_t[]> m_pBuffer{new std::uint8_t[kBufferSize]};
     std::atomic<std::size_t> m_nFills{0};
 };
 

@@ -5,15 +5,22 @@
 
 #include "Common/CorvPaths.h"
 #include "OrlexQtClient/MessageDispatcher.h"
+#include "OrlexQtClient/ObjectIdAllocator.h"
 #include "platform/paths.h"
 
 #include <QDebug>
 #include <QSaveFile>
 
+#include <exception>
+#include <utility>
+
+using Dremm::Orlex::QtClient::objectIdAllocator;
+
 COrlexDataManager::COrlexDataManager(QObject* poParent) : QObject(poParent) {}
 
 COrlexDataManager::~COrlexDataManager()
 {
+    writeTiffList();
     qDeleteAll(m_surveys);
 }
 
@@ -39,6 +46,14 @@ COrlexGrid* COrlexDataManager::getSurvey(int nId)
         if (poGrid->getTerrainId() == nTerrainId)
             return poGrid;
     return nullptr;
+}
+
+std::uint64_t COrlexDataManager::getActiveTerrainId()
+{
+    if (m_strActiveSurvey.isEmpty())
+        return 0;
+    const COrlexGrid* poGrid = m_surveys.value(m_strActiveSurvey, nullptr);
+    return poGrid ? poGrid->getTerrainId() : 0;
 }
 
 QStringList COrlexDataManager::getSurveys() const
@@ -101,6 +116,7 @@ void COrlexDataManager::openSurvey(QString strPath, bool bMoveCamera, bool bReal
     auto* poGrid = new COrlexGrid(poViewer ? poViewer->getDispatcher() : nullptr);
     m_surveys.insert(strPath, poGrid);
     m_strOpeningSurvey = strPath;
+    m_lstPendingOpens.append(strPath);
     m_bMoveCameraOnCompletion = bMoveCamera;
     if (!bRealTimeMode && poViewer)
         poViewer->hideLayer(QStringLiteral("GriddingPoints"));
@@ -109,19 +125,41 @@ void COrlexDataManager::openSurvey(QString strPath, bool bMoveCamera, bool bReal
 
 void COrlexDataManager::openSurveyCompleted(bool bValue, bool bIsRT)
 {
+    // Each completion belongs to its own open: the survey whose terrain the viewer reported,
+    // else the oldest open still awaited, else the survey opened last.
+    QString strSurvey;
+    const std::uint64_t nReported = std::exchange(m_nReportedTerrain, 0);
+    for (auto it = m_surveys.cbegin(); nReported != 0 && it != m_surveys.cend(); ++it) {
+        if (it.value()->getTerrainId() == nReported) {
+            strSurvey = it.key();
+            break;
+        }
+    }
+    if (!strSurvey.isEmpty())
+        m_lstPendingOpens.removeAll(strSurvey);
+    else if (!m_lstPendingOpens.isEmpty())
+        strSurvey = m_lstPendingOpens.takeFirst();
+    else
+        strSurvey = m_strOpeningSurvey;
+
     if (bValue) {
-        if (!m_surveys.contains(m_strOpeningSurvey)) {
-            emit msgToFile(QStringLiteral("OrlexDataManager::openSurveyCompleted - ERROR : Survey %1 not found").arg(m_strOpeningSurvey));
+        COrlexGrid* poGrid = m_surveys.value(strSurvey, nullptr);
+        if (!poGrid) {
+            emit msgToFile(QStringLiteral("OrlexDataManager::openSurveyCompleted - ERROR : Survey %1 not found").arg(strSurvey));
+            // Whoever waits for the completion learns that it failed.
+            emit openSurveyCompletedSig(false, bIsRT);
             return;
         }
+        poGrid->buildPropertyLists();
     } else {
-        emit msgToFile(QStringLiteral("OrlexDataManager::openSurveyCompleted - ERROR : Survey %1 couldn't be loaded loaded").arg(m_strOpeningSurvey));
-        emit msgToFile(QStringLiteral("OrlexDataManager::closeSurvey - Closing survey %1").arg(m_strOpeningSurvey));
-        if (COrlexGrid* poGrid = m_surveys.take(m_strOpeningSurvey)) {
+        emit msgToFile(QStringLiteral("OrlexDataManager::openSurveyCompleted - ERROR : Survey %1 couldn't be loaded loaded").arg(strSurvey));
+        emit msgToFile(QStringLiteral("OrlexDataManager::closeSurvey - Closing survey %1").arg(strSurvey));
+        if (COrlexGrid* poGrid = m_surveys.take(strSurvey)) {
             poGrid->removeViewerObjects();
             delete poGrid;
         }
-        m_strOpeningSurvey.clear();
+        if (strSurvey == m_strOpeningSurvey)
+            m_strOpeningSurvey.clear();
     }
     emit openSurveyCompletedSig(bValue, bIsRT);
 }
@@ -138,6 +176,7 @@ void COrlexDataManager::setActiveSurvey(QString strId)
 void COrlexDataManager::closeSurvey(QString strPath)
 {
     emit msgToFile(QStringLiteral("OrlexDataManager::closeSurvey - Closing survey %1").arg(strPath));
+    m_lstPendingOpens.removeAll(strPath);
     if (COrlexGrid* poGrid = m_surveys.take(strPath)) {
         poGrid->removeViewerObjects();
         delete poGrid;
@@ -151,6 +190,7 @@ void COrlexDataManager::closeAllSurveys()
         delete poGrid;
     }
     m_surveys.clear();
+    m_lstPendingOpens.clear();
 }
 
 void COrlexDataManager::getTiffPaths(QStringList& lstOut) const
@@ -168,11 +208,19 @@ void COrlexDataManager::unloadTiff(const QString& strPath)
         COrlexViewer* poViewer = COrlexViewer::instance(QStringLiteral("dremm"));
         const auto pDispatcher = poViewer ? poViewer->getDispatcher() : nullptr;
         for (const quint64 nId : {overlay.rasterSourceId, overlay.terrainId, overlay.labelId, overlay.lineId}) {
-            if (nId == 0 || !pDispatcher)
+            if (nId == 0)
                 continue;
-            ::Tavrin::Dremm::Orlex::DestroyObjectMessage message;
-            message.Id = nId;
-            pDispatcher->sendMessage(message);
+            if (pDispatcher) {
+                ::Tavrin::Dremm::Orlex::DestroyObjectMessage message;
+                message.Id = nId;
+                pDispatcher->sendMessage(message);
+            }
+            // The ids go back to the allocator, so they are not lost for good.
+            try {
+                objectIdAllocator()->release(nId);
+            } catch (const std::exception& e) {
+                qWarning() << "OrlexDataManager::unloadTiff - id" << nId << "not released:" << e.what();
+            }
         }
         break;
     }

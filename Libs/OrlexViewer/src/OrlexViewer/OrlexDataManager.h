@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -36,8 +37,14 @@ public:
     // The grid whose terrain has that viewer object id; null when none.
     COrlexGrid* getSurvey(int nId);
     QStringList getSurveys() const;
-    // The survey folder last given to openSurvey whose load is awaited.
+    // The survey folder last given to openSurvey.
     QString getOpeningSurvey() const { return m_strOpeningSurvey; }
+    // Open requests whose load completion is awaited, oldest first.
+    QStringList getPendingSurveys() const { return m_lstPendingOpens; }
+    // The viewer has reported the terrain loaded: the next completion is that survey's.
+    void surveyReported(std::uint64_t nTerrainId) { m_nReportedTerrain = nTerrainId; }
+    // The active survey's terrain id; 0 when none.
+    std::uint64_t getActiveTerrainId();
     // The survey folder last opened as the real-time grid.
     QString getRealTimeSurvey() const { return m_strRealTimeSurvey; }
 
@@ -60,15 +67,21 @@ public:
 public slots:
     void openSurvey(QString strPath, bool bMoveCamera = true, bool bRealTimeGrid = false, bool bRealTimeMode = false,
                     QString strOpVar = QStringLiteral("zMin"));
+    // Completes the reported survey, else the oldest awaited one; a completion that matches no
+    // open survey is passed on as a failure.
     void openSurveyCompleted(bool bValue, bool bIsRT);
     void setActiveSurvey(QString strId);
     // Removes the survey's grid and its viewer objects; the survey names stay as they are.
     void closeSurvey(QString strPath);
     void closeAllSurveys();
+    void refreshSurvey() {}
 
 signals:
     void openSurveyCompletedSig(bool bValue, bool bIsRT);
     void msgToFile(QString strMsg);
+    void loadProgress(QString strStatus, int nLoaded, int nTotal);
+    void surveyOpened(QRect rect);
+    void gridChanged();
     void onNewTGPLConn();
 
 private:
@@ -81,4 +94,6 @@ private:
     QList<TiffOverlay> m_tiffOverlays;
     QString m_strPlanningText;
     QString m_strRealTimeSurvey;
+    QStringList m_lstPendingOpens;
+    std::uint64_t m_nReportedTerrain = 0;
 };

@@ -112,6 +112,7 @@ void COrlexViewer::HandleStaticMethoInfoMessage(const Q::SurveyStaticMetaInfoMes
         m_dLastGridRefY = message.RefY;
     }
 
+    m_pDataManager->surveyReported(m_pCurrentGrid->getTerrainId());
     emit openSurveyCompletedSig(true, m_pCurrentGrid->getPath() == m_pDataManager->getOpeningSurvey());
     if (m_pShipModel)
         m_pShipModel->linkTailToActiveGrid(true);

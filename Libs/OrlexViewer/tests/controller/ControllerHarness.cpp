@@ -279,7 +279,8 @@ QJsonObject int32Field(int nId, int n)
 
 QJsonObject positionField(int nId, double dX, double dY, double dZ)
 {
-    return orlex_standin::structField(nId, QJsonArray{QJsonArray{doubleField(0, dX), doubleField(1, dY), doubleField(2, dZ)}});
+    // "QJsonArray() <<" nests: a braced list of one array would copy it under some compilers.
+    return orlex_standin::structField(nId, QJsonArray() << QJsonArray{doubleField(0, dX), doubleField(1, dY), doubleField(2, dZ)});
 }
 
 QJsonArray navigationAnswer(int nViewerId, double dX, double dY, double dZ, double dFocal, double dViewportHeight,
@@ -288,7 +289,7 @@ QJsonArray navigationAnswer(int nViewerId, double dX, double dY, double dZ, doub
     const QJsonArray state{positionField(0, dX, dY, dZ), doubleField(2, dFocal), doubleField(3, dViewportHeight),
                            doubleField(4, dFieldOfView)};
     return QJsonArray{QJsonArray(), QJsonArray{int32Field(0, nViewerId)},
-                      QJsonArray{orlex_standin::structField(1, QJsonArray{state})}};
+                      QJsonArray{orlex_standin::structField(1, QJsonArray() << state)}};
 }
 
 } // namespace viewertest

@@ -55,12 +55,13 @@ QJsonArray rasterCreated(quint64 nRasterId, const std::optional<std::array<doubl
 {
     QJsonArray common;
     if (extents) {
-        const QJsonObject box{{"levels", QJsonArray{QJsonArray{viewertest::doubleField(0, (*extents)[0]), viewertest::doubleField(1, (*extents)[1]),
-                                                               viewertest::doubleField(2, (*extents)[2]), viewertest::doubleField(3, (*extents)[3])}}}};
+        // "QJsonArray() <<" nests: a braced list of one array would copy it under some compilers.
+        const QJsonObject box{{"levels", QJsonArray() << QJsonArray{viewertest::doubleField(0, (*extents)[0]), viewertest::doubleField(1, (*extents)[1]),
+                                                                    viewertest::doubleField(2, (*extents)[2]), viewertest::doubleField(3, (*extents)[3])}}};
         common.append(orlex_standin::listField(0, QStringLiteral("struct"), QJsonArray{box}));
     }
     return QJsonArray{QJsonArray(), QJsonArray{viewertest::uint64Field(0, nRasterId)},
-                      QJsonArray{orlex_standin::structField(0, QJsonArray{common})}};
+                      QJsonArray{orlex_standin::structField(0, QJsonArray() << common)}};
 }
 
 } // namespace
@@ -134,8 +135,8 @@ TEST_F(SurveyTest, TheFirstSurveyMovesTheCameraAndLaterOnesOnlyTheStoredCentre)
 TEST_F(SurveyTest, TheDepthRangeSetsTheThreeDTarget)
 {
     const QJsonArray zRange{QJsonArray(), QJsonArray{viewertest::uint64Field(0, 1),
-                                                     orlex_standin::structField(1, QJsonArray{QJsonArray{viewertest::floatField(0, -80),
-                                                                                                         viewertest::floatField(1, -20)}})}};
+                                                     orlex_standin::structField(1, QJsonArray() << QJsonArray{viewertest::floatField(0, -80),
+                                                                                                              viewertest::floatField(1, -20)})}};
     ASSERT_TRUE(harness().sendToClient(orlex_standin::quennetType("SurveyZRangeUpdatedMessage"), zRange));
     ASSERT_TRUE(harness().sendToClient(orlex_standin::coreType("QueryNavigationStateResponseMessage"),
                                        viewertest::navigationAnswer(s_nViewerId, 10, 20, 500, 500, 400, 0.8)));

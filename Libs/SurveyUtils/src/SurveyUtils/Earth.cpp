@@ -14,6 +14,9 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 constexpr int kGeodesicPasses = 1000;
+// Vincenty's inverse settles in a handful of passes wherever it settles well; a pair that needs
+// more is nearly antipodal and goes to Karney's method at once.
+constexpr int kInversePasses = 32;
 constexpr int kCartesianPasses = 1024;
 
 struct EllipsoidAxes {
@@ -232,7 +235,8 @@ double CEarth::inverse(const CPolarCoordinate& oGeo1, const CPolarCoordinate& oG
             *pdBackAzimuth = kNaN;
         return kNaN;
     }
-    if (oGeo1.latitude() == oGeo2.latitude() && oGeo1.longitude() == oGeo2.longitude()) {
+    // Longitudes a whole turn apart (-180 and 180) name the same place.
+    if (oGeo1.latitude() == oGeo2.latitude() && std::remainder(oGeo2.longitude() - oGeo1.longitude(), 360.0) == 0.0) {
         // One point: no rounding noise in the distance, and the azimuths of the equator case.
         if (pdForwardAzimuth)
             *pdForwardAzimuth = 0.0;
@@ -260,7 +264,9 @@ double CEarth::inverse(const CPolarCoordinate& oGeo1, const CPolarCoordinate& oG
     double SX = 0.0, CX = 0.0, T1 = 0.0, T2 = 0.0, SY = 0.0, CY = 0.0, Y = 0.0;
     double SA = 0.0, C2A = 0.0, CZ = 0.0, E = 0.0, C = 0.0;
     bool bSettled = false;
-    for (int nPass = 0; nPass < kGeodesicPasses; ++nPass) {
+    // On a geodesic the auxiliary longitude differs from L by at most about f times pi.
+    const double dGeodesicBound = 1.01 * f * kPi + 1e-12;
+    for (int nPass = 0; nPass < kInversePasses; ++nPass) {
         SX = std::sin(X);
         CX = std::cos(X);
         T1 = CU2 * SX;
@@ -282,11 +288,12 @@ double CEarth::inverse(const CPolarCoordinate& oGeo1, const CPolarCoordinate& oG
             bSettled = std::isfinite(dNext);
             break;
         }
+        if (!(std::fabs(dNext - L) <= dGeodesicBound))
+            break; // wandered off every geodesic: no need to go on
         X = dNext;
     }
 
-    // On a geodesic the auxiliary longitude differs from L by at most about f times pi.
-    const bool bOnGeodesic = std::fabs(X - L) <= 1.01 * f * kPi + 1e-12;
+    const bool bOnGeodesic = std::fabs(X - L) <= dGeodesicBound;
     double dForward = positiveDegrees(std::atan2(T1, T2));
     double dBack = positiveDegrees(std::atan2(CU1 * SX, BAZ * CX - SU1 * CU2) + kPi);
 

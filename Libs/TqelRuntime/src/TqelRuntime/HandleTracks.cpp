@@ -4,6 +4,7 @@
 #include "OrlexViewer/OrlexGrid.h"
 #include "platform/paths.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,6 +19,12 @@ const char* const s_szCoverageSuffix = "coverage";
 constexpr qint64 HeaderSize = 16;
 constexpr qint64 PointSize = 16;
 constexpr int MaxNameBytes = 511;
+// Point records read per step.
+constexpr qint64 PointsPerRead = 4096;
+// Points kept of one track and of one load: a damaged or sparse file of any size costs at most
+// this much (12 bytes of points and 4 of index each).
+constexpr qint64 MaxTrackPoints = 1000000;
+constexpr qint64 MaxLoadPoints = 4000000;
 
 std::int32_t int32At(const char* pData)
 {
@@ -91,23 +98,30 @@ const TrackSet* CHandleTracks::loadTracks(const QStringList& lstPaths)
             lstTracks << strPath;
     }
     m_poSet = std::make_unique<TrackSet>(static_cast<std::size_t>(lstTracks.size()));
+    qint64 nBudget = MaxLoadPoints;
     for (int i = 0; i < lstTracks.size(); ++i) {
-        if (!readTrackFile(lstTracks.at(i), (*m_poSet)[static_cast<std::size_t>(i)]))
+        if (!readTrackFile(lstTracks.at(i), (*m_poSet)[static_cast<std::size_t>(i)], nBudget))
             return nullptr;
     }
     return m_poSet.get();
 }
 
-bool CHandleTracks::readTrackFile(const QString& strPath, TrackRecord& oRecord) const
+bool CHandleTracks::readTrackFile(const QString& strPath, TrackRecord& oRecord, qint64& nBudget) const
 {
     QFile oFile(strPath);
     if (!oFile.open(QIODevice::ReadOnly))
         return false;
     const qint64 nSize = oFile.size();
-    const qint64 nPoints = nSize < HeaderSize ? 0 : (nSize - HeaderSize) / PointSize;
+    const qint64 nInFile = nSize < HeaderSize ? 0 : (nSize - HeaderSize) / PointSize;
+    const qint64 nWanted = std::min({nInFile, MaxTrackPoints, nBudget});
+    if (nWanted < nInFile)
+        qWarning().noquote() << QStringLiteral("CHandleTracks::loadTracks - %1 holds %2 points, %3 are kept")
+                                    .arg(strPath)
+                                    .arg(nInFile)
+                                    .arg(nWanted);
     applyTrackColor(oRecord);
-    oRecord.points.assign(static_cast<std::size_t>(nPoints) * 3, 0.0f);
-    oRecord.indices.resize(static_cast<std::size_t>(nPoints));
+    oRecord.points.clear();
+    oRecord.indices.clear();
     oRecord.secondaryPoints.clear();
     oRecord.segmentIndices.clear();
     const QString strFileName = QFileInfo(strPath).fileName();
@@ -120,22 +134,33 @@ bool CHandleTracks::readTrackFile(const QString& strPath, TrackRecord& oRecord) 
         oRecord.averageHeading = int32At(baHeader.constData() + 8);
         oRecord.averageSpeed = int32At(baHeader.constData() + 12);
     }
-    for (qint64 k = 0; k < nPoints; ++k) {
-        const QByteArray baPoint = oFile.read(PointSize);
-        if (baPoint.size() != PointSize)
-            return false;
-        const double dNorth = int32At(baPoint.constData() + 8) / 100.0;
-        const double dEast = int32At(baPoint.constData() + 12) / 100.0;
-        const auto nIndex = static_cast<std::size_t>(k);
-        oRecord.indices[nIndex] = static_cast<std::int32_t>(k);
-        if (k == 0) {
-            oRecord.originNorth = dNorth;
-            oRecord.originEast = dEast;
-            continue;
+    // Read in bounded steps; a file that is shorter than its size said (still being written)
+    // gives the whole records that arrived.
+    oRecord.points.reserve(static_cast<std::size_t>(std::min(nWanted, PointsPerRead)) * 3);
+    oRecord.indices.reserve(static_cast<std::size_t>(std::min(nWanted, PointsPerRead)));
+    qint64 k = 0;
+    while (k < nWanted) {
+        const qint64 nAsked = std::min(nWanted - k, PointsPerRead);
+        const QByteArray baPoints = oFile.read(nAsked * PointSize);
+        const qint64 nRecords = baPoints.size() / PointSize;
+        for (qint64 r = 0; r < nRecords; ++r, ++k) {
+            const char* pPoint = baPoints.constData() + r * PointSize;
+            const double dNorth = int32At(pPoint + 8) / 100.0;
+            const double dEast = int32At(pPoint + 12) / 100.0;
+            oRecord.indices.push_back(static_cast<std::int32_t>(k));
+            if (k == 0) {
+                oRecord.originNorth = dNorth;
+                oRecord.originEast = dEast;
+                oRecord.points.insert(oRecord.points.end(), {0.0f, 0.0f, 0.0f});
+                continue;
+            }
+            oRecord.points.insert(oRecord.points.end(), {static_cast<float>(dEast - oRecord.originEast),
+                                                         static_cast<float>(dNorth - oRecord.originNorth), 0.0f});
         }
-        oRecord.points[nIndex * 3] = static_cast<float>(dEast - oRecord.originEast);
-        oRecord.points[nIndex * 3 + 1] = static_cast<float>(dNorth - oRecord.originNorth);
+        if (nRecords < nAsked)
+            break;
     }
+    nBudget -= k;
     return true;
 }
 

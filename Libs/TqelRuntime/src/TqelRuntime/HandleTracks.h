@@ -27,7 +27,8 @@ public:
 
     // Track and coverage files of the track folder not known yet, in name order.
     QStringList listTrackFiles() const;
-    // Reads the track files among the paths; null when one cannot be read.
+    // Reads the track files among the paths; null when one cannot be opened. A track keeps at
+    // most a million points, a load four million.
     const TrackSet* loadTracks(const QStringList& lstPaths);
     // The survey manager's track-line colour into both colours; origins and points cleared.
     void applyTrackColor(TrackRecord& oRecord) const;
@@ -37,7 +38,7 @@ public:
 
 private:
     CHandleTracks();
-    bool readTrackFile(const QString& strPath, TrackRecord& oRecord) const;
+    bool readTrackFile(const QString& strPath, TrackRecord& oRecord, qint64& nBudget) const;
     bool loadInto(COrlexGrid* poGrid, bool bOpening, QString* pstrNames);
 
     QString m_strTrackFolder;

@@ -35,6 +35,12 @@ IoResult readAvailable(int fd, QByteArray& buffer,
                        std::chrono::milliseconds timeout = std::chrono::milliseconds(-1),
                        std::size_t maxBytes = 65536);
 
+// Waits at most 'timeout' (negative: without limit) until input or the end of the stream is
+// there, then stores what is available, at most 'room' bytes, at 'into' with one read call
+// (bytes already there are taken without waiting). Closed means end of stream.
+IoResult readSome(int fd, void* into, std::size_t room,
+                  std::chrono::milliseconds timeout = std::chrono::milliseconds(-1));
+
 // Makes reads and writes blocked on 'fd' in other threads return, reads as end of stream, and
 // every later one too. For teardown; the descriptor stays open until its owner closes it.
 void wakeBlockedIo(int fd);

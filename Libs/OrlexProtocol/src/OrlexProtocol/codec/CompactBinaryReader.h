@@ -229,6 +229,9 @@ template <typename Text>
 void CompactBinaryReader<Input>::readText(Text& text, std::uint32_t count)
 {
     using Unit = typename Text::value_type;
+    if (std::uint64_t(count) * sizeof(Unit) > Dremm::Orlex::QtClient::kMaxMessageBytes)
+        throw CoreException("De-serialization failed: text of " + std::to_string(std::uint64_t(count) * sizeof(Unit))
+                            + " bytes, more than a message may hold");
     const std::size_t chunk = detail::kTextChunk / sizeof(Unit);
     std::size_t done = 0;
     text.resize(std::min<std::size_t>(count, chunk));

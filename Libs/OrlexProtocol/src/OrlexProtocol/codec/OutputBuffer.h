@@ -40,6 +40,9 @@ public:
     std::size_t size() const { return m_size; }
     bool empty() const { return m_size == 0; }
     void clear() { m_size = 0; }
+    // Drops the bytes from size on.
+    void truncate(std::size_t size) { m_size = size < m_size ? size : m_size; }
+    std::size_t capacity() const { return m_capacity; }
 
     std::string toString() const { return std::string(reinterpret_cast<const char*>(data()), m_size); }
 

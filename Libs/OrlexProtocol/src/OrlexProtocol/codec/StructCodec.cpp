@@ -9,6 +9,12 @@ void throwStructStop(const char* qualifiedName)
 {
     throw ::bond::CoreException(std::string("De-serialization failed: unexpected struct stop encountered for ") + qualifiedName);
 }
+
+void throwTooMany(std::uint32_t count, const char* what)
+{
+    throw ::bond::CoreException("De-serialization failed: " + std::to_string(count) + " " + what
+                                + ", more than a message may hold");
+}
 } // namespace detail
 
 std::string structStopMessage(const Schema::StructDef& def)

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <string>
 #include <type_traits>
@@ -250,6 +251,107 @@ bool readBase(::bond::CompactBinaryReader<Input>& reader, T& value)
     return StructIO<T>::readParts(reader, value) == ::bond::BT_STOP_BASE;
 }
 
+// Walks fixed-size elements stored unaligned in a block of bytes, so that a list is filled from
+// the block directly, without first filling it with zeros.
+template <typename E>
+class UnalignedIterator
+{
+public:
+    using iterator_category = std::random_access_iterator_tag;
+    using value_type = E;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const E*;
+    using reference = E;
+
+    explicit UnalignedIterator(const std::uint8_t* p) : m_p(p) {}
+    E operator*() const
+    {
+        E value;
+        std::memcpy(&value, m_p, sizeof value);
+        return value;
+    }
+    UnalignedIterator& operator++()
+    {
+        m_p += sizeof(E);
+        return *this;
+    }
+    UnalignedIterator operator++(int)
+    {
+        UnalignedIterator old = *this;
+        m_p += sizeof(E);
+        return old;
+    }
+    UnalignedIterator& operator--()
+    {
+        m_p -= sizeof(E);
+        return *this;
+    }
+    UnalignedIterator& operator-=(difference_type n)
+    {
+        m_p -= n * difference_type(sizeof(E));
+        return *this;
+    }
+    UnalignedIterator& operator+=(difference_type n)
+    {
+        m_p += n * difference_type(sizeof(E));
+        return *this;
+    }
+    UnalignedIterator operator+(difference_type n) const { return UnalignedIterator(*this) += n; }
+    difference_type operator-(const UnalignedIterator& other) const
+    {
+        return (m_p - other.m_p) / difference_type(sizeof(E));
+    }
+    E operator[](difference_type n) const { return *(*this + n); }
+    bool operator==(const UnalignedIterator& other) const { return m_p == other.m_p; }
+    bool operator!=(const UnalignedIterator& other) const { return m_p != other.m_p; }
+    bool operator<(const UnalignedIterator& other) const { return m_p < other.m_p; }
+
+private:
+    const std::uint8_t* m_p;
+};
+
+[[noreturn]] void throwTooMany(std::uint32_t count, const char* what);
+
+// count elements of E, their wire type being E's own, straight from the input's window of received
+// bytes into the list (a block at a time where the input has no window).
+template <typename Input, typename E>
+void readBlock(::bond::CompactBinaryReader<Input>& reader, std::vector<E>& values, std::uint32_t count)
+{
+    auto& input = reader.input();
+    values.clear();
+    values.reserve(std::min<std::size_t>(count, kAllocationAhead / sizeof(E)));
+    std::size_t left = count;
+    if (left != 0 && !input.fillWindow()) {
+        E block[kBlockBytes / 16 / sizeof(E)];
+        constexpr std::size_t blockCount = sizeof block / sizeof(E);
+        while (left != 0) {
+            const std::size_t n = std::min(left, blockCount);
+            input.read(block, n * sizeof(E));
+            values.insert(values.end(), block, block + n);
+            left -= n;
+        }
+        return;
+    }
+    while (left != 0) {
+        const std::size_t whole = input.windowSize() / sizeof(E);
+        if (whole != 0) {
+            const std::size_t n = std::min(left, whole);
+            const std::uint8_t* p = input.windowData();
+            values.insert(values.end(), UnalignedIterator<E>(p), UnalignedIterator<E>(p + n * sizeof(E)));
+            input.advance(n * sizeof(E));
+            left -= n;
+        } else if (input.windowSize() == 0) {
+            input.fillWindow();
+        } else {
+            // An element split over two receives.
+            E value;
+            input.read(&value, sizeof value);
+            values.push_back(value);
+            --left;
+        }
+    }
+}
+
 template <typename Input, typename E>
 void readList(::bond::CompactBinaryReader<Input>& reader, std::vector<E>& values)
 {
@@ -260,23 +362,16 @@ void readList(::bond::CompactBinaryReader<Input>& reader, std::vector<E>& values
         reader.skipElements(wire, count);
         return;
     }
-    values.reserve(std::min<std::size_t>(count, kAllocationAhead / sizeof(E)));
+    // The list's memory, not only its bytes on the wire, stays within a message's limit.
+    if (count > QtClient::kMaxMessageBytes / sizeof(E))
+        throwTooMany(count, "list elements");
     if constexpr (std::is_same_v<E, double> || std::is_same_v<E, float> || std::is_same_v<E, std::uint8_t>) {
         if (wire == wireTypeOf<E>()) {
-            // Straight into the list's memory, a block at a time.
-            constexpr std::size_t block = kBlockBytes / sizeof(E);
-            std::size_t done = 0;
-            while (done < count) {
-                const std::size_t n = std::min<std::size_t>(count - done, block);
-                if (values.size() < done + n)
-                    values.resize(done + n);
-                reader.input().read(values.data() + done, n * sizeof(E));
-                done += n;
-            }
-            values.resize(count);
+            readBlock(reader, values, count);
             return;
         }
     }
+    values.reserve(std::min<std::size_t>(count, kAllocationAhead / sizeof(E)));
     for (std::uint32_t i = 0; i < count; ++i) {
         if (i >= values.size())
             values.emplace_back();
@@ -317,6 +412,9 @@ void readMap(::bond::CompactBinaryReader<Input>& reader, std::map<K, V, C, A>& m
         reader.skipMapEntries(keyWire, valueWire, count);
         return;
     }
+    // A map entry costs at least its key and value and a tree node of four words.
+    if (count > QtClient::kMaxMessageBytes / (sizeof(K) + sizeof(V) + 4 * sizeof(void*)))
+        throwTooMany(count, "map entries");
     map.clear();
     for (std::uint32_t i = 0; i < count; ++i) {
         K key{};
