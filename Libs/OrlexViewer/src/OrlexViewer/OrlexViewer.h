@@ -80,7 +80,7 @@ public:
     std::shared_ptr<Dremm::Orlex::QtClient::MessageDispatcher> getDispatcher() const;
     COrlexDataManager* getDataManager() const { return m_pDataManager; }
     // Null before initViewer and for display modes other than 0 and 3.
-    CShipModel* getShipModel() const { return m_pShipModel; }
+    CShipModel* getShipModel() const { return m_pShipModel.get(); }
     // Set by the ship model once the first vessel position away from the origin has arrived.
     void setVesselPositionArrived() { m_bVesselPositionArrived = true; }
     bool hasVesselPosition() const { return m_bVesselPositionArrived; }
@@ -290,7 +290,8 @@ private:
     QVBoxLayout* m_pParentLayout = nullptr;
     QStandardItemModel* m_pColorMappingModel = nullptr;
     ColorMapDialog* m_pColorMapDialog = nullptr;
-    CShipModel* m_pShipModel = nullptr;
+    // One for the controller's life: a later initViewer keeps it.
+    std::unique_ptr<CShipModel> m_pShipModel;
     QTimer* m_pTailColorTimer = nullptr;
     double m_dLastGridRefX = 0;
     double m_dLastGridRefY = 0;
