@@ -23,7 +23,9 @@ COrlexViewer* viewer()
 CMapView2D::CMapView2D(int nViewId, QWidget* parent) : CMapViewPane(parent), m_nViewId(nViewId)
 {
     createActions();
+    createToolBars();
     embedViewer();
+    hideQaSelectionActions();
     if (m_poViewer)
         connect(m_poViewer, &COrlexViewer::measureDistance, this, &CMapView2D::measureDistance);
 }
@@ -32,17 +34,6 @@ CMapView2D::~CMapView2D()
 {
     platform::outputDebugString(QStringLiteral("CMapView2D::~CMapView2D"));
     COrlexViewer::destroyInstance();
-}
-
-void CMapView2D::createActions()
-{
-    m_poActionFollowShip = new QAction(QIcon(QStringLiteral(":/uistyle/md/device/ic_brightness_auto_24px.svg")),
-                                       QString(), this);
-    m_poActionFollowShip->setObjectName(QStringLiteral("actionFollowShip"));
-    m_poActionFollowShip->setStatusTip(tr("Follow Vessel on/off"));
-    m_poActionFollowShip->setToolTip(tr("Follow Vessel on/off"));
-    m_poActionFollowShip->setCheckable(true);
-    connect(m_poActionFollowShip, &QAction::toggled, this, &CMapView2D::onActionFollowShip);
 }
 
 void CMapView2D::embedViewer()
