@@ -24,10 +24,20 @@ CMapView2D::CMapView2D(int nViewId, QWidget* parent) : CMapViewPane(parent), m_n
 {
     createActions();
     createToolBars();
-    embedViewer();
     hideQaSelectionActions();
-    if (m_poViewer)
-        connect(m_poViewer, &COrlexViewer::measureDistance, this, &CMapView2D::measureDistance);
+}
+
+void CMapView2D::showEvent(QShowEvent* poEvent)
+{
+    CMapViewPane::showEvent(poEvent);
+    // The viewer's window goes into the frame once the view sits in its shown window: a native
+    // window made while the view is still parentless stays a top-level window of its own.
+    if (m_bEmbedPending) {
+        m_bEmbedPending = false;
+        embedViewer();
+        if (m_poViewer)
+            connect(m_poViewer, &COrlexViewer::measureDistance, this, &CMapView2D::measureDistance);
+    }
 }
 
 CMapView2D::~CMapView2D()

@@ -183,6 +183,7 @@ public slots:
 protected:
     void keyPressEvent(QKeyEvent* poEvent) override;
     void resizeEvent(QResizeEvent* poEvent) override;
+    void showEvent(QShowEvent* poEvent) override;
 
 private:
     void createActions();
@@ -229,4 +230,5 @@ private:
     int m_nViewId;
     bool m_bFollowShip = false;
     bool m_bTimeSeries = false;
+    bool m_bEmbedPending = true;
 };
