@@ -23,26 +23,27 @@ COrlexViewer* viewer()
 CMapView2D::CMapView2D(int nViewId, QWidget* parent) : CMapViewPane(parent), m_nViewId(nViewId)
 {
     createActions();
-    embedViewer();
-    if (m_poViewer)
-        connect(m_poViewer, &COrlexViewer::measureDistance, this, &CMapView2D::measureDistance);
+    createToolBars();
+    hideQaSelectionActions();
+}
+
+void CMapView2D::showEvent(QShowEvent* poEvent)
+{
+    CMapViewPane::showEvent(poEvent);
+    // The viewer's window goes into the frame once the view sits in its shown window: a native
+    // window made while the view is still parentless stays a top-level window of its own.
+    if (m_bEmbedPending) {
+        m_bEmbedPending = false;
+        embedViewer();
+        if (m_poViewer)
+            connect(m_poViewer, &COrlexViewer::measureDistance, this, &CMapView2D::measureDistance);
+    }
 }
 
 CMapView2D::~CMapView2D()
 {
     platform::outputDebugString(QStringLiteral("CMapView2D::~CMapView2D"));
     COrlexViewer::destroyInstance();
-}
-
-void CMapView2D::createActions()
-{
-    m_poActionFollowShip = new QAction(QIcon(QStringLiteral(":/uistyle/md/device/ic_brightness_auto_24px.svg")),
-                                       QString(), this);
-    m_poActionFollowShip->setObjectName(QStringLiteral("actionFollowShip"));
-    m_poActionFollowShip->setStatusTip(tr("Follow Vessel on/off"));
-    m_poActionFollowShip->setToolTip(tr("Follow Vessel on/off"));
-    m_poActionFollowShip->setCheckable(true);
-    connect(m_poActionFollowShip, &QAction::toggled, this, &CMapView2D::onActionFollowShip);
 }
 
 void CMapView2D::embedViewer()

@@ -1,5 +1,8 @@
 #include "OrlexViewer/Prompter.h"
 
+#include <QDialog>
+#include <QFileDialog>
+#include <QInputDialog>
 #include <QMenu>
 #include <QToolTip>
 
@@ -26,6 +29,37 @@ void CPrompter::toolTip(const QPoint& oGlobalPos, const QString& strText, QWidge
         QToolTip::hideText();
     else
         QToolTip::showText(oGlobalPos, strText, pWidget);
+}
+
+QMessageBox::StandardButton CPrompter::warning(QWidget* pParent, const QString& strTitle, const QString& strText,
+                                               QMessageBox::StandardButtons buttons)
+{
+    return QMessageBox::warning(pParent, strTitle, strText, buttons);
+}
+
+int CPrompter::execDialog(QDialog& dialog)
+{
+    return dialog.exec();
+}
+
+bool CPrompter::getInt(QWidget* pParent, const QString& strTitle, const QString& strLabel, int nValue, int nMin,
+                       int nMax, int nStep, int& nResult)
+{
+    bool bOk = false;
+    nResult = QInputDialog::getInt(pParent, strTitle, strLabel, nValue, nMin, nMax, nStep, &bOk);
+    return bOk;
+}
+
+QString CPrompter::saveFileName(QWidget* pParent, const QString& strCaption, const QString& strDir,
+                                const QString& strFilter)
+{
+    return QFileDialog::getSaveFileName(pParent, strCaption, strDir, strFilter);
+}
+
+QString CPrompter::openFileName(QWidget* pParent, const QString& strCaption, const QString& strDir,
+                                const QString& strFilter)
+{
+    return QFileDialog::getOpenFileName(pParent, strCaption, strDir, strFilter);
 }
 
 CPrompter& CPrompter::current()

@@ -7,6 +7,7 @@
 #include <QString>
 
 class QAction;
+class QDialog;
 class QMenu;
 class QWidget;
 
@@ -21,6 +22,18 @@ public:
     virtual QAction* popup(QMenu& menu, const QPoint& oGlobalPos);
     // An empty text hides the tip.
     virtual void toolTip(const QPoint& oGlobalPos, const QString& strText, QWidget* pWidget);
+    virtual QMessageBox::StandardButton warning(QWidget* pParent, const QString& strTitle, const QString& strText,
+                                                QMessageBox::StandardButtons buttons);
+    // Runs the dialog modally; QDialog::Accepted or Rejected.
+    virtual int execDialog(QDialog& dialog);
+    // False when cancelled.
+    virtual bool getInt(QWidget* pParent, const QString& strTitle, const QString& strLabel, int nValue, int nMin,
+                        int nMax, int nStep, int& nResult);
+    // Empty when cancelled.
+    virtual QString saveFileName(QWidget* pParent, const QString& strCaption, const QString& strDir,
+                                 const QString& strFilter);
+    virtual QString openFileName(QWidget* pParent, const QString& strCaption, const QString& strDir,
+                                 const QString& strFilter);
 
     // The prompter in use; the default one shows real boxes and menus.
     static CPrompter& current();
