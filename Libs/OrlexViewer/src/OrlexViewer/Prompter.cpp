@@ -1,5 +1,6 @@
 #include "OrlexViewer/Prompter.h"
 
+#include <QDialog>
 #include <QMenu>
 #include <QToolTip>
 
@@ -13,6 +14,16 @@ QMessageBox::StandardButton CPrompter::question(QWidget* pParent, const QString&
                                                 QMessageBox::StandardButtons buttons)
 {
     return QMessageBox::question(pParent, strTitle, strText, buttons);
+}
+
+void CPrompter::warning(QWidget* pParent, const QString& strTitle, const QString& strText)
+{
+    QMessageBox::warning(pParent, strTitle, strText, QMessageBox::Ok);
+}
+
+int CPrompter::execDialog(QDialog& oDialog)
+{
+    return oDialog.exec();
 }
 
 QAction* CPrompter::popup(QMenu& menu, const QPoint& oGlobalPos)

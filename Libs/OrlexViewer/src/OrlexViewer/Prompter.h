@@ -7,6 +7,7 @@
 #include <QString>
 
 class QAction;
+class QDialog;
 class QMenu;
 class QWidget;
 
@@ -17,6 +18,9 @@ public:
 
     virtual QMessageBox::StandardButton question(QWidget* pParent, const QString& strTitle, const QString& strText,
                                                  QMessageBox::StandardButtons buttons);
+    virtual void warning(QWidget* pParent, const QString& strTitle, const QString& strText);
+    // Shows a dialog modally; its result (QDialog::Accepted or Rejected).
+    virtual int execDialog(QDialog& oDialog);
     // The chosen action; null when the menu was closed without a choice.
     virtual QAction* popup(QMenu& menu, const QPoint& oGlobalPos);
     // An empty text hides the tip.
