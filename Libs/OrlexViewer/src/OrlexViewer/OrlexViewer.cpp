@@ -78,6 +78,11 @@ COrlexViewer* COrlexViewer::instance(const QString& strName)
     return s_pInstance;
 }
 
+COrlexViewer* COrlexViewer::existingInstance()
+{
+    return s_bDestroyed ? nullptr : s_pInstance;
+}
+
 void COrlexViewer::destroyInstance()
 {
     if (s_bDestroyed)
