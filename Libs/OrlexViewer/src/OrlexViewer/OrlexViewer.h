@@ -123,6 +123,13 @@ public:
     // Loads a GeoTIFF file as an overlay; unloads the overlay loaded from a path.
     void addTIFF(const QString& strPath, bool bInteractive);
     void removeTIFF(const QString& strPath);
+    // "UTM<zone><N|S>_WGS84", "UTM<zone>N_NAD83", "MERCATOR_WGS84", or empty when the file's keys
+    // give no projection the system can use.
+    QString readGeoTiffProjection(const QString& strPath);
+    // Writes that projection to the data folder's temporary projection file; false and a reason.
+    bool writeProjectionFile(const QString& strProjection, QString& strError);
+    // A new projection file: the graticule is pointed at it.
+    void updateProj(const QString& strPath);
     // A background map from a terrain definition file on the layer "MAPS"; "REMOVE" removes the
     // current one.
     void addTerrainFromJson(const QString& strText);

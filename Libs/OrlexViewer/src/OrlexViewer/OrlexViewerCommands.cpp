@@ -1,4 +1,4 @@
-// Commands the main window gives the controller: background maps, GeoTIFF overlays, planning jobs
+// Commands the main window gives the controller: background maps, planning jobs
 // and user objects.
 #include "OrlexViewer/OrlexViewer.h"
 
@@ -18,7 +18,7 @@ namespace {
 
 const char* const s_szRemoveBackgroundMap = "REMOVE";
 
-// A command whose machinery (GeoTIFF keys, planning library, user-object library) this build
+// A command whose machinery (planning library, user-object library) this build
 // does not have: it is logged, and nothing changes.
 void notAvailable(const char* szCommand)
 {
@@ -48,16 +48,6 @@ void COrlexViewer::addTerrainFromJson(const QString& strText)
     message.TerrainDefinition = strText.toUtf8().toStdString();
     send(message);
     m_nBackgroundMapId = message.Id;
-}
-
-void COrlexViewer::removeTIFF(const QString& strPath)
-{
-    m_pDataManager->unloadTiff(strPath);
-}
-
-void COrlexViewer::addTIFF(const QString&, bool)
-{
-    notAvailable("addTIFF");
 }
 
 void COrlexViewer::planningMenuAction(int)

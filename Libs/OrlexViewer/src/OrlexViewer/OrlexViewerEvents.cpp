@@ -5,6 +5,7 @@
 #include "OrlexViewer/OrlexDataManager.h"
 #include "OrlexViewer/OrlexGrid.h"
 #include "OrlexViewer/OrlexViewerPrivate.h"
+#include "OrlexViewer/Prompter.h"
 #include "OrlexViewer/ShipModel.h"
 
 #include "OrlexQtClient/ObjectIdAllocator.h"
@@ -199,8 +200,8 @@ void COrlexViewer::HandleRasterCreatedMessage(const O::RasterCreatedMessage& mes
 
     if (m_bTiffAskMove) {
         const QMessageBox::StandardButton answer =
-            QMessageBox::question(nullptr, tr("Move to TIFF"), tr("Move camera to TIFF location?"),
-                                  QMessageBox::Yes | QMessageBox::No);
+            CPrompter::current().question(nullptr, tr("Move to TIFF"), tr("Move camera to TIFF location?"),
+                                          QMessageBox::Yes | QMessageBox::No);
         if (answer == QMessageBox::Yes)
             sendCameraOver(dCenterX, dCenterY, m_dExtentHeight, viewerId());
     }

@@ -85,9 +85,12 @@ void CPostingGuiSink::setCorridorWidth(float fWidth)
     });
 }
 
-void CPostingGuiSink::updateProj(const QString&)
+void CPostingGuiSink::updateProj(const QString& strPath)
 {
-    notAvailable("COrlexViewer::updateProj");
+    post([strPath] {
+        if (COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName)))
+            poViewer->updateProj(strPath);
+    });
 }
 
 void CPostingGuiSink::updateCorvAddr(const QString& strAddress)
