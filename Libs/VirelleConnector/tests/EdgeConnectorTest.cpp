@@ -15,18 +15,11 @@
 
 namespace {
 
-struct Uploaded {
-    QString topic;
-    std::shared_ptr<CQelData> record;
-};
+using Uploaded = HttpPeer::Upload;
 
 Uploaded decode(const QByteArray& body)
 {
-    const QJsonObject oJson = QJsonDocument::fromJson(body).object();
-    Uploaded oOut;
-    oOut.topic = oJson.value("properties").toObject().value("Topic").toString();
-    oOut.record = CQelData::deserialize(QByteArray::fromBase64(oJson.value("data").toString().toLatin1()));
-    return oOut;
+    return HttpPeer::decode(body);
 }
 
 class EdgeConnectorTest : public ::testing::Test {

@@ -1,5 +1,9 @@
 #include "HttpPeer.h"
 
+#include "QelRecord/QelData.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPointer>
 #include <QTimer>
 
@@ -66,4 +70,13 @@ void HttpPeer::respond(QTcpSocket* socket)
         if (guard)
             guard->write(answerBytes);
     });
+}
+
+HttpPeer::Upload HttpPeer::decode(const QByteArray& body)
+{
+    const QJsonObject json = QJsonDocument::fromJson(body).object();
+    Upload upload;
+    upload.topic = json.value("properties").toObject().value("Topic").toString();
+    upload.record = CQelData::deserialize(QByteArray::fromBase64(json.value("data").toString().toLatin1()));
+    return upload;
 }

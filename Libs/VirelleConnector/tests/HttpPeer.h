@@ -9,6 +9,10 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <memory>
+
+class CQelData;
+
 class HttpPeer : public QObject {
     Q_OBJECT
 public:
@@ -20,6 +24,13 @@ public:
         QMap<QByteArray, QByteArray> headers; // names in lower case
         QByteArray body;
     };
+
+    // The topic and the record of an upload body.
+    struct Upload {
+        QString topic;
+        std::shared_ptr<CQelData> record;
+    };
+    static Upload decode(const QByteArray& body);
 
     HttpPeer();
     quint16 port() const { return m_oServer.serverPort(); }
