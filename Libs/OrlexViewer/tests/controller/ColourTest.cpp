@@ -179,10 +179,15 @@ TEST_F(ColourTest, TheTreeListsTheTargetsOfEachSurvey)
     QStringList lstTargets;
     for (int i = 0; i < poSurvey->rowCount(); ++i)
         lstTargets << describe(poSurvey->child(i));
-    // A grid without cell attributes has no scalar values under "Grid"; "Process Points" always has.
-    EXPECT_EQ(lstTargets, (QStringList{"Grid 2=0 [Static 3=2, Depth 3=0]", "Text 2=1 [Static 3=2, Depth 3=0]",
-                                       "Process Points 2=2 [Static 3=2, Depth 3=0, Scalar Value 3=1]",
-                                       "Contour Lines 2=3 [Static 3=2, Depth 3=0]"}));
+    // The scalar values list the grid's cell and point attributes by index.
+    EXPECT_EQ(lstTargets,
+              (QStringList{"Grid 2=0 [Static 3=2, Depth 3=0, Scalar Value 3=1 [Reflect 4=0, Depth Diff 4=1, CellPoints 4=2, "
+                           "Distance plane 4=3, StdDeviation.Zt 4=4]]",
+                           "Text 2=1 [Static 3=2, Depth 3=0]",
+                           "Process Points 2=2 [Static 3=2, Depth 3=0, Scalar Value 3=1 [Time 4=0, Depth Flag 4=1, "
+                           "Residual 4=2, Reflect 4=3, Range 4=4, Beam No 4=5, Angle 4=6, Graze Angle 4=7, "
+                           "Phase / Amplitude 4=8, Quality factor 4=9, Horizontal error 4=10, Vertical Error 4=11]]",
+                           "Contour Lines 2=3 [Static 3=2, Depth 3=0]"}));
     // Rebuilt in place on every call.
     EXPECT_EQ(viewer()->getColorMappingModel(), poModel);
     EXPECT_EQ(poModel->rowCount(), 1);
