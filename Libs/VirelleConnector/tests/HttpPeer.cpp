@@ -50,7 +50,9 @@ void HttpPeer::onReadyRead(QTcpSocket* socket)
         }
         if (buffer.size() < nHeaderEnd + 4 + nLength)
             return;
-        request.body = buffer.mid(nHeaderEnd + 4, nLength);
+        bodyBytes += nLength;
+        if (keepBodies)
+            request.body = buffer.mid(nHeaderEnd + 4, nLength);
         buffer.remove(0, nHeaderEnd + 4 + nLength);
         requests.append(request);
         respond(socket);

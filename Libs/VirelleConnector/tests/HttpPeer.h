@@ -38,6 +38,8 @@ public:
     Answer answer = Answer::Status;
     int status = 200;
     int delayMs = 0;
+    bool keepBodies = true; // false: bodies are counted in bodyBytes and dropped
+    qint64 bodyBytes = 0;
 
     QList<Request> requests;
     int connections = 0;

@@ -95,13 +95,13 @@ TEST_F(VirelleConnectorTest, WatchedTracksFolderUploadsNewFilesOnce)
 TEST_F(VirelleConnectorTest, GrowingFileIsUploadedOnceComplete)
 {
     const QString strFolder = path("probe");
-    m_oUploader.setSettleInterval(300);
+    m_oUploader.setSettleInterval(1000);
     writeFile(strFolder + "/p.asvp", "first half,");
     m_oUploader.pathChanged(strFolder);
     settle(100);
     writeFile(strFolder + "/p.asvp", "second half", QIODevice::Append); // no folder change seen
     ASSERT_TRUE(corvtest::waitUntil([&] { return m_oPeer.requests.size() >= 1; }));
-    settle(800);
+    settle(1500);
     ASSERT_EQ(m_oPeer.requests.size(), 1);
     EXPECT_EQ(HttpPeer::decode(m_oPeer.requests.first().body).record->Data, "first half,second half");
 }
