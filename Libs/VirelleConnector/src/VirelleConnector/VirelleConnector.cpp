@@ -240,12 +240,16 @@ void CVirelleConnector::transferFileDataInternal()
         collect(m_strTerrainFolder, QStringLiteral("*.tiff"));
     if (m_setKinds.contains(s_nKindSecondFolder))
         collect(m_strSecondFolder, QStringLiteral("*.*"));
-    for (auto it = mapFiles.cbegin(); it != mapFiles.cend(); ++it) {
+    // Each file's bytes are let go once its upload is posted, to keep the peak low.
+    while (!mapFiles.isEmpty()) {
+        const auto it = mapFiles.begin();
         InFlight oFlight;
         oFlight.path = it.key();
         oFlight.prevSent = hashPrevSent.value(it.key(), 0);
-        if (!upload(it.key(), 0, it.value(), oFlight))
-            m_oCollector.markSent(it.key(), oFlight.prevSent); // refused: taken again next time
+        const QByteArray baData = std::move(it.value());
+        mapFiles.erase(it);
+        if (!upload(oFlight.path, 0, baData, oFlight))
+            m_oCollector.markSent(oFlight.path, oFlight.prevSent); // refused: taken again next time
     }
 }
 
