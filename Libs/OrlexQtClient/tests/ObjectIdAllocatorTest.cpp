@@ -101,3 +101,28 @@ TEST(ObjectIdAllocator, ConcurrentAllocationsNeverShareAnId)
         distinct.insert(ids.begin(), ids.end());
     EXPECT_EQ(distinct.size(), static_cast<std::size_t>(kThreads * kRounds / 2));
 }
+
+TEST(ObjectIdAllocator, ExcludedIdsAreNeverHandedOut)
+{
+    ObjectIdAllocator allocator(39998, 0, {40000, 40001, 40003});
+    EXPECT_EQ(allocator.allocate(), 39998u);
+    EXPECT_EQ(allocator.allocate(), 39999u);
+    EXPECT_EQ(allocator.allocate(), 40002u);
+    EXPECT_EQ(allocator.allocate(), 40004u);
+    // An excluded id was never handed out: releasing it is out of range, and the state holds.
+    EXPECT_EQ(releaseError(allocator, 40001), "ObjectIdAllocator::release - objectid out of range40001");
+    EXPECT_EQ(releaseError(allocator, 40005), "ObjectIdAllocator::release - objectid out of range40005");
+    allocator.release(40002);
+    EXPECT_EQ(allocator.allocate(), 40002u);
+    EXPECT_EQ(allocator.allocate(), 40005u);
+
+    // The process-wide object ids pass over the ship model's fixed vessel ids.
+    const auto& pObjects = Dremm::Orlex::QtClient::objectIdAllocator();
+    std::set<std::uint64_t> handedOut;
+    for (int n = 0; n < 45000; ++n)
+        handedOut.insert(pObjects->allocate());
+    for (std::uint64_t nVessel = 0; nVessel < 5; ++nVessel)
+        for (std::uint64_t nObject = 0; nObject < 4; ++nObject)
+            EXPECT_EQ(handedOut.count(40000 + 1000 * nVessel + nObject), 0u) << 40000 + 1000 * nVessel + nObject;
+    EXPECT_EQ(handedOut.count(40004), 1u);
+}

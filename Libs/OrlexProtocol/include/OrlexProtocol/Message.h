@@ -78,6 +78,7 @@ public:
 
     // Any name, unchecked.
     Message(std::string name, const T& payload) : T(payload), m_strName(std::move(name)) {}
+    Message(std::string name, T&& payload) : T(std::move(payload)), m_strName(std::move(name)) {}
 
     Message(const Message& other) = default;
     Message& operator=(const Message&) = delete;
@@ -98,6 +99,7 @@ class OutputMessage : public Message<T>, public IMessageSerialize
 {
 public:
     OutputMessage(std::string name, const T& payload) : Message<T>(std::move(name), payload) {}
+    OutputMessage(std::string name, T&& payload) : Message<T>(std::move(name), std::move(payload)) {}
 
     OutputMessage(const OutputMessage& other) = default;
     OutputMessage& operator=(const OutputMessage&) = delete;

@@ -78,6 +78,11 @@ COrlexViewer* COrlexViewer::instance(const QString& strName)
     return s_pInstance;
 }
 
+COrlexViewer* COrlexViewer::existingInstance()
+{
+    return s_bDestroyed ? nullptr : s_pInstance;
+}
+
 void COrlexViewer::destroyInstance()
 {
     if (s_bDestroyed)
@@ -309,7 +314,8 @@ void COrlexViewer::initViewer(int nMode)
     setInteractionActions(false);
 
     if (bWithVessel) {
-        m_pShipModel = new CShipModel(getDispatcher());
+        if (!m_pShipModel)
+            m_pShipModel = std::make_unique<CShipModel>(getDispatcher());
         m_pShipModel->updateVessel(static_cast<int>(dEast), static_cast<int>(dNorth), 0, QStringLiteral("#INIT#"));
     }
 

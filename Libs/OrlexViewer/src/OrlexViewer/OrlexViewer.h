@@ -57,6 +57,8 @@ public:
     static COrlexViewer* instance(const QString& strName);
     // Deletes the controller (once); instance() returns null from then on.
     static void destroyInstance();
+    // The controller when it exists; never creates one.
+    static COrlexViewer* existingInstance();
 
     COrlexViewer(QWidget* pParent, const QString& strPipeName);
     ~COrlexViewer() override;
@@ -78,7 +80,10 @@ public:
     std::shared_ptr<Dremm::Orlex::QtClient::MessageDispatcher> getDispatcher() const;
     COrlexDataManager* getDataManager() const { return m_pDataManager; }
     // Null before initViewer and for display modes other than 0 and 3.
-    CShipModel* getShipModel() const { return m_pShipModel; }
+    CShipModel* getShipModel() const { return m_pShipModel.get(); }
+    // Set by the ship model once the first vessel position away from the origin has arrived.
+    void setVesselPositionArrived() { m_bVesselPositionArrived = true; }
+    bool hasVesselPosition() const { return m_bVesselPositionArrived; }
 
     // Registers a viewer object unless its id is registered already.
     void addObject(std::uint64_t nObjectId, ViewerObjectInfo info);
@@ -285,7 +290,8 @@ private:
     QVBoxLayout* m_pParentLayout = nullptr;
     QStandardItemModel* m_pColorMappingModel = nullptr;
     ColorMapDialog* m_pColorMapDialog = nullptr;
-    CShipModel* m_pShipModel = nullptr;
+    // One for the controller's life: a later initViewer keeps it.
+    std::unique_ptr<CShipModel> m_pShipModel;
     QTimer* m_pTailColorTimer = nullptr;
     double m_dLastGridRefX = 0;
     double m_dLastGridRefY = 0;
@@ -336,6 +342,7 @@ private:
     std::uint64_t m_nPointBufferId = 0;
     // The background map layer's object id; 0 when none.
     std::uint64_t m_nBackgroundMapId = 0;
+    bool m_bVesselPositionArrived = false;
 
     // Modes, read-outs and measuring.
     bool m_bPositionUnderCursor = false;

@@ -1,22 +1,36 @@
-// The vessels in the 3-D view: symbols, markers, course vector, position history and depth tails.
+// The vessels in the 3-D view: symbols, spears, course vector, position history and depth tails.
 #pragma once
 
+#include "OrlexProtocol/Structs.h"
+
+#include <QColor>
 #include <QMap>
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <vector>
 
 namespace Dremm::Orlex::QtClient {
 class MessageDispatcher;
 }
+class CShipPositionHistory;
 class ColorMap;
-class QColor;
 
 class CShipModel
 {
 public:
+    // Vessels shown at most; vessel n uses the object ids kVesselIdBase + kVesselIdStep * n + 0..3.
+    static constexpr int kMaxVessels = 5;
+    static constexpr std::uint64_t kVesselIdBase = 40000;
+    static constexpr std::uint64_t kVesselIdStep = 1000;
+    // Vessel labels and source names longer than this are refused.
+    static constexpr int kMaxLabelLength = 256;
+
     explicit CShipModel(std::shared_ptr<Dremm::Orlex::QtClient::MessageDispatcher> pDispatcher);
     virtual ~CShipModel();
     CShipModel(const CShipModel&) = delete;
@@ -25,59 +39,104 @@ public:
     // A new position (projected centimetres) and heading (hundredths of a degree) for the vessel
     // of that label; "#INIT#" stands for the first vessel.
     void updateVessel(int nEast, int nNorth, int nHeading, const QString& strName);
+    // A position datagram whose quality marks it for the position history.
+    void addPositionDatagram(const char* pDatagram, int nLength);
+
+    // Creation steps of vessel n.
+    void createShipMesh(int nVessel, int nEast, int nNorth);
+    // Shows the vessel symbols as markers (zoomed out) or as outlines or models (zoomed in).
+    void switchVesselSymbol(int nVessel, bool bAsMarkers, int nEast, int nNorth);
+    void createPositionMarkers(int nVessel);
+    void createBoatModel(int nVessel, int nEast, int nNorth);
+    void createCogVector(int nVessel);
+    void readViewParameters();
+    // Resizes the markers to the map scale while they are shown.
+    void onNavigationState(int nVessel, int nScale, bool bAsMarkers);
+
+    void setShipColor(int nVessel, const QColor& colour);
+    void setCogVectorColor(const QColor& colour);
+    void setTrackColor(const QColor& colour);
+    // The course vector's look-ahead, seconds.
+    void setVectorLength(int nSeconds);
+
     // The position of the last update, centimetres.
     void getVesselPosition(int& nEast, int& nNorth) const;
     // The last position of the vessel whose label begins with strVesselId (the part before ":");
-    // an id not seen yet is entered with (0, 0).
-    void getNamedVesselPosition(const QString& strVesselId, int& nEast, int& nNorth);
+    // (0, 0) for a source never seen.
+    void getNamedVesselPosition(const QString& strVesselId, int& nEast, int& nNorth) const;
     // The heading of the last update, hundredths of a degree.
     int getVesselHeading() const { return m_nLastHeading; }
-
-    // Shows the vessel as a marker (zoomed out) or as its outline or model (zoomed in).
-    void switchVesselSymbol(int nVessel, bool bAsMarkers, int nUnused1, int nUnused2);
-    // Resizes the markers to the map scale while they are shown.
-    void onNavigationState(int nVessel, int nScale, bool bAsMarkers);
+    // Set once the first vessel has been created.
+    bool isVesselCreated() const { return m_bVesselCreated; }
+    bool hasVesselModel() const { return m_bVesselCreated; }
+    // Vessels shown (labels taken, at least the first vessel).
+    int vesselCount() const { return std::max(1, static_cast<int>(m_labels.size())); }
+    // The history line is shown (kept for the viewer's track setting).
+    void setShowTrack(bool bShow) { m_bShowTrack = bShow; }
+    // 0 until the course vector exists.
+    std::uint64_t getCogVectorId() const { return static_cast<std::uint64_t>(m_nVectorId); }
     bool isMarkerShown() const { return m_bMarkerShown; }
 
-    // Makes the active survey's terrain the colour-range source of the depth tails (or not).
-    void linkTailToActiveGrid(bool bLink);
-    // Colours the depth tails from the map (kinds other than 1).
-    void applyTailColorMap(ColorMap* poMap, int nKind);
-
-    // Display settings.
-    // The first vessel mesh has been made.
-    bool hasVesselModel() const { return m_bSymbolMade; }
-    int vesselCount() const { return m_labels.size() + 1; }
-    void setShipColor(int nVessel, const QColor& oColor);
-    void setCogVectorColor(const QColor& oColor);
-    void setTrackColor(const QColor& oColor);
-    void setShowTrack(bool bShow) { m_bShowTrack = bShow; }
-    void createCogVector(int nVessel);
-    // The course vector's span in seconds.
-    void setVectorLength(int nSeconds);
-    // 0 until the course vector exists.
-    std::uint64_t getCogVectorId() const { return m_nCogVectorId; }
+    // Depth tails: the soundings of one ping (x, y, z per point) for the named tail; they are
+    // moved into the message sent.
+    void pushDepthTail(std::vector<double>& points, const QString& strTailName);
     void setDepthTailCount(int nCount);
     void setTailPointSize(int nSize);
+    // Mode 3 keeps the mode; with bApply the first tail is re-created by the next soundings.
     void setTailColorMode(int nMode, bool bApply);
-    // The point buffer of the named depth tail (the first for an empty name); 0 without one.
+    // Makes the active survey's terrain the colour-range source of the depth tails (or not).
+    void linkTailToActiveGrid(bool bLink);
+    void setTailIncludeInRange(bool bInclude);
+    // Colours the depth tails from the map (kinds other than 1).
+    void applyTailColorMap(ColorMap* pMap, int nKind);
+    // The named tail's point buffer; the first tail for an empty name; 0 when there is none.
     std::uint64_t getTailBufferId(const QString& strName) const;
 
-private:
-    static QString sourceName(const QString& strLabel);
+    CShipPositionHistory* history() const { return m_pHistory.get(); }
 
+private:
+    template <typename T>
+    void send(const T& payload) const;
+    // The vessel index of a label, appended on its first appearance (bNew); -1 when refused.
+    int vesselIndex(const QString& strName, bool& bNew);
+    void sendTailSettings(std::uint64_t nId) const;
+
+    std::map<QString, std::uint64_t> m_tailIds;
     // The ship model outlives the controller; it must not keep the connection open after the
     // controller has released it (the close handshake runs when the last owner lets go).
     std::weak_ptr<Dremm::Orlex::QtClient::MessageDispatcher> m_pDispatcher;
+    int m_nTailCapacity = 1000000;
     int m_nLastEast = 0;
     int m_nLastNorth = 0;
     int m_nLastHeading = 0;
     QMap<QString, int> m_eastBySource;
     QMap<QString, int> m_northBySource;
+    int m_nTailColorMode = 1;
+    int m_nTailPointSize = 2;
+    std::int64_t m_nVectorId = 0;
+    bool m_bVesselCreated = false;
+    float m_fForeDist = 5.0f;
+    float m_fAftDist = 3.5f;
+    float m_fPortDist = 1.5f;
+    float m_fStbdDist = 1.5f;
+    float m_fSpearLength = 8.5f;
+    float m_fMarkerBodyLength = 0;
+    float m_fMarkerSpearLength = 0;
+    int m_nMarkerLineWidth = 0;
+    float m_fMinHullLength = 0;
+    QString m_strModelFile;
+    bool m_bModelAvailable = false;
+    std::unique_ptr<CShipPositionHistory> m_pHistory;
+    QColor m_vesselColor;
     bool m_bMarkerShown = false;
-    bool m_bSymbolMade = false;
-    bool m_bTailLinked = false;
-    QStringList m_labels;
     bool m_bShowTrack = false;
-    std::uint64_t m_nCogVectorId = 0;
+    ::Tavrin::Dremm::Orlex::Extensions::Quennet::PointBufferSettings m_tailSettings;
+    QStringList m_labels;
+    std::array<QString, kMaxVessels> m_sources; // per vessel: the label's part before ":", or null
+    std::array<int, kMaxVessels> m_vesselIds{};
+
+    // Messages of the position road, kept so that their lists are reused.
+    ::Tavrin::Dremm::Orlex::PositionUpdateMessage m_positionUpdate;
+    ::Tavrin::Dremm::Orlex::RotationUpdateMessage m_rotationUpdate;
+    ::Tavrin::Dremm::Orlex::UpdateLineMessage m_vectorUpdate;
 };

@@ -212,6 +212,7 @@ TEST_F(CameraTest, FollowingKeepsTheOperatorsOffsetFromTheVessel)
     CShipModel* pShip = viewer()->getShipModel();
     ASSERT_NE(pShip, nullptr);
     pShip->updateVessel(500000, 300000, 0, QStringLiteral("#INIT#")); // (5000 m, 3000 m)
+    harness().sync(); // the vessel messages are in before the next mark
     settle(400, 4900, 2950);
 
     // Follow on: nothing moves until the next answer, which takes the offset.
@@ -232,6 +233,7 @@ TEST_F(CameraTest, FollowingKeepsTheOperatorsOffsetFromTheVessel)
 
     // The vessel moves on; the periodic move keeps the offset.
     pShip->updateVessel(510000, 300000, 0, QStringLiteral("#INIT#"));
+    harness().sync(); // the vessel messages are in before the next mark
     qputenv("NOSMOOTHCAM", "1");
     nFrom = harness().mark();
     viewer()->moveToVessel(true, 0);
@@ -269,6 +271,7 @@ TEST_F(CameraTest, RotationModesTurnTheView)
 {
     CShipModel* pShip = viewer()->getShipModel();
     pShip->updateVessel(510000, 300000, 9000, QStringLiteral("#INIT#")); // heading 90 degrees
+    harness().sync(); // the vessel messages are in before the next mark
     settle(400, 5000, 2900);
     const float h = static_cast<float>(std::sqrt(0.5));
 
@@ -309,6 +312,7 @@ TEST_F(CameraTest, RotationModesTurnTheView)
     EXPECT_EQ(north.position(0, 1), (std::array<double, 3>{5000, 2900, 1000}));
     EXPECT_EQ(north.number(0, 6), 400.0);
     pShip->updateVessel(510000, 300000, 0, QStringLiteral("#INIT#"));
+    harness().sync(); // the vessel messages are in before the next mark
 }
 
 TEST_F(CameraTest, ThreeDAndBack)
@@ -354,6 +358,7 @@ TEST_F(CameraTest, ThreeDAndBack)
     // Back to 2-D: north up over the focus point, then the two zoom steps that bring the scale
     // report back, and the move to the vessel (it is not at the origin).
     viewer()->getShipModel()->updateVessel(510000, 300000, 0, QStringLiteral("#INIT#"));
+    harness().sync(); // the vessel messages are in before the next mark
     nFrom = harness().mark();
     viewer()->toggle3D(false);
     harness().sync();

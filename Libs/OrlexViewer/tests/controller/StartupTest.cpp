@@ -129,7 +129,12 @@ TEST(ControllerStartup, FromConnectionToDestruction)
 
     // The camera poll: projection mode and dolly once, then one query per tick.
     ASSERT_TRUE(viewertest::waitUntil([&] { return harness.received(QStringLiteral("QueryNavigationStateMessage"), nLive).size() >= 5; }));
-    const QStringList pollTypes = harness.receivedTypes(nLive, kResizes).mid(4);
+    // The ship model's start follows the interaction actions; the poll comes after it.
+    EXPECT_EQ(liveTypes.value(4), QStringLiteral("CreateCubeMessage"));
+    const QSet<QString> kVessel{"SetCameraDataMessage", "CreateCubeMessage", "CreateMeshMessage", "CreateLineMessage",
+                                "UpdatePositionHistoryMessage", "UpdatePropertiesMessage", "PositionUpdateMessage",
+                                "RotationUpdateMessage"};
+    const QStringList pollTypes = harness.receivedTypes(nLive, kResizes + kVessel).mid(2);
     EXPECT_EQ(pollTypes.mid(0, 3), (QStringList{"SetProjectionModeMessage", "EnableDollyMessage", "QueryNavigationStateMessage"}));
     EXPECT_EQ(pollTypes.count(QStringLiteral("SetProjectionModeMessage")), 1);
     EXPECT_EQ(pollTypes.count(QStringLiteral("EnableDollyMessage")), 1);
