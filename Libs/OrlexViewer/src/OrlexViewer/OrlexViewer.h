@@ -25,6 +25,7 @@ class QTimer;
 class QVBoxLayout;
 class QWidget;
 class COrlexDataManager;
+class COrlexObjs;
 class COrlexGrid;
 class CPlanningInterf;
 class CShipModel;
@@ -134,10 +135,19 @@ public:
     // current one.
     void addTerrainFromJson(const QString& strText);
     // User objects.
+    // Creates the user-object library object once; every user-object operation calls it first.
+    void initObjects();
+    // Null before initObjects.
+    COrlexObjs* getObjectLibrary() const { return m_pObjects.get(); }
     void readObjectsFromDatabase();
     void loadSavedPos();
     void removeAllObjects();
     void loadGeoJson(const QString& strPath);
+    // "a,b,c[,L]": L "D" (or absent) longitude, latitude degrees; "P" east, north metres; "R"
+    // latitude, longitude radians. c is the height. Creates the named object or moves it.
+    void addDynamicObject(const QString& strName, const QString& strText);
+    // Appends the vessel's position to the data folder's "savedpos.txt" and marks it with a point.
+    void savePosition();
 
     // The graticule, pointed at the data folder's projection file.
     void createGraticule();
@@ -225,6 +235,10 @@ public slots:
     void newUserPoint(bool);
     void newMarker(bool);
     void showGridLines(std::vector<float> northPoints, std::vector<float> eastPoints);
+    // Context-menu actions on the user object m_nSelectedObjectId.
+    void deleteUserObj();
+    void editUserObj();
+    void viewUserObj();
 
 private slots:
     void onErrorMessageReceived(const ::Tavrin::Dremm::Orlex::ErrorMessage* pMessage);
@@ -285,8 +299,9 @@ private:
     void movePoint(double dX, double dY);
     void sendNewPlanObject(bool bFlag);
     void calibTriggered(bool bOn);
-    std::uint64_t addUserObject(bool bFlag);
-    void initObjects();
+    // A user object of kind m_nNewObjectKind from m_planPoints (bStore: kept in the database);
+    // its id, 0 when none was made. m_planPoints is emptied.
+    std::uint64_t addUserObject(bool bStore);
 
     int m_nMode = 0;
     Dremm::Orlex::QtClient::OrlexHostWindow* m_pHostWindow = nullptr;
@@ -370,6 +385,12 @@ private:
     std::uint64_t m_nCorridorId = 0;
     std::vector<PositionData> m_planPoints;
     std::vector<PositionData> m_corridorPoints;
+
+    // User objects.
+    std::shared_ptr<COrlexObjs> m_pObjects;
+    std::uint64_t m_nSelectedObjectId = 0;
+    bool m_bDeleteUserObjPending = false;
+    bool m_bEditUserObjPending = false;
 
     // Display settings.
     QColor m_backgroundColor;

@@ -1,5 +1,4 @@
-// Commands the main window gives the controller: background maps, planning jobs
-// and user objects.
+// Commands the main window gives the controller: background maps and planning jobs.
 #include "OrlexViewer/OrlexViewer.h"
 
 #include "OrlexViewer/OrlexDataManager.h"
@@ -55,22 +54,3 @@ void COrlexViewer::planningMenuAction(int)
     notAvailable("planningMenuAction");
 }
 
-void COrlexViewer::readObjectsFromDatabase()
-{
-    notAvailable("readObjectsFromDatabase");
-}
-
-void COrlexViewer::loadSavedPos()
-{
-    notAvailable("loadSavedPos");
-}
-
-void COrlexViewer::removeAllObjects()
-{
-    notAvailable("removeAllObjects");
-}
-
-void COrlexViewer::loadGeoJson(const QString&)
-{
-    notAvailable("loadGeoJson");
-}

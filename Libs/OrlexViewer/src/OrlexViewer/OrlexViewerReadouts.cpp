@@ -317,13 +317,3 @@ void COrlexViewer::calibTriggered(bool)
     qDebug("COrlexViewer::calibTriggered - not available in this build");
 }
 
-std::uint64_t COrlexViewer::addUserObject(bool)
-{
-    qDebug("COrlexViewer::addUserObject - not available in this build");
-    m_planPoints.clear();
-    return 0;
-}
-
-void COrlexViewer::initObjects()
-{
-}
