@@ -5,6 +5,7 @@
 #include "OrlexViewer/GeoTiffHeader.h"
 #include "OrlexViewer/OrlexDataManager.h"
 #include "OrlexViewer/OrlexViewerPrivate.h"
+#include "OrlexObjs.h"
 #include "OrlexViewer/Prompter.h"
 #include "OrlexViewer/TiffDlg.h"
 
@@ -263,6 +264,9 @@ void COrlexViewer::updateProj(const QString& strPath)
     }
     m_graticuleProj = strPath.toStdString();
     qDebug().noquote() << QStringLiteral("Set ProjectionPath to ") + strPath;
-    if (m_nGraticuleId != 0)
+    if (m_nGraticuleId != 0) {
         sendGraticuleSettings();
+        if (m_pObjects)
+            m_pObjects->setProjection(CProjection::instance());
+    }
 }
