@@ -114,7 +114,21 @@ protected:
         return harness().receivedTypes(nFrom, {QStringLiteral("QueryNavigationStateMessage")});
     }
 
-    // Object ids of the created messages of that type (level 0 field 0 is the id).
+    // A finished measurement from the server, as the operator ends drawing in the view.
+    void measurement(quint64 nObjectId, const QList<QPointF>& positions)
+    {
+        QJsonArray elements;
+        for (const QPointF& p : positions)
+            elements.append(QJsonObject{{"levels", QJsonArray{QJsonArray{viewertest::doubleField(0, p.x()),
+                                                                         viewertest::doubleField(1, p.y()),
+                                                                         viewertest::doubleField(2, 0)}}}});
+        const QJsonArray own{viewertest::uint64Field(0, nObjectId), orlex_standin::listField(3, QStringLiteral("struct"), elements),
+                             orlex_standin::field(4, QStringLiteral("bool"), false)};
+        ASSERT_TRUE(harness().sendToClient(orlex_standin::coreType("MeasurementMessage"),
+                                           QJsonArray{QJsonArray(), QJsonArray{viewertest::int32Field(0, s_nViewerId)}, own}));
+    }
+
+    // Object ids of the created messages of that type (level 1 field 0 is the id).
     static quint64 idOf(const LoggedBody& body) { return static_cast<quint64>(body.number(1, 0)); }
 
     std::unique_ptr<COrlexObjs> m_pObjects;
@@ -483,6 +497,58 @@ TEST_F(ObjectsTest, SelectionRecoloursAndLinksOpenOnlySafeAddresses)
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     m_pObjects->removeAll();
+}
+
+// Drawn in the view in user-object mode: the measured points become a library object, longitude
+// first, and the server's drawing line goes.
+TEST_F(ObjectsTest, DrawnObjectsBecomeLibraryObjects)
+{
+    const QList<QPointF> drawn{{1.0 * kMetresPerDegree, 2.0 * kMetresPerDegree},
+                               {2.0 * kMetresPerDegree, 2.0 * kMetresPerDegree},
+                               {2.0 * kMetresPerDegree, 3.0 * kMetresPerDegree}};
+    viewer()->toggleUserMode(true, 0);
+    viewer()->newUserLine(false);
+    qint64 nFrom = markNow();
+    measurement(77, drawn);
+    ASSERT_TRUE(harness().waitReceived(QStringLiteral("CreateLineMessage"), nFrom).has_value());
+    QList<LoggedBody> lines = sent("CreateLineMessage", nFrom);
+    ASSERT_EQ(lines.size(), 1);
+    const QList<QPointF> vertices = lineVertices(lines.first());
+    ASSERT_EQ(vertices.size(), 3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(near(vertices.at(i), drawn.at(i))) << i;
+    QList<quint64> destroyed;
+    for (const LoggedBody& body : sent("DestroyObjectMessage", nFrom))
+        destroyed << idOf(body);
+    EXPECT_TRUE(destroyed.contains(77));
+    // The drawn object is stored: it comes back from the database.
+    viewer()->removeAllObjects();
+    nFrom = markNow();
+    viewer()->readObjectsFromDatabase();
+    EXPECT_EQ(sent("CreateLineMessage", nFrom).size(), 1);
+
+    // A point takes the measured position; without a kind nothing is made.
+    viewer()->newUserPoint(false);
+    nFrom = markNow();
+    measurement(78, {drawn.first()});
+    ASSERT_TRUE(harness().waitReceived(QStringLiteral("CreateCubeMessage"), nFrom).has_value());
+    const auto position = sent("CreateCubeMessage", nFrom).first().position(1, 4);
+    EXPECT_NEAR(position[0], drawn.first().x(), 1.0);
+    EXPECT_NEAR(position[1], drawn.first().y(), 1.0);
+    nFrom = markNow();
+    measurement(79, drawn);
+    ASSERT_TRUE(harness().waitReceived(QStringLiteral("DestroyObjectMessage"), nFrom).has_value());
+    EXPECT_TRUE(sent("CreateLineMessage", nFrom).isEmpty());
+    EXPECT_TRUE(sent("CreateCubeMessage", nFrom).isEmpty());
+    viewer()->toggleUserMode(false, 0);
+    viewer()->removeAllObjects();
+    // Database rows of this test go, so other tests start from an empty database.
+    const qint64 nClean = markNow();
+    m_pObjects->addFromDatabase();
+    for (const char* pType : {"CreateLineMessage", "CreateCubeMessage"}) {
+        for (const LoggedBody& body : sent(pType, nClean))
+            m_pObjects->deleteObj(idOf(body), true, true);
+    }
 }
 
 TEST(ObjectsCorridor, CornersAroundTheLine)
