@@ -88,6 +88,12 @@ int CProjection::toProjected(double latitude, double longitude, double& north, d
     return m_poEngine->toProjected(latitude, longitude, north, east, true);
 }
 
+int CProjection::toProjectedBatch(std::size_t count, const double* latitudes, const double* longitudes,
+                                  double* norths, double* easts)
+{
+    return m_poEngine->toProjected(count, latitudes, longitudes, norths, easts, true);
+}
+
 int CProjection::toGeographic(double north, double east, double& latitude, double& longitude)
 {
     return m_poEngine->toGeographic(north, east, latitude, longitude, true);
