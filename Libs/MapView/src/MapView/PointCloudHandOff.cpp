@@ -68,6 +68,7 @@ QString CPointCloudHandOff::s_strRememberedRawFolder;
 
 CPointCloudHandOff::CPointCloudHandOff(QObject* poParent) : QObject(poParent)
 {
+    qRegisterMetaType<std::vector<double>>();
     m_poIndexTimer = new QTimer(this);
     m_poIndexTimer->setSingleShot(true);
     connect(m_poIndexTimer, &QTimer::timeout, this, [this] {
@@ -267,7 +268,7 @@ void CPointCloudHandOff::afterIndexTool()
     if (!oCollection.writeGeoJson(native(s_strCropPolygon)))
         qWarning().noquote() << "CMapView2D::getPointsFromGrid(): Unable to write " + s_strCropPolygon;
 
-    if (!m_bWaitCursor) {
+    if (!m_bWaitCursor && qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         m_bWaitCursor = true;
     }

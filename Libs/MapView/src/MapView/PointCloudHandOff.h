@@ -2,6 +2,7 @@
 // files with coverage there, hands them to the point-cloud generator and reads its points back.
 #pragma once
 
+#include <QMetaType>
 #include <QObject>
 #include <QRectF>
 #include <QString>
@@ -10,6 +11,8 @@
 #include <memory>
 #include <thread>
 #include <vector>
+
+Q_DECLARE_METATYPE(std::vector<double>)
 
 class QProcess;
 class QTimer;
