@@ -1,8 +1,5 @@
 #include "MapView/PointCloudFiles.h"
 
-#include "Projection/Projection.h"
-#include "platform/paths.h"
-
 #include <boost/geometry.hpp>
 #include <boost/geometry/geometries/box.hpp>
 #include <boost/geometry/geometries/point_xy.hpp>
@@ -13,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -104,15 +102,6 @@ private:
 
 } // namespace
 
-Projector processProjection()
-{
-    return [](std::size_t nCount, const double* pdLatitudes, const double* pdLongitudes, double* pdNorths,
-              double* pdEasts) {
-        CProjection* poProjection = CProjection::instance();
-        return poProjection ? poProjection->toProjectedBatch(nCount, pdLatitudes, pdLongitudes, pdNorths, pdEasts) : -1;
-    };
-}
-
 bool segmentMeetsRectangle(double dX1, double dY1, double dX2, double dY2, const QRectF& oRect)
 {
     const QRectF oBox = oRect.normalized();
@@ -174,12 +163,18 @@ int pointLimit(const char* szValue, QString* pstrWarning)
 std::vector<double> readPointFile(const QString& strPath, long long& nLinesRead, long long nLimit,
                                   const Projector& fnProject)
 {
-    std::vector<double> vPoints;
-    QFile oFile(platform::toNativePath(strPath));
+    QFile oFile(strPath);
     if (!oFile.open(QIODevice::ReadOnly) || oFile.size() == 0)
-        return vPoints;
-    const QByteArray baText = oFile.readAll();
-    vPoints.reserve(static_cast<std::size_t>(std::min<long long>(nLimit + 1 - nLinesRead, baText.size() / 8 + 1)) * 3);
+        return std::vector<double>();
+    return readPointText(oFile.readAll(), nLinesRead, nLimit, fnProject);
+}
+
+std::vector<double> readPointText(const QByteArray& baText, long long& nLinesRead, long long nLimit,
+                                  const Projector& fnProject)
+{
+    std::vector<double> vPoints;
+    const long long nLeft = std::max<long long>(0, std::min<long long>(nLimit + 1 - nLinesRead, baText.size() / 8 + 1));
+    vPoints.reserve(static_cast<std::size_t>(nLeft) * 3);
     PointBatch oBatch(vPoints, fnProject);
     const char* pLine = baText.constData();
     const char* const pEnd = pLine + baText.size();

@@ -18,9 +18,6 @@ namespace pointcloud {
 using Projector = std::function<int(std::size_t nCount, const double* pdLatitudes, const double* pdLongitudes,
                                     double* pdNorths, double* pdEasts)>;
 
-// The process-wide projection as a projector.
-Projector processProjection();
-
 // Whether the segment (x east, y north) meets the rectangle: crosses or touches its boundary,
 // or lies inside it.
 bool segmentMeetsRectangle(double dX1, double dY1, double dX2, double dY2, const QRectF& oRect);
@@ -42,7 +39,10 @@ int pointLimit(const char* szValue, QString* pstrWarning = nullptr);
 // east and north in metres and the height, three values a point. An unreadable number reads as
 // 0; a line with fewer than three fields counts as read but gives no point, and so does a point
 // that the projection cannot convert.
-std::vector<double> readPointFile(const QString& strPath, long long& nLinesRead, long long nLimit,
+std::vector<double> readPointFile(const QString& strNativePath, long long& nLinesRead, long long nLimit,
+                                  const Projector& fnProject);
+// The same for the text of a file.
+std::vector<double> readPointText(const QByteArray& baText, long long& nLinesRead, long long nLimit,
                                   const Projector& fnProject);
 
 } // namespace pointcloud

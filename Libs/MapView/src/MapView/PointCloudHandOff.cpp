@@ -62,6 +62,16 @@ bool generatorRunning(qint64 nPid)
     return false;
 }
 
+// The process-wide projection, many points under one lock.
+pointcloud::Projector processProjection()
+{
+    return [](std::size_t nCount, const double* pdLatitudes, const double* pdLongitudes, double* pdNorths,
+              double* pdEasts) {
+        CProjection* poProjection = CProjection::instance();
+        return poProjection ? poProjection->toProjectedBatch(nCount, pdLatitudes, pdLongitudes, pdNorths, pdEasts) : -1;
+    };
+}
+
 } // namespace
 
 QString CPointCloudHandOff::s_strRememberedRawFolder;
@@ -206,7 +216,7 @@ void CPointCloudHandOff::afterIndexTool()
     m_poIndexTimer->stop();
     m_nStage = Stage::Generating;
     const QRectF oTestRect(m_oSelection.topLeft() * 100.0, m_oSelection.bottomRight() * 100.0);
-    const pointcloud::Projector fnProject = pointcloud::processProjection();
+    const pointcloud::Projector fnProject = processProjection();
 
     QString strProcessList;
     QDirIterator oFiles(native(m_strRawFolder + QStringLiteral("/index")), {QStringLiteral("*.json")}, QDir::Files,
@@ -345,7 +355,7 @@ void CPointCloudHandOff::readBack()
     const int nRun = m_nRun;
     // Read and projected off the window's thread; each file's points come back to it.
     m_oWorker = std::thread([this, lstPaths, nLimit, nRun] {
-        const pointcloud::Projector fnProject = pointcloud::processProjection();
+        const pointcloud::Projector fnProject = processProjection();
         long long nLinesRead = 0;
         bool bFirst = true;
         for (const QString& strPath : lstPaths) {
