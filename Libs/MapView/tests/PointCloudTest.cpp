@@ -157,6 +157,35 @@ TEST(PointFiles, LinesAreCountedOverAllFilesUpToOneAboveTheLimit)
     EXPECT_TRUE(pointcloud::readPointFile(oDir.filePath(QStringLiteral("missing.csv")), nRead, 100, scaledProjection).empty());
 }
 
+TEST(PointFiles, ALargeFileReadInPartsKeepsItsOrder)
+{
+    // Every 1000th line is short and gives no point, so the parts close up their gaps.
+    QByteArray baText;
+    const int nLines = 300000;
+    for (int i = 0; i < nLines; ++i)
+        baText += i % 1000 == 999 ? QByteArray("short\n") : QByteArray::number(1000 + i) + ",0.5," + QByteArray::number(-i) + '\n';
+    long long nRead = 0;
+    const std::vector<double> vAll = pointcloud::readPointText(baText, nRead, 10000000, scaledProjection);
+    EXPECT_EQ(nRead, nLines);
+    ASSERT_EQ(vAll.size(), 3u * (nLines - nLines / 1000));
+    std::size_t nPoint = 0;
+    bool bInOrder = true;
+    for (int i = 0; i < nLines && bInOrder; ++i) {
+        if (i % 1000 == 999)
+            continue;
+        bInOrder = vAll[3 * nPoint + 1] == (1000 + i) * 10.0 && vAll[3 * nPoint + 2] == -i;
+        ++nPoint;
+    }
+    EXPECT_TRUE(bInOrder) << "point " << nPoint;
+
+    // A limit inside the file cuts it at a line: 250,001 lines are read.
+    nRead = 0;
+    const std::vector<double> vCut = pointcloud::readPointText(baText, nRead, 250000, scaledProjection);
+    EXPECT_EQ(nRead, 250001);
+    EXPECT_EQ(vCut.size(), 3u * (250001 - 250));
+    EXPECT_EQ(vCut[vCut.size() - 2], 2510000.0);
+}
+
 // Answers the raw-folder dialog without showing it.
 class FolderPrompter : public CPrompter {
 public:

@@ -14,6 +14,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 namespace pointcloud {
 
@@ -29,6 +30,9 @@ constexpr long long MinPointLimit = 1000000;
 constexpr long long MaxPointLimit = 20000000;
 // Points projected in one call.
 constexpr std::size_t ProjectionBatch = 65536;
+// A large file is read in parts of at least this many lines, at most this many at a time.
+constexpr std::size_t MinLinesPerPart = 65536;
+constexpr std::size_t MaxReadThreads = 4;
 
 bool finite(double dA, double dB)
 {
@@ -51,54 +55,84 @@ double number(const char* pBegin, const char* pEnd)
     return dValue;
 }
 
-// The points of one batch, projected and appended as east and north in metres and the height.
+// The points of one batch, projected and written as east and north in metres and the height.
 class PointBatch {
 public:
-    PointBatch(std::vector<double>& vOut, const Projector& fnProject) : m_vOut(vOut), m_fnProject(fnProject)
-    {
-        m_vLatitudes.reserve(ProjectionBatch);
-        m_vLongitudes.reserve(ProjectionBatch);
-        m_vHeights.reserve(ProjectionBatch);
-    }
+    PointBatch(double* pdOut, const Projector& fnProject) : m_pdOut(pdOut), m_fnProject(fnProject) {}
 
     void add(double dLatitude, double dLongitude, double dHeight)
     {
-        m_vLatitudes.push_back(dLatitude);
-        m_vLongitudes.push_back(dLongitude);
-        m_vHeights.push_back(dHeight);
-        if (m_vLatitudes.size() == ProjectionBatch)
+        m_adLatitudes[m_nCount] = dLatitude;
+        m_adLongitudes[m_nCount] = dLongitude;
+        m_adHeights[m_nCount] = dHeight;
+        if (++m_nCount == ProjectionBatch)
             flush();
     }
 
     void flush()
     {
-        const std::size_t nCount = m_vLatitudes.size();
-        if (nCount == 0)
+        if (m_nCount == 0)
             return;
         // In place: latitudes become norths, longitudes easts.
-        const int nFailed = m_fnProject(nCount, m_vLatitudes.data(), m_vLongitudes.data(), m_vLatitudes.data(),
-                                        m_vLongitudes.data());
+        const int nFailed = m_fnProject(m_nCount, m_adLatitudes.data(), m_adLongitudes.data(), m_adLatitudes.data(),
+                                        m_adLongitudes.data());
         if (nFailed >= 0) {
-            for (std::size_t i = 0; i < nCount; ++i) {
-                if (!finite(m_vLatitudes[i], m_vLongitudes[i]))
+            for (std::size_t i = 0; i < m_nCount; ++i) {
+                if (!finite(m_adLatitudes[i], m_adLongitudes[i]))
                     continue;
-                m_vOut.push_back(m_vLongitudes[i] / 100.0);
-                m_vOut.push_back(m_vLatitudes[i] / 100.0);
-                m_vOut.push_back(m_vHeights[i]);
+                *m_pdOut++ = m_adLongitudes[i] / 100.0;
+                *m_pdOut++ = m_adLatitudes[i] / 100.0;
+                *m_pdOut++ = m_adHeights[i];
+                ++m_nWritten;
             }
         }
-        m_vLatitudes.clear();
-        m_vLongitudes.clear();
-        m_vHeights.clear();
+        m_nCount = 0;
     }
 
+    std::size_t written() const { return m_nWritten; }
+
 private:
-    std::vector<double>& m_vOut;
+    double* m_pdOut;
     const Projector& m_fnProject;
-    std::vector<double> m_vLatitudes;
-    std::vector<double> m_vLongitudes;
-    std::vector<double> m_vHeights;
+    std::size_t m_nCount = 0;
+    std::size_t m_nWritten = 0;
+    std::vector<double> m_adLatitudes = std::vector<double>(ProjectionBatch);
+    std::vector<double> m_adLongitudes = std::vector<double>(ProjectionBatch);
+    std::vector<double> m_adHeights = std::vector<double>(ProjectionBatch);
 };
+
+// The whole lines from pBegin to pEnd, parsed, projected and written to pdOut (room for three
+// values a line); the number of points written.
+std::size_t readPart(const char* pBegin, const char* pEnd, double* pdOut, const Projector& fnProject)
+{
+    PointBatch oBatch(pdOut, fnProject);
+    for (const char* pLine = pBegin; pLine < pEnd;) {
+        const char* pLineEnd = static_cast<const char*>(std::memchr(pLine, '\n', static_cast<std::size_t>(pEnd - pLine)));
+        if (!pLineEnd)
+            pLineEnd = pEnd;
+        const char* apFields[4] = {pLine, nullptr, nullptr, nullptr};
+        int nFields = 1;
+        for (const char* p = pLine; p < pLineEnd && nFields < 4; ++p)
+            if (*p == ',')
+                apFields[nFields++] = p + 1;
+        if (nFields >= 3) {
+            const char* pThirdEnd = nFields > 3 ? apFields[3] - 1 : pLineEnd;
+            oBatch.add(number(apFields[0], apFields[1] - 1), number(apFields[1], apFields[2] - 1),
+                       number(apFields[2], pThirdEnd));
+        }
+        pLine = pLineEnd + 1;
+    }
+    oBatch.flush();
+    return oBatch.written();
+}
+
+// Lines from pBegin to pEnd; a last line without its line feed counts.
+std::size_t countLines(const char* pBegin, const char* pEnd)
+{
+    if (pBegin >= pEnd)
+        return 0;
+    return static_cast<std::size_t>(std::count(pBegin, pEnd, '\n')) + (pEnd[-1] != '\n' ? 1 : 0);
+}
 
 } // namespace
 
@@ -166,37 +200,73 @@ std::vector<double> readPointFile(const QString& strPath, long long& nLinesRead,
     QFile oFile(strPath);
     if (!oFile.open(QIODevice::ReadOnly) || oFile.size() == 0)
         return std::vector<double>();
-    return readPointText(oFile.readAll(), nLinesRead, nLimit, fnProject);
+    // Mapped rather than copied; a file that cannot be mapped is read.
+    if (const uchar* pMapped = oFile.map(0, oFile.size()))
+        return readPointText(reinterpret_cast<const char*>(pMapped), static_cast<std::size_t>(oFile.size()), nLinesRead,
+                             nLimit, fnProject);
+    const QByteArray baText = oFile.readAll();
+    return readPointText(baText.constData(), static_cast<std::size_t>(baText.size()), nLinesRead, nLimit, fnProject);
+}
+
+std::vector<double> readPointText(const char* pText, std::size_t nSize, long long& nLinesRead, long long nLimit,
+                                  const Projector& fnProject)
+{
+    // The lines this file may still give, and where they end.
+    const char* const pBegin = pText;
+    const char* pEnd = pText + nSize;
+    const long long nAllowed = std::max<long long>(0, nLimit + 1 - nLinesRead);
+    std::size_t nLines = countLines(pBegin, pEnd);
+    if (static_cast<long long>(nLines) > nAllowed) {
+        const char* pCut = pBegin;
+        for (long long i = 0; i < nAllowed; ++i) {
+            const char* pLineEnd = static_cast<const char*>(std::memchr(pCut, '\n', static_cast<std::size_t>(pEnd - pCut)));
+            pCut = pLineEnd ? pLineEnd + 1 : pEnd;
+        }
+        pEnd = pCut;
+        nLines = static_cast<std::size_t>(nAllowed);
+    }
+    nLinesRead += static_cast<long long>(nLines);
+
+    // Parts of whole lines, parsed and projected side by side into their own stretch of the
+    // result, then closed up where lines gave no point.
+    const std::size_t nThreads = std::max<std::size_t>(1, std::min<std::size_t>(MaxReadThreads, std::thread::hardware_concurrency()));
+    const std::size_t nParts = std::max<std::size_t>(1, std::min<std::size_t>(nThreads, nLines / MinLinesPerPart));
+    std::vector<const char*> vStarts{pBegin};
+    for (std::size_t i = 1; i < nParts; ++i) {
+        const char* pGuess = std::max(vStarts.back(), pBegin + (static_cast<std::size_t>(pEnd - pBegin) * i) / nParts);
+        const char* pLineEnd = static_cast<const char*>(std::memchr(pGuess, '\n', static_cast<std::size_t>(pEnd - pGuess)));
+        vStarts.push_back(pLineEnd ? pLineEnd + 1 : pEnd);
+    }
+    vStarts.push_back(pEnd);
+    std::vector<std::size_t> vOffsets{0}; // first line of each part
+    for (std::size_t i = 0; i < nParts; ++i)
+        vOffsets.push_back(vOffsets.back() + countLines(vStarts[i], vStarts[i + 1]));
+
+    std::vector<double> vPoints(3 * nLines);
+    std::vector<std::size_t> vWritten(nParts, 0);
+    auto readOne = [&](std::size_t i) {
+        vWritten[i] = readPart(vStarts[i], vStarts[i + 1], vPoints.data() + 3 * vOffsets[i], fnProject);
+    };
+    std::vector<std::thread> vThreads;
+    for (std::size_t i = 1; i < nParts; ++i)
+        vThreads.emplace_back(readOne, i);
+    readOne(0);
+    for (std::thread& oThread : vThreads)
+        oThread.join();
+    std::size_t nKept = vWritten[0];
+    for (std::size_t i = 1; i < nParts; ++i) {
+        if (nKept != vOffsets[i])
+            std::memmove(vPoints.data() + 3 * nKept, vPoints.data() + 3 * vOffsets[i], 3 * vWritten[i] * sizeof(double));
+        nKept += vWritten[i];
+    }
+    vPoints.resize(3 * nKept);
+    return vPoints;
 }
 
 std::vector<double> readPointText(const QByteArray& baText, long long& nLinesRead, long long nLimit,
                                   const Projector& fnProject)
 {
-    std::vector<double> vPoints;
-    const long long nLeft = std::max<long long>(0, std::min<long long>(nLimit + 1 - nLinesRead, baText.size() / 8 + 1));
-    vPoints.reserve(static_cast<std::size_t>(nLeft) * 3);
-    PointBatch oBatch(vPoints, fnProject);
-    const char* pLine = baText.constData();
-    const char* const pEnd = pLine + baText.size();
-    while (pLine < pEnd && nLinesRead <= nLimit) {
-        const char* pLineEnd = static_cast<const char*>(std::memchr(pLine, '\n', static_cast<std::size_t>(pEnd - pLine)));
-        if (!pLineEnd)
-            pLineEnd = pEnd;
-        const char* apFields[4] = {pLine, nullptr, nullptr, nullptr};
-        int nFields = 1;
-        for (const char* p = pLine; p < pLineEnd && nFields < 4; ++p)
-            if (*p == ',')
-                apFields[nFields++] = p + 1;
-        if (nFields >= 3) {
-            const char* pThirdEnd = nFields > 3 ? apFields[3] - 1 : pLineEnd;
-            oBatch.add(number(apFields[0], apFields[1] - 1), number(apFields[1], apFields[2] - 1),
-                       number(apFields[2], pThirdEnd));
-        }
-        ++nLinesRead;
-        pLine = pLineEnd + 1;
-    }
-    oBatch.flush();
-    return vPoints;
+    return readPointText(baText.constData(), static_cast<std::size_t>(baText.size()), nLinesRead, nLimit, fnProject);
 }
 
 } // namespace pointcloud

@@ -35,13 +35,16 @@ IndexVerdict testCoverageIndex(const QByteArray& baJson, const QRectF& oTestRect
 int pointLimit(const char* szValue, QString* pstrWarning = nullptr);
 
 // Reads the lines "latitude,longitude,height,..." of one generated file while nLinesRead is
-// not above nLimit (counted over all files of a hand-off), projects them in batches and returns
+// not above nLimit (counted over all files of a hand-off), projects them in batches (large files
+// in parts on several threads, so the projector must be safe to call from them) and returns
 // east and north in metres and the height, three values a point. An unreadable number reads as
 // 0; a line with fewer than three fields counts as read but gives no point, and so does a point
 // that the projection cannot convert.
 std::vector<double> readPointFile(const QString& strNativePath, long long& nLinesRead, long long nLimit,
                                   const Projector& fnProject);
 // The same for the text of a file.
+std::vector<double> readPointText(const char* pText, std::size_t nSize, long long& nLinesRead, long long nLimit,
+                                  const Projector& fnProject);
 std::vector<double> readPointText(const QByteArray& baText, long long& nLinesRead, long long nLimit,
                                   const Projector& fnProject);
 

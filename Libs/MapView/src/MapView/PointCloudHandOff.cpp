@@ -1,6 +1,7 @@
 #include "MapView/PointCloudHandOff.h"
 
 #include "MapView/PointCloudFiles.h"
+#include "MapView/PointCloudProjection.h"
 #include "MapView/QaSurveyManager.h"
 
 #include "Common/GuiIni.h"
@@ -352,10 +353,17 @@ void CPointCloudHandOff::readBack()
     QStringList lstPaths;
     for (const QString& strName : lstFiles)
         lstPaths << oOutput.filePath(strName);
+    CProjection* poProjection = CProjection::instance();
+    if (!poProjection || !poProjection->isValid()) {
+        qWarning() << "No valid projection: the point data cannot be placed";
+        emit statusText(QStringLiteral("No valid projection: the point data cannot be placed"), 0);
+        finish();
+        return;
+    }
+    const pointcloud::Projector fnProject = pointcloud::copiedProjection(poProjection->sourceCrs(), poProjection->targetCrs());
     const int nRun = m_nRun;
     // Read and projected off the window's thread; each file's points come back to it.
-    m_oWorker = std::thread([this, lstPaths, nLimit, nRun] {
-        const pointcloud::Projector fnProject = processProjection();
+    m_oWorker = std::thread([this, lstPaths, nLimit, nRun, fnProject] {
         long long nLinesRead = 0;
         bool bFirst = true;
         for (const QString& strPath : lstPaths) {

@@ -63,6 +63,26 @@ private:
     std::string m_strTargetCrs;
 };
 
+// A transformation of its own between two CRS, with its own PROJ context and lock: for batch
+// work on a thread that should not wait for the process-wide object.
+class CProjectionCopy {
+public:
+    // Null when PROJ refuses the pair.
+    static std::unique_ptr<CProjectionCopy> create(const std::string& sourceCrs, const std::string& targetCrs);
+    ~CProjectionCopy();
+    CProjectionCopy(const CProjectionCopy&) = delete;
+    CProjectionCopy& operator=(const CProjectionCopy&) = delete;
+
+    // As CProjection::toProjectedBatch.
+    int toProjectedBatch(std::size_t count, const double* latitudes, const double* longitudes, double* norths,
+                         double* easts);
+
+private:
+    CProjectionCopy();
+    std::mutex m_mutex;
+    std::unique_ptr<projection_detail::CProjEngine> m_poEngine;
+};
+
 // Writes "qel_projv6.txt" beside an older survey projection file ("qel_proj.txt"). Writes
 // nothing and returns false when the older file cannot be read or PROJ would refuse the result.
 bool convertProjectionFile(const std::string& oldFilePath);
