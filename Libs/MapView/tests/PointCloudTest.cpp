@@ -20,6 +20,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QSignalSpy>
 
 #include <cmath>
@@ -383,6 +384,29 @@ TEST_F(HandOffTest, WithoutTheSurveysRawFolderTheOperatorChoosesOneAndItIsRememb
     EXPECT_TRUE(m_oPrompter.m_lstAsked[0].endsWith(native(QStringLiteral("C:/nowhere"))));
     ASSERT_TRUE(corvtest::waitUntil([&] { return finished.size() == 2; }, 20000));
     CQaSurveyManager::instance()->setCurrentSurvey(QStringLiteral("C:/qeldata/grids/V/Survey1"));
+}
+
+TEST_F(HandOffTest, AnotherProgramOfTheGeneratorsNameIsNotWaitedFor)
+{
+    // A program that runs until it is ended, under the generator's name, started by someone else.
+    const QDir oScratch(corvtest::scratchDir());
+    oScratch.mkpath(QStringLiteral("tools/other"));
+    const QString strOther = oScratch.filePath(QStringLiteral("tools/other/QxallPointCloudGenerator.exe"));
+    QFile::copy(qEnvironmentVariable("CORV_BIN_DIR") + QStringLiteral("/Converter/Tavrin.Quennet.Converter.exe"), strOther);
+    QProcess oOther;
+    oOther.start(strOther, QStringList());
+    ASSERT_TRUE(oOther.waitForStarted());
+
+    writeRaw(QStringLiteral("a.qxall"), 59.10, 10.20, 2);
+    QSignalSpy points(&m_oHandOff, &CPointCloudHandOff::pointsReady);
+    QSignalSpy finished(&m_oHandOff, &CPointCloudHandOff::finished);
+    m_oHandOff.start(selection(59.0995, 10.1995, 59.1035, 10.2035));
+    const bool bFinished = corvtest::waitUntil([&] { return !finished.isEmpty(); }, 10000);
+    oOther.kill();
+    oOther.waitForFinished();
+    ASSERT_TRUE(bFinished);
+    ASSERT_EQ(points.size(), 1);
+    EXPECT_EQ(points[0][0].value<std::vector<double>>().size(), 6u);
 }
 
 TEST_F(HandOffTest, AGeneratorThatDoesNotEndIsGivenUp)
