@@ -286,6 +286,9 @@ TEST_F(HandOffTest, SelectedSoundingsComeBackFromTheGenerator)
     QSignalSpy status(&m_oHandOff, &CPointCloudHandOff::statusText);
 
     m_oHandOff.start(selection(59.0995, 10.1995, 59.1055, 10.2055));
+    // The index tool runs without holding up the window: nothing is listed for the generator yet.
+    EXPECT_TRUE(m_oHandOff.isRunning());
+    EXPECT_FALSE(QFile::exists(native(QStringLiteral("C:/TEMP/QXPoint/Processfiles.txt"))));
     ASSERT_TRUE(corvtest::waitUntil([&] { return !finished.isEmpty(); }, 20000));
     EXPECT_TRUE(m_oPrompter.m_lstAsked.isEmpty()); // the survey's own raw folder exists
 
