@@ -92,14 +92,10 @@ int hashFileText(const QString& strPath)
     return static_cast<int>(static_cast<quint32>(nHash & 0xFFFFFFFFu));
 }
 
-CQaSurveyManager* CQaSurveyManager::instance(QObject* poParent, CQtLogger*, CQtLogger*, bool bRealTime)
+CQaSurveyManager* CQaSurveyManager::instance(QObject* poParent)
 {
     // Never destroyed: other parts keep reaching it until the process ends.
-    static CQaSurveyManager* s_poInstance = [&] {
-        auto* poManager = new CQaSurveyManager(poParent);
-        poManager->m_bRealTime = bRealTime;
-        return poManager;
-    }();
+    static CQaSurveyManager* s_poInstance = new CQaSurveyManager(poParent);
     return s_poInstance;
 }
 

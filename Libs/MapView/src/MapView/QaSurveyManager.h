@@ -12,7 +12,6 @@
 #include <QStringList>
 
 class COrlexDataManager;
-class CQtLogger;
 
 // The low 32 bits of the 64-bit FNV-1a hash of a file's text (UTF-8); -1 when it cannot be read.
 int hashFileText(const QString& strPath);
@@ -23,9 +22,8 @@ public:
     // The kind of shared-memory key asked for.
     enum ESharedMemory { SharedMemoryKey0 = 0, SharedMemoryKey1 = 1, SelectedDepths = 2 };
 
-    // Creates the manager on the first call (the loggers are not used) and returns it after.
-    static CQaSurveyManager* instance(QObject* poParent = nullptr, CQtLogger* poLogger1 = nullptr,
-                                      CQtLogger* poLogger2 = nullptr, bool bRealTime = false);
+    // Creates the manager on the first call (real-time mode off) and returns it after.
+    static CQaSurveyManager* instance(QObject* poParent = nullptr);
 
     void setRealTime(bool bRealTime) { m_bRealTime = bRealTime; }
     bool isRealTime() const { return m_bRealTime; }
