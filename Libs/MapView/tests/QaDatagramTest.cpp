@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <iterator>
+#include <utility>
 #include <string>
 
 namespace {
@@ -47,6 +49,37 @@ TEST(QaDatagram, FrameAndCommandIds)
         EXPECT_EQ(oDatagram.getCommandId(), oCase.id) << oCase.text;
     }
     EXPECT_FALSE(CQaDatagram(nullptr).isValid());
+}
+
+TEST(QaDatagram, EveryKeywordOfTheTableHasItsId)
+{
+    const std::pair<int, const char*> aTable[] = {
+        {0, "MAIN_APP_STARTED"}, {1, "NO_SURVEY_LOADED"}, {3, "QEL_REZAR_STARTED"}, {4, "GET_LAST_FIVE_SURVEYS"},
+        {5, "LAST_SURVEYS"}, {6, "OPEN_SURVEY"}, {7, "SURVEY_OPENING"}, {8, "SURVEY_IS_OPEN"},
+        {9, "SHARED_MEMORY_INFO"}, {10, "SHARED_MEMORY_ACK"}, {11, "UPDATE_SURVEY"}, {12, "SURVEY_UPDATING"},
+        {13, "SURVEY_IS_UPDATED"}, {14, "CLOSE_SURVEY"}, {15, "SURVEY_IS_CLOSED"},
+        {16, "ENTER_DISPLAYING_SURVEY_GRID"}, {17, "LEAVE_DISPLAYING_SURVEY_GRID"}, {18, "ENTER_POSPROC"},
+        {19, "LEAVE_POSPROC"}, {20, "ENTER_DEPTHPROC"}, {21, "LEAVE_DEPTHPROC"}, {22, "REQUEST_DEPTH_SELECTION"},
+        {23, "DEPTHPROC_RESULTS"}, {24, "DEFSURV_DEFINE_SURVEY"}, {25, "TOGGLE_LINE"}, {26, "DO_GLOBAL_SHUTDOWN"},
+        {27, "PROGRESS_UPDATE"}, {28, "REQUEST_POINT_SELECTION"}, {29, "DEFSURV_CLOSE"}, {30, "TVGPL_TGM"},
+        {32, "MAP_ROTATION"}, {33, "ENABLE_RT"}, {34, "POSITION_TRACK_SELECTION"}, {35, "SHOW_GRID"},
+        {36, "SURVEY_RAW_FILES"}, {37, "CVN_OPEN_GRID"}, {38, "CVN_CLOSE_GRID"}, {39, "CVN_SHOW_PLAN"},
+        {40, "CVN_HIDE_PLAN"}, {41, "CVN_ACT_LINE"}, {42, "CVN_DEACT_LINE"}, {43, "CVN_LOGSTATE"}, {45, "DYN_OBJ"},
+        {46, "CORR_WIDTH"},
+    };
+    ASSERT_EQ(std::size(aTable), 44u);
+    for (const auto& oEntry : aTable) {
+        const std::string strText = std::string("$PQQEL,") + oEntry.second + ",x\n\r";
+        EXPECT_EQ(CQaDatagram(strText.c_str()).getCommandId(), oEntry.first) << oEntry.second;
+        EXPECT_STREQ(CQaDatagram::keyword(oEntry.first), oEntry.second);
+    }
+    for (const int nUnused : {-1, 2, 31, 44, 47})
+        EXPECT_EQ(CQaDatagram::keyword(nUnused), nullptr) << nUnused;
+    // The checksum's digits are read in either case.
+    const CQaDatagram oLower("$PQQEL,CVN_HIDE_PLAN*3d\n\r");
+    EXPECT_TRUE(oLower.hasChecksum());
+    EXPECT_TRUE(oLower.checksumOk());
+    EXPECT_EQ(oLower.getCommandId(), 40);
 }
 
 TEST(QaDatagram, FieldsStopAtCommasAndTheDataEnd)

@@ -3,6 +3,8 @@
 #include "MapView/MapViewPane.h"
 #include "MapView/QaSurveyManager.h"
 #include "MapView/SettingsSurvey.h"
+#include "QtAppFramework/PersistentStore.h"
+#include "QtAppFramework/SettingsManager.h"
 
 #include "test_scratch.h"
 
@@ -12,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMap>
 #include <QProgressBar>
 #include <QTimer>
 
@@ -63,43 +66,126 @@ TEST(SurveyManager, ColourTablesReportMissingEntriesWithTheirDefaults)
     EXPECT_TRUE(bShow);
 }
 
-TEST(SettingsSurvey, PositionColoursAreReadFromTheSurveyManager)
+TEST(SettingsSurvey, PositionRowsReadAndWriteTheSurveyManagersTables)
 {
     CSettingsSurvey oGroup(1, QStringLiteral("Survey"), nullptr);
+    CQaSurveyManager* poManager = CQaSurveyManager::instance();
     QVariant vValue;
     oGroup.get(CSettingsSurvey::GridOperation, vValue);
     EXPECT_EQ(vValue, QVariant(1));
     oGroup.get(CSettingsSurvey::GridVariable, vValue);
     EXPECT_EQ(vValue, QVariant(0));
 
-    // Flags 0, 255, 255: blue, red, red, whatever was set.
-    oGroup.set(38, QColor(Qt::green));
-    const QColor aFlags[] = {Qt::blue, Qt::red, Qt::red};
+    // Flag1 shows quality flag 0, Flag2 flag 255 and Flag3 a flag of its own (none yet: white).
+    const QColor aFlags[] = {Qt::blue, Qt::red, Qt::white};
     for (int i = 0; i < 3; ++i) {
-        oGroup.get(38 + i, vValue);
-        EXPECT_EQ(vValue.value<QColor>(), aFlags[i]) << 38 + i;
+        oGroup.get(CSettingsSurvey::PositionLineColorFlag1 + i, vValue);
+        EXPECT_EQ(vValue.value<QColor>(), aFlags[i]) << i;
     }
+    // A set colour is the flag's colour from then on, and reads back; Flag2 keeps its own.
+    oGroup.set(CSettingsSurvey::PositionLineColorFlag3, QColor(Qt::yellow));
+    oGroup.get(CSettingsSurvey::PositionLineColorFlag3, vValue);
+    EXPECT_EQ(vValue.value<QColor>(), QColor(Qt::yellow));
+    oGroup.get(CSettingsSurvey::PositionLineColorFlag2, vValue);
+    EXPECT_EQ(vValue.value<QColor>(), QColor(Qt::red));
+    oGroup.set(CSettingsSurvey::PositionLineColorFlag1, QColor(Qt::green));
+    int nColour = 0;
+    EXPECT_FALSE(poManager->getFlagColor(0, nColour));
+    EXPECT_EQ(static_cast<unsigned>(nColour), 0x00FF0000u);
+
     // Sensor 4 is green, 2 cyan, 9 has no entry and reads cyan.
     const QPair<int, QColor> aSensors[] = {{4, Qt::green}, {2, Qt::cyan}, {9, Qt::cyan}};
     for (const auto& oSensor : aSensors) {
-        oGroup.set(43, oSensor.first);
-        oGroup.get(44, vValue);
+        oGroup.set(CSettingsSurvey::PositionSystemSensorId0, oSensor.first);
+        oGroup.get(CSettingsSurvey::PositionSystemLineColor0, vValue);
         EXPECT_EQ(vValue.value<QColor>(), oSensor.second) << oSensor.first;
     }
+    // The colour row belongs to the sensor named at the time; another sensor keeps its own.
+    oGroup.set(CSettingsSurvey::PositionSystemSensorId0, 4);
+    oGroup.set(CSettingsSurvey::PositionSystemLineColor0, QColor(Qt::magenta));
+    oGroup.set(CSettingsSurvey::PositionSystemShowFlags0, true);
+    oGroup.set(CSettingsSurvey::PositionSystemSensorId0, 2);
+    // Applying the whole group after switching sensors gives sensor 2 nothing of sensor 4.
+    oGroup.applyAll(true);
+    oGroup.get(CSettingsSurvey::PositionSystemLineColor0, vValue);
+    EXPECT_EQ(vValue.value<QColor>(), QColor(Qt::cyan));
+    oGroup.get(CSettingsSurvey::PositionSystemShowFlags0, vValue);
+    EXPECT_EQ(vValue, QVariant(false));
+    EXPECT_FALSE(poManager->getSensorColor(4, nColour));
+    EXPECT_EQ(static_cast<unsigned>(nColour), 0xFF00FF00u);
+    bool bShow = false;
+    EXPECT_FALSE(poManager->getSensorShowFlags(4, bShow));
+    EXPECT_TRUE(bShow);
 }
 
 TEST(SettingsSurvey, KeysOfTheStore)
 {
     CSettingsSurvey oGroup(1, QStringLiteral("Survey"), nullptr);
-    const char* szKey = nullptr;
-    oGroup.keyName(20, &szKey);
-    const QString strTwenty = QString::fromLatin1(szKey);
-    oGroup.keyName(21, &szKey);
-    EXPECT_EQ(strTwenty, QString::fromLatin1(szKey));
-    oGroup.keyName(75, &szKey);
-    EXPECT_STREQ(szKey, "HightlightColor");
-    oGroup.keyName(78, &szKey);
-    EXPECT_EQ(szKey, nullptr);
+    const std::pair<int, const char*> aKeys[] = {
+        {20, "PointsColorMapColor"}, {21, "PointsColorMap"}, {38, "PositionLineColorFlag1"}, {75, "HightlightColor"},
+        {77, "PlanningGroup"}, {78, nullptr}, {-1, nullptr},
+    };
+    for (const auto& oKey : aKeys) {
+        const char* szKey = "unset";
+        oGroup.keyName(oKey.first, &szKey);
+        EXPECT_STREQ(szKey, oKey.second) << oKey.first;
+    }
+}
+
+// Values by "group/key", as a settings file keeps them.
+class MemoryStore : public CPersistentStore {
+public:
+    void write(const QString& strKey, const QVariant& vValue) override { m_mapValues.insert(path(strKey), vValue); }
+    void read(const QString& strKey, QVariant& vOut) override { vOut = m_mapValues.value(path(strKey)); }
+    void beginGroup(const QString& strName) override { m_strGroup = strName; }
+    void endGroup() override { m_strGroup.clear(); }
+
+    QMap<QString, QVariant> m_mapValues;
+
+private:
+    QString path(const QString& strKey) const { return m_strGroup + QLatin1Char('/') + strKey; }
+    QString m_strGroup;
+};
+
+TEST(SettingsSurvey, ValuesSurviveTheStore)
+{
+    CSettingsSurvey oGroup(1, QStringLiteral("Survey"), nullptr);
+    CSettingsManager* poSettings = CSettingsManager::instance();
+    poSettings->addGroup(&oGroup);
+    const QList<QPair<int, QVariant>> lstValues = {
+        {CSettingsSurvey::PointsColorMapColor, QColor(Qt::darkGreen)},
+        {CSettingsSurvey::PointsColorMap, 3},
+        {CSettingsSurvey::DepthFactor, 2},
+        {CSettingsSurvey::TrackLineColor, QColor(10, 20, 30)},
+        {CSettingsSurvey::HightlightColor, QColor(Qt::cyan)},
+        {CSettingsSurvey::GridVariable, 4},
+    };
+    for (const auto& oValue : lstValues)
+        poSettings->setValue(Survey, oValue.first, oValue.second, true);
+    MemoryStore oStore;
+    poSettings->save(&oStore);
+
+    CSettingsSurvey oLoaded(1, QStringLiteral("Survey"), nullptr);
+    poSettings->addGroup(&oLoaded);
+    poSettings->load(&oStore);
+    QVariant vValue;
+    for (const auto& oValue : lstValues) {
+        oLoaded.getValue(oValue.first, vValue, false);
+        // GridVariable is written but never read back.
+        const QVariant vExpected = oValue.first == CSettingsSurvey::GridVariable ? QVariant(0) : oValue.second;
+        EXPECT_EQ(vValue.toString(), vExpected.toString()) << oValue.first;
+    }
+
+    // A file of before the two points-colour keys were split: its one value is id 21's.
+    MemoryStore oOld;
+    oOld.m_mapValues.insert(QStringLiteral("Survey/PointsColorMap"), QStringLiteral("5"));
+    CSettingsSurvey oFromOld(1, QStringLiteral("Survey"), nullptr);
+    poSettings->addGroup(&oFromOld);
+    poSettings->load(&oOld);
+    oFromOld.getValue(CSettingsSurvey::PointsColorMap, vValue, false);
+    EXPECT_EQ(vValue.toInt(), 5);
+    oFromOld.getValue(CSettingsSurvey::PointsColorMapColor, vValue, false);
+    EXPECT_EQ(vValue.value<QColor>(), QColor(Qt::red));
 }
 
 // A pane with the status widgets that the map view may give it.

@@ -191,8 +191,13 @@ int QtVariantPropertyManager::groupTypeId()
 
 QtVariantProperty* QtVariantPropertyManager::addProperty(int propertyType, const QString& name)
 {
-    if (!isPropertyTypeSupported(propertyType))
+    if (!isPropertyTypeSupported(propertyType)) {
+        // Said out loud, so that a page asking for a row this browser cannot draw is noticed.
+        const char* typeName = QMetaType::typeName(propertyType);
+        qWarning("QtVariantPropertyManager: property type %d (%s) is not supported; row \"%s\" not created",
+                 propertyType, typeName ? typeName : "unknown", qPrintable(name));
         return nullptr;
+    }
     m_creating = true;
     m_creatingType = propertyType;
     QtProperty* property = QtAbstractPropertyManager::addProperty(name);

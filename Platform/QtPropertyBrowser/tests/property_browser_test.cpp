@@ -74,12 +74,28 @@ INSTANTIATE_TEST_SUITE_P(
                     QVariant()}),
     [](const ::testing::TestParamInfo<ConvertCase>& info) { return info.param.name; });
 
-TEST(VariantManager, UnsupportedTypeMakesNoProperty)
+QStringList s_warnings;
+
+void collectWarning(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type == QtWarningMsg)
+        s_warnings << text;
+}
+
+TEST(VariantManager, UnsupportedTypeMakesNoPropertyAndSaysSo)
 {
     QtVariantPropertyManager manager;
+    s_warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(collectWarning);
     EXPECT_EQ(manager.addProperty(QVariant::KeySequence, QStringLiteral("k")), nullptr);
     EXPECT_EQ(manager.addProperty(-5), nullptr);
+    qInstallMessageHandler(previous);
     EXPECT_TRUE(manager.properties().isEmpty());
+    // Each row left out is named in a warning.
+    ASSERT_EQ(s_warnings.size(), 2);
+    EXPECT_TRUE(s_warnings[0].contains(QLatin1String("QKeySequence")) && s_warnings[0].contains(QLatin1String("\"k\"")))
+        << s_warnings[0].toStdString();
+    EXPECT_TRUE(s_warnings[1].contains(QLatin1String("-5"))) << s_warnings[1].toStdString();
 }
 
 TEST(VariantManager, ValueChangeSignalsOnlyOnRealChange)

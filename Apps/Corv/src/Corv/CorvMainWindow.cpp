@@ -211,7 +211,7 @@ void CMainWindow::constrProjection()
 void CMainWindow::constrSurveyManager()
 {
     qDebug() << "constrSurveyManager";
-    m_poSurveyManager = CQaSurveyManager::instance(nullptr, m_apoSurveyLoggers[0], m_apoSurveyLoggers[1], true);
+    m_poSurveyManager = CQaSurveyManager::instance(nullptr);
     if (!m_poSurveyManager)
         return;
     connect(m_poSurveyManager, SIGNAL(msgToFile(const QString&)), this, SLOT(logMsgToFile(const QString&)));

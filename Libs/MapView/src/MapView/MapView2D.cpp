@@ -57,6 +57,7 @@ void CMapView2D::embedViewer()
     poLayout->setContentsMargins(0, 0, 0, 0);
     m_poViewer->setViewerParent(frame(), poLayout);
     connect(m_poViewer, &COrlexViewer::startCalib, this, &CMapView2D::startCalib);
+    connect(m_poViewer, &COrlexViewer::selectedPolygon, this, &CMapView2D::getPointsFromGrid);
 }
 
 void CMapView2D::keyPressEvent(QKeyEvent*)

@@ -19,6 +19,9 @@
 
 class COrlexViewer;
 class QAction;
+namespace Tavrin::Dremm::Orlex {
+struct PositionData;
+}
 class QActionGroup;
 class QMenu;
 class QToolButton;
@@ -65,6 +68,10 @@ public:
     void setPositionSelectionActionsVisible(bool bVisible);
     // There is no default-mode action: nothing to check.
     void checkDefaultModeAction() {}
+
+    // The controller's selectedPolygon (projected metres, x east, y north): the raw soundings of
+    // the selection's bounding rectangle are generated and shown as selected points.
+    void getPointsFromGrid(const std::vector<::Tavrin::Dremm::Orlex::PositionData>& points);
 
     static float R(uint uColor);
     static float G(uint uColor);

@@ -295,8 +295,7 @@ void CMapView2D::selectedPosition(double dX, double dY)
     double dLongitude = 0.0;
     if (poProjection->toGeographic(100.0 * dY, 100.0 * dX, dLatitude, dLongitude) != 0)
         return;
-    // The survey manager does not transmit QA datagrams: the sentence only reaches the log.
-    qDebug().noquote() << splitSurveyLineSentence(dLatitude, dLongitude).trimmed();
+    poManager->sendQaDatagram(splitSurveyLineSentence(dLatitude, dLongitude));
 }
 
 void CMapView2D::updatePositionUnderCursor(QPoint oPos)

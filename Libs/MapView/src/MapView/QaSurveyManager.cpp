@@ -9,9 +9,11 @@
 #include "QtAppFramework/SettingsManager.h"
 #include "platform/paths.h"
 
+#include "OrlexViewer/Prompter.h"
+
 #include <QDebug>
+#include <QDir>
 #include <QFile>
-#include <QMessageBox>
 #include <QTextStream>
 
 namespace {
@@ -26,6 +28,25 @@ COrlexDataManager* dataManager()
 {
     COrlexViewer* poViewer = COrlexViewer::instance(QStringLiteral("dremm"));
     return poViewer ? poViewer->getDataManager() : nullptr;
+}
+
+// A folder path as one text: forward slashes, no trailing slash.
+QString normalisedFolder(QString strPath)
+{
+    strPath.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    while (strPath.size() > 1 && strPath.endsWith(QLatin1Char('/')))
+        strPath.chop(1);
+    return strPath;
+}
+
+// Whether the text names that survey folder: the whole path, or its whole last folder name.
+bool namesSurvey(const QString& strFolder, const QString& strName)
+{
+    const QString strPath = normalisedFolder(strFolder);
+    const QString strGiven = normalisedFolder(strName);
+    if (strGiven.isEmpty())
+        return false;
+    return strPath == strGiven || (!strGiven.contains(QLatin1Char('/')) && strPath.section(QLatin1Char('/'), -1) == strGiven);
 }
 
 QString projectionFileOf(const QString& strSurvey)
@@ -71,14 +92,10 @@ int hashFileText(const QString& strPath)
     return static_cast<int>(static_cast<quint32>(nHash & 0xFFFFFFFFu));
 }
 
-CQaSurveyManager* CQaSurveyManager::instance(QObject* poParent, CQtLogger*, CQtLogger*, bool bRealTime)
+CQaSurveyManager* CQaSurveyManager::instance(QObject* poParent)
 {
     // Never destroyed: other parts keep reaching it until the process ends.
-    static CQaSurveyManager* s_poInstance = [&] {
-        auto* poManager = new CQaSurveyManager(poParent);
-        poManager->m_bRealTime = bRealTime;
-        return poManager;
-    }();
+    static CQaSurveyManager* s_poInstance = new CQaSurveyManager(poParent);
     return s_poInstance;
 }
 
@@ -180,12 +197,32 @@ bool CQaSurveyManager::surveyLoadGrid(QString strGridPath, bool bRealTimeGrid)
     if (!poData)
         return false;
     m_strOpeningSurvey = strGridPath;
-    if (!m_bCompletionConnected) {
-        connect(poData, &COrlexDataManager::openSurveyCompletedSig, this, &CQaSurveyManager::openSurveyCompleted);
-        m_bCompletionConnected = true;
-    }
+    connectCompletion(poData);
     poData->openSurvey(strGridPath, false, bRealTimeGrid, m_bRealTime, gridLayerName());
     return true;
+}
+
+bool CQaSurveyManager::surveyGridOpen(QString strSurvey)
+{
+    m_strOpeningSurvey = strSurvey;
+    if (COrlexDataManager* poData = dataManager()) {
+        connectCompletion(poData);
+        poData->openSurvey(strSurvey, false, false, m_bRealTime, QStringLiteral("zMin"));
+    }
+    return true;
+}
+
+void CQaSurveyManager::connectCompletion(COrlexDataManager* poData)
+{
+    if (m_bCompletionConnected)
+        return;
+    connect(poData, &COrlexDataManager::openSurveyCompletedSig, this, &CQaSurveyManager::openSurveyCompleted);
+    m_bCompletionConnected = true;
+}
+
+void CQaSurveyManager::onShowGrid(QString strGridPath)
+{
+    surveyLoadGrid(strGridPath, false);
 }
 
 void CQaSurveyManager::openSurveyCompleted(bool bValue, bool bIsRT)
@@ -233,8 +270,13 @@ void CQaSurveyManager::openSurveyCompleted(bool bValue, bool bIsRT)
 bool CQaSurveyManager::initProjection(QString strProjFile, QString, QString strSurveyPath)
 {
     log(QStringLiteral("CQaSurveyManager::initProjection - Init"), 1);
-    if (!QFile::exists(platform::toNativePath(strProjFile)))
-        convertProjectionFile((strSurveyPath + QStringLiteral("//qel_proj.txt")).toStdString());
+    if (!QFile::exists(platform::toNativePath(strProjFile))
+        && !convertProjectionFile((strSurveyPath + QStringLiteral("//qel_proj.txt")).toStdString())) {
+        // Neither file gives a projection PROJ accepts: the survey cannot be opened.
+        log(QStringLiteral("CQaSurveyManager::initProjection - WARNING : No usable projection file in %1").arg(strSurveyPath), 2);
+        log(QStringLiteral("CQaSurveyManager::initProjection - WARNING : Projection was NOT initialized"), 2);
+        return true;
+    }
     CProjection* poProjection = CProjection::instance();
     if (!poProjection) {
         log(QStringLiteral("CQaSurveyManager::initProjection - WARNING : CProjection NOT found, can't continue"), 2);
@@ -266,15 +308,168 @@ bool CQaSurveyManager::surveyGridClose(QString strSurvey)
         qWarning() << "CQaSurveyManager::surveyGridClose - surv is NULL";
         return false;
     }
-    if (poActive->getPath().contains(strSurvey) && poActive->getPath() == poData->getRealTimeSurvey()) {
-        QMessageBox::information(nullptr, QStringLiteral("Cannot remove"), QStringLiteral("Cannot remove active survey"),
-                                 QMessageBox::Ok);
+    if (namesSurvey(poActive->getPath(), strSurvey) && poActive->getPath() == poData->getRealTimeSurvey()) {
+        CPrompter::current().information(nullptr, QStringLiteral("Cannot remove"), QStringLiteral("Cannot remove active survey"));
         return false;
     }
-    poData->closeSurvey(strSurvey);
-    if (poData->getSurveys().isEmpty()) {
-        projectionHash = 0;
-        setCurrentSurvey(QString());
+    // A folder name alone closes the open survey of that name.
+    QString strFolder = strSurvey;
+    for (const QString& strOpen : poData->getSurveys()) {
+        if (namesSurvey(strOpen, strSurvey)) {
+            strFolder = strOpen;
+            break;
+        }
     }
+    poData->closeSurvey(strFolder);
+    if (poData->getSurveys().isEmpty())
+        forgetSurveys();
     return true;
+}
+
+void CQaSurveyManager::closeAllSurveys()
+{
+    COrlexViewer* poViewer = COrlexViewer::existingInstance();
+    COrlexDataManager* poData = poViewer ? poViewer->getDataManager() : nullptr;
+    if (!poData)
+        return;
+    poData->closeAllSurveys();
+    // Nothing is loaded any more: a grid of another projection may come next.
+    forgetSurveys();
+}
+
+void CQaSurveyManager::forgetSurveys()
+{
+    projectionHash = 0;
+    m_strProjectionSurvey.clear();
+    setCurrentSurvey(QString());
+}
+
+void CQaSurveyManager::updateTrackLineColor()
+{
+    log(QStringLiteral("CQaSurveyManager::updateTrackLineColor - Init"), 1);
+    COrlexViewer* poViewer = COrlexViewer::existingInstance();
+    COrlexDataManager* poData = poViewer ? poViewer->getDataManager() : nullptr;
+    if (!poData)
+        return;
+    const QColor oColour(static_cast<int>((m_nTrackLineColor >> 16) & 0xFF), static_cast<int>((m_nTrackLineColor >> 8) & 0xFF),
+                         static_cast<int>(m_nTrackLineColor & 0xFF));
+    for (const QString& strName : poData->getSurveys())
+        if (COrlexGrid* poGrid = poData->getSurvey(strName))
+            poGrid->setTrackLineColor(oColour);
+}
+
+void CQaSurveyManager::surveyRawFiles(QStringList lstRawFiles)
+{
+    m_lstRawFiles = lstRawFiles;
+}
+
+void CQaSurveyManager::onSharedMemoryInfo(QString strDatagram)
+{
+    log(QStringLiteral("CQaSurveyManager::onSharedMemoryInfo - Received datagram %1").arg(strDatagram), 1);
+    if (strDatagram.contains(QLatin1String("SHIPSTRACK"))) {
+        m_strLastShipTrackNotice = strDatagram;
+    } else if (strDatagram.contains(QLatin1String("POSITIONS"))) {
+        log(QStringLiteral("CQaSurveyManager::onSharedMemoryInfo - Proceeding to reading positions"), 1);
+        log(QStringLiteral("CQaSurveyManager::onSharedMemoryInfo - handleSharedMemoryInfoPositions end"), 1);
+    }
+}
+
+QString CQaSurveyManager::getSharedMemoryKey(ESharedMemory eKind)
+{
+    log(QStringLiteral("CQaSurveyManager::getSharedMemoryKey - Init"), 1);
+    QString strKey;
+    switch (eKind) {
+    case SharedMemoryKey0:
+    case SharedMemoryKey1:
+        strKey = m_strSharedMemoryKeys[eKind];
+        break;
+    case SelectedDepths:
+        strKey = QDir(normalisedFolder(m_strCurrentSurvey)).dirName() + QStringLiteral("_SELECTED_DEPTHS")
+            + QStringLiteral("_%1").arg(m_nSelectedDepths);
+        break;
+    default:
+        log(QStringLiteral("CQaSurveyManager::getSharedMemoryKey - WARNING : Undefined key"), 2);
+        return QString();
+    }
+    log(QStringLiteral("CQaSurveyManager::getSharedMemoryKey - OK : key was %1").arg(strKey), 1);
+    return strKey;
+}
+
+int CQaSurveyManager::getSharedMemorySize(QString)
+{
+    log(QStringLiteral("CQaSurveyManager::getSharedMemorySize - Init"), 1);
+    return 0;
+}
+
+int CQaSurveyManager::writeTrackLineSet(QString&)
+{
+    log(QStringLiteral("CQaSurveyManager::writeTrackLineSet - Init"), 1);
+    return 0;
+}
+
+int CQaSurveyManager::writeTrackLineSet()
+{
+    QString strKey = m_strSharedMemoryKeys[SharedMemoryKey0];
+    return writeTrackLineSet(strKey);
+}
+
+int CQaSurveyManager::writePositionLineSet(QString& strKey)
+{
+    log(QStringLiteral("CQaSurveyManager::writePositionLineSet - Init with key %1").arg(strKey), 1);
+    return 0;
+}
+
+int CQaSurveyManager::writePositionLineSet()
+{
+    QString strKey = m_strSharedMemoryKeys[SharedMemoryKey1];
+    return writePositionLineSet(strKey);
+}
+
+int CQaSurveyManager::writeSelectedDepths(QString&)
+{
+    log(QStringLiteral("CQaSurveyManager::writeSelectedDepths - Init"), 1);
+    return 0;
+}
+
+int CQaSurveyManager::writeSelectedDepths()
+{
+    QString strKey = getSharedMemoryKey(SelectedDepths);
+    return writeSelectedDepths(strKey);
+}
+
+void CQaSurveyManager::hereIsTheRubberband(QList<int>)
+{
+    writePositionLineSet();
+}
+
+void CQaSurveyManager::requestUpdatedProcPoints()
+{
+    emit updatePreviousRubberbandSectionSig();
+}
+
+void CQaSurveyManager::writePositionLineSetSlot()
+{
+    emit rubberBandRequested();
+}
+
+void CQaSurveyManager::sendQaDatagram(QString strText)
+{
+    log(QStringLiteral("CQaSurveyManager::sendQaDatagram - WARNING : No transport for QA commands, dropped: %1")
+            .arg(strText.trimmed()),
+        2);
+}
+
+void CQaSurveyManager::regionToFile(QRect oArea, QString strPath)
+{
+    sendQaDatagram(QStringLiteral("$PQQEL,SAVE_PROCPOINTS,PATH=%1,XMIN=%2,XMAX=%3,YMIN=%4,YMAX=%5\n\r")
+                       .arg(strPath)
+                       .arg(oArea.left())
+                       .arg(oArea.left() + oArea.width())
+                       .arg(oArea.top())
+                       .arg(oArea.top() + oArea.height()));
+}
+
+void CQaSurveyManager::fileToRegion(QString strPath)
+{
+    sendQaDatagram(QStringLiteral("$PQQEL,LOAD_PROCPOINTS,PATH=%1\n\r").arg(strPath));
 }

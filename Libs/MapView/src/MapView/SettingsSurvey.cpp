@@ -2,6 +2,10 @@
 
 #include "MapView/QaSurveyManager.h"
 
+#include "OrlexViewer/OrlexDataManager.h"
+#include "OrlexViewer/OrlexGrid.h"
+#include "OrlexViewer/OrlexViewer.h"
+
 #include <QColor>
 
 namespace {
@@ -11,8 +15,8 @@ const char* const s_aKeys[CSettingsSurvey::SettingCount] = {
     "GridLineWidth", "GridPointSize", "GridLod", "GridOperation", "DepthFactor",
     "GridVariable", "GridMaxCells", "GridCacheSize", "LightDirection", "AutoReloadGrids",
     "AutoReloadInterval", "LodOverride", "PointsGroup", "PointsVisibility", "PointsColor",
-    // Ids 20 and 21 share one key, so the store holds one value for both.
-    "PointsColorMap", "PointsColorMap", "PointsPointSize", "PointsPointType", "PointsMaxPoints",
+    // Id 21 keeps the key both ids once shared: the value files hold under it is id 21's.
+    "PointsColorMapColor", "PointsColorMap", "PointsPointSize", "PointsPointType", "PointsMaxPoints",
     "TrackLineGroup", "TrackLineVisibility", "TrackLineColor", "TrackLineWidth", "TrackLineTrackVisibility",
     "TrackLineCoverageVisibility", "PositionLineGroup", "PositionLineVisibility", "PositionLineWidth",
     "PositionLinePointSize", "PositionLineColorSetup", "PositionLineSetup", "PositionFlagGroup",
@@ -29,6 +33,47 @@ const char* const s_aKeys[CSettingsSurvey::SettingCount] = {
 
 // First sensor-id setting of the five position systems; the colour and show flag follow it.
 constexpr int s_aSensorIdSettings[] = {43, 47, 51, 55, 59};
+
+// The quality flags whose colours PositionLineColorFlag1 to 3 (ids 38 to 40) show.
+constexpr int s_aQualityFlags[] = {0, 255, 1};
+constexpr int FirstFlagSetting = 38;
+
+// The height layers of GridVariable and the statistics of GridOperation.
+const char* const s_aGridVariables[] = {"z", "zT", "zV", "zG", "zR"};
+const char* const s_aGridOperations[] = {"Min", "Median"};
+
+// Settings whose value has no effect yet: a warning for each open survey.
+bool isNotImplemented(int id)
+{
+    switch (id) {
+    case CSettingsSurvey::GridGroup:
+    case CSettingsSurvey::GridColor:
+    case CSettingsSurvey::GridColorMap:
+    case CSettingsSurvey::AutoReloadGrids:
+    case CSettingsSurvey::AutoReloadInterval:
+    case CSettingsSurvey::TrackLineGroup:
+    case CSettingsSurvey::TrackLineVisibility:
+    case CSettingsSurvey::MiscGroup:
+    case CSettingsSurvey::FloatingImagesVisibility:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A colour as the manager's tables keep it: 0xRRGGBB00.
+int tableColour(const QColor& oColour)
+{
+    return static_cast<int>((static_cast<unsigned>(oColour.red()) << 24) | (static_cast<unsigned>(oColour.green()) << 16)
+                            | (static_cast<unsigned>(oColour.blue()) << 8));
+}
+
+// The survey registry of the 3-D view controller; null while there is none.
+COrlexDataManager* surveyRegistry()
+{
+    COrlexViewer* poViewer = COrlexViewer::existingInstance();
+    return poViewer ? poViewer->getDataManager() : nullptr;
+}
 
 bool isValidId(int id)
 {
@@ -106,39 +151,154 @@ void CSettingsSurvey::afterApply()
         m_bPending = false;
 }
 
-void CSettingsSurvey::refreshFromSurveyManager()
+bool CSettingsSurvey::readFromSurveyManager(int id, QVariant& vOut) const
 {
     CQaSurveyManager* poManager = CQaSurveyManager::instance();
-    m_aValues[35] = 0;
-    m_aValues[36] = 1;
-    const int aFlags[] = {0, 255, 255};
-    for (int i = 0; i < 3; ++i) {
+    if (id >= FirstFlagSetting && id < FirstFlagSetting + 3) {
         int nColour = 0;
-        poManager->getFlagColor(aFlags[i], nColour);
-        m_aValues[static_cast<std::size_t>(38 + i)] = colorVariant(static_cast<unsigned int>(nColour));
+        poManager->getFlagColor(s_aQualityFlags[id - FirstFlagSetting], nColour);
+        vOut = colorVariant(static_cast<unsigned int>(nColour));
+        return true;
     }
     for (const int nIdSetting : s_aSensorIdSettings) {
-        const int nSensor = m_aValues[static_cast<std::size_t>(nIdSetting)].toInt();
-        int nColour = 0;
-        bool bShow = false;
-        poManager->getSensorColor(nSensor, nColour);
-        poManager->getSensorShowFlags(nSensor, bShow);
-        m_aValues[static_cast<std::size_t>(nIdSetting + 1)] = colorVariant(static_cast<unsigned int>(nColour));
-        m_aValues[static_cast<std::size_t>(nIdSetting + 2)] = bShow;
+        if (id != nIdSetting + 1 && id != nIdSetting + 2)
+            continue;
+        const int nSensor = value(nIdSetting).toInt();
+        if (id == nIdSetting + 1) {
+            int nColour = 0;
+            poManager->getSensorColor(nSensor, nColour);
+            vOut = colorVariant(static_cast<unsigned int>(nColour));
+        } else {
+            bool bShow = false;
+            poManager->getSensorShowFlags(nSensor, bShow);
+            vOut = bShow;
+        }
+        return true;
     }
+    return false;
+}
+
+void CSettingsSurvey::writeToSurveyManager(int id, const QVariant& vValue)
+{
+    CQaSurveyManager* poManager = CQaSurveyManager::instance();
+    if (id >= FirstFlagSetting && id < FirstFlagSetting + 3) {
+        const QColor oColour = vValue.value<QColor>();
+        if (oColour.isValid())
+            poManager->setFlagColor(s_aQualityFlags[id - FirstFlagSetting], tableColour(oColour));
+        return;
+    }
+    for (const int nIdSetting : s_aSensorIdSettings) {
+        const int nSensor = value(nIdSetting).toInt();
+        if (id == nIdSetting + 1) {
+            const QColor oColour = vValue.value<QColor>();
+            if (oColour.isValid())
+                poManager->setSensorColor(nSensor, tableColour(oColour));
+        } else if (id == nIdSetting + 2 && vValue.isValid()) {
+            poManager->setSensorShowFlags(nSensor, vValue.toBool());
+        }
+    }
+}
+
+QVariant CSettingsSurvey::value(int id) const
+{
+    return m_aValues[static_cast<std::size_t>(id)];
 }
 
 void CSettingsSurvey::get(int id, QVariant& vOut)
 {
     if (!isValidId(id))
         return;
-    refreshFromSurveyManager();
-    vOut = m_aValues[static_cast<std::size_t>(id)];
+    if (readFromSurveyManager(id, vOut))
+        return;
+    const QVariant& vStored = m_aValues[static_cast<std::size_t>(id)];
+    if (!vStored.isValid() && id == PositionLineColorSetup)
+        vOut = 0;
+    else if (!vStored.isValid() && id == PositionLineSetup)
+        vOut = 1;
+    else
+        vOut = vStored;
 }
 
 void CSettingsSurvey::set(int id, const QVariant& vValue)
 {
     if (!isValidId(id))
         return;
+    const QVariant vPrevious = m_aValues[static_cast<std::size_t>(id)];
     m_aValues[static_cast<std::size_t>(id)] = vValue;
+    writeToSurveyManager(id, vValue);
+    // Another sensor: its colour and show flag are that sensor's, so that applying the rows
+    // that follow does not hand it the previous sensor's.
+    for (const int nIdSetting : s_aSensorIdSettings) {
+        if (id != nIdSetting || vPrevious.toInt() == vValue.toInt())
+            continue;
+        for (int nRow = nIdSetting + 1; nRow <= nIdSetting + 2; ++nRow)
+            if (CSetting* poSetting = findSetting(nRow))
+                poSetting->load();
+    }
+
+    COrlexDataManager* poRegistry = surveyRegistry();
+    if (!poRegistry)
+        return;
+    for (const QString& strName : poRegistry->getSurveys()) {
+        COrlexGrid* poGrid = poRegistry->getSurvey(strName);
+        if (poGrid)
+            applyToGrid(id, *poGrid);
+    }
+}
+
+void CSettingsSurvey::applyToGrid(int id, COrlexGrid& oGrid)
+{
+    const QVariant& vValue = m_aValues[static_cast<std::size_t>(id)];
+    if (isNotImplemented(id)) {
+        warnNotImplemented(id);
+        return;
+    }
+    switch (id) {
+    case GridVisibility:
+        if (COrlexViewer* poViewer = COrlexViewer::existingInstance()) {
+            if (vValue.toBool())
+                poViewer->showLayer(QStringLiteral("Grids"));
+            else
+                poViewer->hideLayer(QStringLiteral("Grids"));
+        }
+        break;
+    case GridOperation: {
+        const int nOperation = vValue.toInt();
+        if (nOperation >= 0 && nOperation < 2)
+            oGrid.setGridOperation(QLatin1String(s_aGridOperations[nOperation]));
+        break;
+    }
+    case GridVariable: {
+        const int nVariable = vValue.toInt();
+        if (nVariable >= 0 && nVariable < 5)
+            oGrid.setGridVariable(QLatin1String(s_aGridVariables[nVariable]));
+        break;
+    }
+    // Each of the two keeps the other's value, so the exaggeration survives the group being
+    // applied in id order after every open.
+    case DepthFactor:
+    case LodOverride:
+        oGrid.setScale(value(DepthFactor).toInt(), value(LodOverride).toInt());
+        break;
+    case HightlightColor:
+        oGrid.setHighlightColor(vValue.value<QColor>());
+        break;
+    case TrackLineWidth:
+        oGrid.setTrackLineWidth(vValue.toInt());
+        break;
+    case TrackLineTrackVisibility:
+        oGrid.setTracksVisible(vValue.toBool());
+        break;
+    case TrackLineCoverageVisibility:
+        oGrid.setCoverageVisible(vValue.toBool());
+        break;
+    case TrackLineColor: {
+        CQaSurveyManager* poManager = CQaSurveyManager::instance();
+        poManager->setTrackLineColor(vValue.value<QColor>().rgba());
+        poManager->updateTrackLineColor();
+        break;
+    }
+    default: // kept only
+        break;
+    }
 }

@@ -198,10 +198,8 @@ void COrlexViewer::addTIFF(const QString& strPath, bool bInteractive)
     m_bTiffAskMove = bInteractive;
 
     if (bSwitchProjection) {
-        if (bCloseSurveys) {
-            m_pDataManager->closeAllSurveys();
-            CQaSurveyManager::instance()->projectionHash = 0;
-        }
+        if (bCloseSurveys)
+            CQaSurveyManager::instance()->closeAllSurveys();
         const QString strTemp = platform::toNativePath(tempProjectionPath());
         const QString strMain = platform::toNativePath(mainProjectionPath());
         if (QFile::exists(strMain) && QFile::exists(strTemp))

@@ -62,6 +62,17 @@ QString CPrompter::openFileName(QWidget* pParent, const QString& strCaption, con
     return QFileDialog::getOpenFileName(pParent, strCaption, strDir, strFilter);
 }
 
+void CPrompter::information(QWidget* pParent, const QString& strTitle, const QString& strText)
+{
+    QMessageBox::information(pParent, strTitle, strText, QMessageBox::Ok);
+}
+
+QString CPrompter::existingDirectory(QWidget* pParent, const QString& strCaption, const QString& strDir)
+{
+    return QFileDialog::getExistingDirectory(pParent, strCaption, strDir,
+                                             QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+}
+
 CPrompter& CPrompter::current()
 {
     static CPrompter s_default;

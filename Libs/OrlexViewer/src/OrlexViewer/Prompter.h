@@ -34,6 +34,11 @@ public:
                                  const QString& strFilter);
     virtual QString openFileName(QWidget* pParent, const QString& strCaption, const QString& strDir,
                                  const QString& strFilter);
+    // An information box with an OK button.
+    virtual void information(QWidget* pParent, const QString& strTitle, const QString& strText);
+    // A folder chosen in a folder dialog (folders only, symbolic links not resolved); empty when
+    // cancelled.
+    virtual QString existingDirectory(QWidget* pParent, const QString& strCaption, const QString& strDir);
 
     // The prompter in use; the default one shows real boxes and menus.
     static CPrompter& current();

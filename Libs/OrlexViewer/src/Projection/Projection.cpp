@@ -88,6 +88,32 @@ int CProjection::toProjected(double latitude, double longitude, double& north, d
     return m_poEngine->toProjected(latitude, longitude, north, east, true);
 }
 
+int CProjection::toProjectedBatch(std::size_t count, const double* latitudes, const double* longitudes,
+                                  double* norths, double* easts)
+{
+    return m_poEngine->toProjected(count, latitudes, longitudes, norths, easts, true);
+}
+
+CProjectionCopy::CProjectionCopy() : m_poEngine(std::make_unique<CProjEngine>(m_mutex, &warn))
+{
+}
+
+CProjectionCopy::~CProjectionCopy() = default;
+
+std::unique_ptr<CProjectionCopy> CProjectionCopy::create(const std::string& sourceCrs, const std::string& targetCrs)
+{
+    std::unique_ptr<CProjectionCopy> poCopy(new CProjectionCopy());
+    if (!poCopy->m_poEngine->createTransformation(sourceCrs, targetCrs))
+        return nullptr;
+    return poCopy;
+}
+
+int CProjectionCopy::toProjectedBatch(std::size_t count, const double* latitudes, const double* longitudes,
+                                      double* norths, double* easts)
+{
+    return m_poEngine->toProjected(count, latitudes, longitudes, norths, easts, true);
+}
+
 int CProjection::toGeographic(double north, double east, double& latitude, double& longitude)
 {
     return m_poEngine->toGeographic(north, east, latitude, longitude, true);

@@ -1,6 +1,7 @@
 // The process-wide map projection: WGS 84 latitude and longitude to projected map units and back.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -38,6 +39,10 @@ public:
     int toProjected(double latitude, double longitude, double& north, double& east);
     int toGeographic(double north, double east, double& latitude, double& longitude);
     int toGeographic(double north, double east, double* latitude, double* longitude);
+    // Many points under one lock; the outputs may be the inputs. The number of points that
+    // failed (infinite outputs), or -1 when there is no transformation.
+    int toProjectedBatch(std::size_t count, const double* latitudes, const double* longitudes, double* norths,
+                         double* easts);
 
     // "3395" for Mercator, "326zz" or "327zz" for UTM north or south, else empty.
     std::string epsgCode() const;
@@ -56,6 +61,26 @@ private:
     std::unique_ptr<projection_detail::CProjEngine> m_poEngine;
     std::string m_strSourceCrs;
     std::string m_strTargetCrs;
+};
+
+// A transformation of its own between two CRS, with its own PROJ context and lock: for batch
+// work on a thread that should not wait for the process-wide object.
+class CProjectionCopy {
+public:
+    // Null when PROJ refuses the pair.
+    static std::unique_ptr<CProjectionCopy> create(const std::string& sourceCrs, const std::string& targetCrs);
+    ~CProjectionCopy();
+    CProjectionCopy(const CProjectionCopy&) = delete;
+    CProjectionCopy& operator=(const CProjectionCopy&) = delete;
+
+    // As CProjection::toProjectedBatch.
+    int toProjectedBatch(std::size_t count, const double* latitudes, const double* longitudes, double* norths,
+                         double* easts);
+
+private:
+    CProjectionCopy();
+    std::mutex m_mutex;
+    std::unique_ptr<projection_detail::CProjEngine> m_poEngine;
 };
 
 // Writes "qel_projv6.txt" beside an older survey projection file ("qel_proj.txt"). Writes

@@ -138,9 +138,14 @@ QtVariantProperty* CPropertiesNode::createProperty(PropertyType eType, const QSt
                                                    const QString& strDescription)
 {
     const int nValueType = valueTypeOf(eType);
-    if (!m_poManager || nValueType == QVariant::Invalid)
+    if (!m_poManager)
         return nullptr;
-    QtVariantProperty* poProperty = m_poManager->addProperty(nValueType, QString());
+    if (nValueType == QVariant::Invalid) {
+        qWarning("CPropertiesNode: the browser has no rows of type %d; row \"%s\" not created", static_cast<int>(eType),
+                 qPrintable(strName));
+        return nullptr;
+    }
+    QtVariantProperty* poProperty = m_poManager->addProperty(nValueType, strName);
     if (!poProperty)
         return nullptr;
     poProperty->setPropertyName(strName);

@@ -129,5 +129,8 @@ void CPostingGuiSink::surveyLoadGrid(const QString& strFolder, bool bRealTime)
 
 void CPostingGuiSink::closeAllSurveys()
 {
-    notAvailable("CQaSurveyManager::closeAllSurveys");
+    post([] {
+        if (CQaSurveyManager* poManager = CQaSurveyManager::instance())
+            poManager->closeAllSurveys();
+    });
 }
