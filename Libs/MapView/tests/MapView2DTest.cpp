@@ -22,6 +22,8 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTimer>
+
+#include <climits>
 #include <QToolBar>
 #include <QToolButton>
 #include <QValidator>
@@ -354,7 +356,7 @@ TEST(MapViewReadOuts, PointerPositionAndWaterColumnOfAnUnknownFile)
     oView.getWCDInformation(QStringLiteral("never.wcd"), &nPings);
     EXPECT_EQ(nPings, 0);
     // An empty table is never read, whatever window of pings is asked for.
-    for (const auto& oWindow : {std::pair<int, int>{0, 0}, {0, 1}, {-1, 1}, {3, -3}}) {
+    for (const auto& oWindow : {std::pair<int, int>{0, 0}, {0, 1}, {-1, 1}, {3, -3}, {INT_MAX, 1}}) {
         QList<int> lstStatistic{7};
         oView.showWCDPing(oWindow.first, oWindow.second, {}, 0, QStringLiteral("never.wcd"), lstStatistic);
         EXPECT_EQ(lstStatistic, QList<int>{7});

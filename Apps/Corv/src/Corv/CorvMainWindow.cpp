@@ -256,6 +256,9 @@ void CMainWindow::createMapViewer()
             SLOT(updateStatus(const QString&, int, int, bool, bool)));
     connect(m_poMapViewer, &CQaMapViewer::changeColormap, this, &CMainWindow::onColorChanged);
     connect(m_poMapViewer, &CQaMapViewer::measureDistance, this, &CMainWindow::measureSlot);
+    // The map view's status texts (point-cloud loading) reach the status line.
+    connect(m_poMapViewer, &CQaMapViewer::sigSetStatusText, this,
+            QOverload<QString, int>::of(&CMainWindow::setStatusText));
     if (m_poSurveyManager)
         connect(m_poSurveyManager, &CQaSurveyManager::newProjection, m_poMapViewer, &CQaMapViewer::onNewProjection);
     setCentralWidget(m_poMapViewer);
