@@ -28,6 +28,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <QToolBar>
+#include <QToolButton>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -36,6 +37,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDockWidget>
+#include <QMap>
 #include <QFile>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -1068,4 +1071,70 @@ TEST_F(MainWindowActionsTest, OpenTerrainModelStartsInTheGridRootAndRefusesOther
     }
     EXPECT_EQ(describe(surveyCloseMenu()).filter(QStringLiteral("gamma")), QStringList());
     QDir(strVessel).removeRecursively();
+}
+
+// Every entry of the map view's tool bar shows an icon that loads.
+TEST_F(MainWindowActionsTest, MapViewToolBarIconsLoad)
+{
+    CMapView2D* poMap = CQaMapViewManager::instance()->getMapView2D();
+    ASSERT_NE(poMap, nullptr);
+    const QList<QToolButton*> lstButtons = poMap->findChildren<QToolButton*>();
+    ASSERT_FALSE(lstButtons.isEmpty());
+    int nShown = 0;
+    for (const QToolButton* poButton : lstButtons) {
+        if (!poButton->isVisibleTo(poMap) || poButton->objectName() == QLatin1String("qt_toolbar_ext_button"))
+            continue;
+        ++nShown;
+        EXPECT_FALSE(poButton->icon().pixmap(QSize(24, 24)).isNull())
+            << qPrintable(poButton->toolTip() + QLatin1Char(' ') + poButton->text());
+    }
+    EXPECT_GE(nShown, 8);
+}
+
+// At 800 x 600 the panes keep apart inside the window; enlarged again, the bottom panes get their
+// height back.
+TEST_F(MainWindowActionsTest, SmallWindowKeepsPanesApartAndBottomPanesRecover)
+{
+    ASSERT_TRUE(corvtest::waitUntil([&] {
+        auto* poWeb = window().findChild<QDockWidget*>(QStringLiteral("webDockWidget"));
+        return poWeb && poWeb->isVisible();
+    }, 20000));
+    auto setSize = [&](int nWidth, int nHeight) {
+        window().resize(nWidth, nHeight);
+        return corvtest::waitUntil([&] { return window().size() == QSize(nWidth, nHeight); })
+               && !corvtest::waitUntil([] { return false; }, 300);
+    };
+    auto docked = [&] {
+        QList<QDockWidget*> lstDocks;
+        for (QDockWidget* poDock : window().findChildren<QDockWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            if (poDock->isVisible() && !poDock->isFloating())
+                lstDocks << poDock;
+        return lstDocks;
+    };
+    auto bottomHeights = [&] {
+        QMap<QString, int> mapHeights;
+        for (QDockWidget* poDock : docked())
+            if (window().dockWidgetArea(poDock) == Qt::BottomDockWidgetArea)
+                mapHeights.insert(poDock->objectName(), poDock->height());
+        return mapHeights;
+    };
+    ASSERT_TRUE(setSize(1280, 960));
+    const QMap<QString, int> mapBefore = bottomHeights();
+    ASSERT_FALSE(mapBefore.isEmpty());
+
+    ASSERT_TRUE(setSize(800, 600));
+    const QList<QDockWidget*> lstDocks = docked();
+    for (int i = 0; i < lstDocks.size(); ++i) {
+        const QRect oRect = lstDocks.at(i)->geometry();
+        EXPECT_TRUE(window().rect().contains(oRect)) << qPrintable(lstDocks.at(i)->objectName());
+        for (int j = i + 1; j < lstDocks.size(); ++j)
+            EXPECT_FALSE(oRect.intersects(lstDocks.at(j)->geometry()))
+                << qPrintable(lstDocks.at(i)->objectName() + QStringLiteral(" over ") + lstDocks.at(j)->objectName());
+    }
+
+    ASSERT_TRUE(setSize(1280, 960));
+    const QMap<QString, int> mapAfter = bottomHeights();
+    ASSERT_EQ(mapAfter.keys(), mapBefore.keys());
+    for (const QString& strName : mapBefore.keys())
+        EXPECT_NEAR(mapAfter.value(strName), mapBefore.value(strName), 6) << qPrintable(strName);
 }
