@@ -235,6 +235,23 @@ TEST(MapViewModes, TurningAModeOnTurnsTheOthersOff)
         EXPECT_FALSE(poMode->isChecked()) << poMode->text().toStdString();
 }
 
+TEST(MapViewModes, PlanObjectPolygonSelectionTurnsTheOtherModesOff)
+{
+    CMapView2D oView(1);
+    QAction* poMeasure = actionNamed(oView, QStringLiteral("Measure Distance"));
+    ASSERT_NE(poMeasure, nullptr);
+    QAction oSelect(QStringLiteral("Select plan objects"), nullptr);
+    oSelect.setCheckable(true);
+    QObject::connect(&oSelect, &QAction::toggled, &oView, &CMapView2D::onActionSelectTvgplPolygonToggled);
+    poMeasure->setChecked(true);
+    oSelect.setChecked(true);
+    EXPECT_FALSE(poMeasure->isChecked());
+    EXPECT_TRUE(oSelect.isChecked());
+    // Off again: nothing else changes.
+    oSelect.setChecked(false);
+    EXPECT_FALSE(poMeasure->isChecked());
+}
+
 TEST(MapViewModes, CrossLineDisablesDrawingModes)
 {
     CMapView2D oView(0);
