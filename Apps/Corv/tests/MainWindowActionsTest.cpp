@@ -10,6 +10,9 @@
 #include "QtAppFramework/SettingsManager.h"
 #include "SettingsMapViewer.h"
 #include "Common/CorvPaths.h"
+#include "Common/GuiIni.h"
+#include "MapView/MapView2D.h"
+#include "MapView/QaMapViewManager.h"
 #include "OrlexViewer/OrlexDataManager.h"
 #include "OrlexViewer/OrlexGrid.h"
 #include "OrlexViewer/OrlexViewer.h"
@@ -25,6 +28,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <QToolBar>
+#include <QToolButton>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -33,6 +37,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDockWidget>
+#include <QMap>
 #include <QFile>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -49,6 +55,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTimer>
 #include <QWebEngineView>
 
@@ -147,6 +154,7 @@ public:
         QString strTitle;
         QString strText;
         Qt::TextFormat eFormat = Qt::AutoText;
+        QString strFolder; // where a file dialog started
     };
 
     // strChoice: the item or file a dialog is answered with; empty cancels it.
@@ -167,7 +175,8 @@ private:
             m_lstSeen.append({poBox->windowTitle(), poBox->text(), poBox->textFormat()});
             poBox->done(QMessageBox::Ok);
         } else if (auto* poFiles = qobject_cast<QFileDialog*>(poModal)) {
-            m_lstSeen.append({poFiles->windowTitle(), poFiles->nameFilters().join(QStringLiteral(";;")), Qt::PlainText});
+            m_lstSeen.append({poFiles->windowTitle(), poFiles->nameFilters().join(QStringLiteral(";;")), Qt::PlainText,
+                              poFiles->directory().absolutePath()});
             if (m_strChoice.isEmpty()) {
                 poFiles->reject();
             } else {
@@ -1006,4 +1015,126 @@ TEST_F(MainWindowActionsTest, SafetyContourDepthGoesIntoTheActiveSurveysDepthMap
         EXPECT_EQ(poMap->stopList().value(0).toFloat(), *oCase.fBandEnd) << oCase.szName;
         EXPECT_EQ(poMap->colorList().value(0).value<QColor>(), oCase.colour) << oCase.szName;
     }
+}
+
+// The map view's status texts (the point-cloud hand-off) reach the window's status line.
+TEST_F(MainWindowActionsTest, MapViewStatusTextsReachTheStatusLine)
+{
+    CMapView2D* poMap = CQaMapViewManager::instance()->getMapView2D();
+    ASSERT_NE(poMap, nullptr);
+    emit poMap->sigSetStatusText(QStringLiteral("Loading point data. Please wait...."), 10000);
+    EXPECT_EQ(window().statusBar()->currentMessage(), QStringLiteral("Loading point data. Please wait...."));
+    emit poMap->sigSetStatusText(QStringLiteral("Warning: No point data files found!"));
+    EXPECT_EQ(window().statusBar()->currentMessage(), QStringLiteral("Warning: No point data files found!"));
+}
+
+// "Open Terrain Model..." starts in the grid root and says in one box why a folder is no grid.
+TEST_F(MainWindowActionsTest, OpenTerrainModelStartsInTheGridRootAndRefusesOtherFolders)
+{
+    const QString strGroup = QLatin1String(GuiIni::GroupGeneralDefs);
+    GuiIni::setValue(strGroup, QStringLiteral("Gridpath"), QString());
+    const QString strRoot = QDir::cleanPath(platform::toNativePath(QStringLiteral("C:/qeldata/grids")));
+    const QString strVessel = strRoot + QStringLiteral("/gamma");
+    QDir(strVessel).removeRecursively();
+    struct Case {
+        const char* szName;
+        QStringList lstFiles;
+        const char* szReason;
+    };
+    const Case aCases[] = {
+        {"Plain", {}, "no \"Terrain\" folder and no projection file"},
+        {"NoProjection", {QStringLiteral("Terrain/surveyinfo.json")}, "no projection file (qel_projv6.txt)"},
+        {"NoTerrain", {QStringLiteral("qel_projv6.txt")}, "has no \"Terrain\" folder"},
+    };
+    QString strExpectedStart = strRoot;
+    for (const Case& oCase : aCases) {
+        const QString strFolder = strVessel + QLatin1Char('/') + QLatin1String(oCase.szName);
+        ASSERT_TRUE(QDir().mkpath(strFolder));
+        for (const QString& strFile : oCase.lstFiles)
+            ASSERT_TRUE(writeFile(strFolder + QLatin1Char('/') + strFile, "x"));
+        QList<ModalResponder::Seen> lstSeen;
+        {
+            ModalResponder oAnswer(strFolder);
+            window().onActionLoadExistingGrid();
+            lstSeen = oAnswer.seen();
+        }
+        ASSERT_EQ(lstSeen.size(), 2) << oCase.szName;
+        EXPECT_EQ(lstSeen.at(0).strTitle, QStringLiteral("Select grid folder"));
+        EXPECT_EQ(lstSeen.at(0).strFolder, strExpectedStart) << oCase.szName;
+        EXPECT_EQ(lstSeen.at(1).strTitle, QStringLiteral("Open Terrain Model"));
+        EXPECT_TRUE(lstSeen.at(1).strText.startsWith(strFolder + QStringLiteral(" cannot be opened: ")))
+            << qPrintable(lstSeen.at(1).strText);
+        EXPECT_TRUE(lstSeen.at(1).strText.contains(QLatin1String(oCase.szReason))) << qPrintable(lstSeen.at(1).strText);
+        EXPECT_FALSE(lstSeen.at(1).strText.contains(QLatin1String("//")));
+        // The next dialog starts beside the folder chosen.
+        strExpectedStart = strVessel;
+    }
+    EXPECT_EQ(describe(surveyCloseMenu()).filter(QStringLiteral("gamma")), QStringList());
+    QDir(strVessel).removeRecursively();
+}
+
+// Every entry of the map view's tool bar shows an icon that loads.
+TEST_F(MainWindowActionsTest, MapViewToolBarIconsLoad)
+{
+    CMapView2D* poMap = CQaMapViewManager::instance()->getMapView2D();
+    ASSERT_NE(poMap, nullptr);
+    const QList<QToolButton*> lstButtons = poMap->findChildren<QToolButton*>();
+    ASSERT_FALSE(lstButtons.isEmpty());
+    int nShown = 0;
+    for (const QToolButton* poButton : lstButtons) {
+        if (!poButton->isVisibleTo(poMap) || poButton->objectName() == QLatin1String("qt_toolbar_ext_button"))
+            continue;
+        ++nShown;
+        EXPECT_FALSE(poButton->icon().pixmap(QSize(24, 24)).isNull())
+            << qPrintable(poButton->toolTip() + QLatin1Char(' ') + poButton->text());
+    }
+    EXPECT_GE(nShown, 8);
+}
+
+// At 800 x 600 the panes keep apart inside the window; enlarged again, the bottom panes get their
+// height back.
+TEST_F(MainWindowActionsTest, SmallWindowKeepsPanesApartAndBottomPanesRecover)
+{
+    ASSERT_TRUE(corvtest::waitUntil([&] {
+        auto* poWeb = window().findChild<QDockWidget*>(QStringLiteral("webDockWidget"));
+        return poWeb && poWeb->isVisible();
+    }, 20000));
+    auto setSize = [&](int nWidth, int nHeight) {
+        window().resize(nWidth, nHeight);
+        return corvtest::waitUntil([&] { return window().size() == QSize(nWidth, nHeight); })
+               && !corvtest::waitUntil([] { return false; }, 300);
+    };
+    auto docked = [&] {
+        QList<QDockWidget*> lstDocks;
+        for (QDockWidget* poDock : window().findChildren<QDockWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            if (poDock->isVisible() && !poDock->isFloating())
+                lstDocks << poDock;
+        return lstDocks;
+    };
+    auto bottomHeights = [&] {
+        QMap<QString, int> mapHeights;
+        for (QDockWidget* poDock : docked())
+            if (window().dockWidgetArea(poDock) == Qt::BottomDockWidgetArea)
+                mapHeights.insert(poDock->objectName(), poDock->height());
+        return mapHeights;
+    };
+    ASSERT_TRUE(setSize(1280, 960));
+    const QMap<QString, int> mapBefore = bottomHeights();
+    ASSERT_FALSE(mapBefore.isEmpty());
+
+    ASSERT_TRUE(setSize(800, 600));
+    const QList<QDockWidget*> lstDocks = docked();
+    for (int i = 0; i < lstDocks.size(); ++i) {
+        const QRect oRect = lstDocks.at(i)->geometry();
+        EXPECT_TRUE(window().rect().contains(oRect)) << qPrintable(lstDocks.at(i)->objectName());
+        for (int j = i + 1; j < lstDocks.size(); ++j)
+            EXPECT_FALSE(oRect.intersects(lstDocks.at(j)->geometry()))
+                << qPrintable(lstDocks.at(i)->objectName() + QStringLiteral(" over ") + lstDocks.at(j)->objectName());
+    }
+
+    ASSERT_TRUE(setSize(1280, 960));
+    const QMap<QString, int> mapAfter = bottomHeights();
+    ASSERT_EQ(mapAfter.keys(), mapBefore.keys());
+    for (const QString& strName : mapBefore.keys())
+        EXPECT_NEAR(mapAfter.value(strName), mapBefore.value(strName), 6) << qPrintable(strName);
 }

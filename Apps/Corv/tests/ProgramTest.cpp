@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QFile>
 #include <QProcess>
@@ -122,6 +123,13 @@ public:
         oEvent.xclient.data.l[1] = CurrentTime;
         XSendEvent(m_pDisplay, window, False, NoEventMask, &oEvent);
         XFlush(m_pDisplay);
+    }
+
+    // What a window manager or another program may do to a window.
+    void destroy(Window window) const
+    {
+        XDestroyWindow(m_pDisplay, window);
+        XSync(m_pDisplay, False);
     }
 
 private:
@@ -415,10 +423,29 @@ TEST_F(ProgramTest, ViewerServerDeathIsShownOnceAndLeavesNoPipes)
         platform::endProcess(oInfo.pid);
     const QString strLog = m_strWork + QStringLiteral("/Corv.log");
     EXPECT_TRUE(corvtest::waitUntil([&] { return readFile(strLog).contains("The 3-D viewer has stopped"); }, 20000));
+    // Nobody is left to answer the close handshake: closing does not wait for one.
+    QElapsedTimer oClosing;
+    oClosing.start();
     EXPECT_EQ(closeAndWait(window), 0);
+    EXPECT_LT(oClosing.elapsed(), 3000);
     EXPECT_EQ(readFile(strLog).count("The 3-D viewer has stopped"), 1);
     EXPECT_EQ(QDir(m_strPipes).entryList(QDir::System | QDir::Files).filter(QStringLiteral("dremmCorv")).filter(
                   QRegularExpression(QStringLiteral("^dremmCorv(Out)?$"))), QStringList());
+}
+
+// The window system destroys the main window: the program ends as if it had been closed, and its
+// viewer server with it.
+TEST_F(ProgramTest, MainWindowDestroyedByTheWindowSystemEndsTheProgram)
+{
+    start();
+    const Window window = waitForWindow();
+    ASSERT_NE(window, 0u) << m_poProcess->readAllStandardError().toStdString();
+    ASSERT_TRUE(waitForInitView());
+    m_oX.destroy(window);
+    ASSERT_TRUE(m_poProcess->waitForFinished(30000)) << "still running after its window was destroyed";
+    EXPECT_EQ(m_poProcess->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_poProcess->exitCode(), 0);
+    EXPECT_TRUE(corvtest::waitUntil([&] { return serversLeft().empty(); }, 10000));
 }
 
 // A second copy in the same pipe folder says so and leaves the first one and its server alone.

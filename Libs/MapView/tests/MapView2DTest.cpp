@@ -22,6 +22,8 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTimer>
+
+#include <climits>
 #include <QToolBar>
 #include <QToolButton>
 #include <QValidator>
@@ -233,6 +235,23 @@ TEST(MapViewModes, TurningAModeOnTurnsTheOthersOff)
         EXPECT_FALSE(poMode->isChecked()) << poMode->text().toStdString();
 }
 
+TEST(MapViewModes, PlanObjectPolygonSelectionTurnsTheOtherModesOff)
+{
+    CMapView2D oView(1);
+    QAction* poMeasure = actionNamed(oView, QStringLiteral("Measure Distance"));
+    ASSERT_NE(poMeasure, nullptr);
+    QAction oSelect(QStringLiteral("Select plan objects"), nullptr);
+    oSelect.setCheckable(true);
+    QObject::connect(&oSelect, &QAction::toggled, &oView, &CMapView2D::onActionSelectTvgplPolygonToggled);
+    poMeasure->setChecked(true);
+    oSelect.setChecked(true);
+    EXPECT_FALSE(poMeasure->isChecked());
+    EXPECT_TRUE(oSelect.isChecked());
+    // Off again: nothing else changes.
+    oSelect.setChecked(false);
+    EXPECT_FALSE(poMeasure->isChecked());
+}
+
 TEST(MapViewModes, CrossLineDisablesDrawingModes)
 {
     CMapView2D oView(0);
@@ -354,7 +373,7 @@ TEST(MapViewReadOuts, PointerPositionAndWaterColumnOfAnUnknownFile)
     oView.getWCDInformation(QStringLiteral("never.wcd"), &nPings);
     EXPECT_EQ(nPings, 0);
     // An empty table is never read, whatever window of pings is asked for.
-    for (const auto& oWindow : {std::pair<int, int>{0, 0}, {0, 1}, {-1, 1}, {3, -3}}) {
+    for (const auto& oWindow : {std::pair<int, int>{0, 0}, {0, 1}, {-1, 1}, {3, -3}, {INT_MAX, 1}}) {
         QList<int> lstStatistic{7};
         oView.showWCDPing(oWindow.first, oWindow.second, {}, 0, QStringLiteral("never.wcd"), lstStatistic);
         EXPECT_EQ(lstStatistic, QList<int>{7});

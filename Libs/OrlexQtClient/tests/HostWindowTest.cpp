@@ -275,7 +275,7 @@ TEST(OrlexHostWindow, HandlerThatDelaysDuringTheReplayHoldsTheRestBackInOrder)
     EXPECT_EQ(f.emitted, (QStringList{"Handshake 1", "Handshake 2", "Handshake 3", "Handshake 4", "Handshake 5"}));
 }
 
-TEST(OrlexHostWindow, ReadFailureStillReachesTheWindowAndDestructionWaitsItsTenSlices)
+TEST(OrlexHostWindow, ReadFailureStillReachesTheWindowAndDestructionDoesNotWaitForAReply)
 {
     HostFixture f;
     f.window->setReceiveAllMessages(false);
@@ -284,14 +284,14 @@ TEST(OrlexHostWindow, ReadFailureStillReachesTheWindowAndDestructionWaitsItsTenS
     EXPECT_EQ(f.emitted, QStringList{"Error Fatal: Got exception reading from server: Serialization failure. "
                                      "Does not handle message: Tavrin.Dremm.Orlex.CreateCubeMessage"});
 
-    // No reply can come now: ten waits of 500 ms, each followed by the idle callback.
+    // No reply can be read any more: destruction does not wait for one.
     std::vector<int> idle;
     f.window->setIdleCallback([&](int ms) { idle.push_back(ms); });
     const std::int32_t viewerId = f.window->viewerId();
     const auto start = Clock::now();
     f.window.reset();
-    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(4900));
-    EXPECT_EQ(idle, std::vector<int>(10, 100));
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_TRUE(idle.empty());
     EXPECT_TRUE(isReleased(viewerId));
 }
 

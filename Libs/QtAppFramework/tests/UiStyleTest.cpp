@@ -362,6 +362,20 @@ TEST_F(UiStyleTest, RecolouredIconsKeepTheirShapeAndFollowTheMode)
     EXPECT_EQ(qAlpha(oImage.pixel(12, 12)), 0);
 }
 
+// The logo tool bar is light in Bright Day: its icons must not take the pale colour that reads as
+// disabled there; the other modes take the pale colour back.
+TEST_F(UiStyleTest, BrightDayDrawsLogoBarIconsDark)
+{
+    const QIcon oLogoBar(new SvgIconEngine(squareIcon(), true));
+    applyStyleSheet(nullptr, 3, 1);
+    EXPECT_TRUE(colourNear(centrePixel(oLogoBar), QColor(86, 89, 92)));
+    for (int nMode : {0, 1}) {
+        applyStyleSheet(nullptr, 3, 1);
+        applyStyleSheet(nullptr, nMode, 1);
+        EXPECT_TRUE(colourNear(centrePixel(oLogoBar), QColor(163, 163, 163))) << nMode;
+    }
+}
+
 TEST_F(UiStyleTest, ResourcesHoldFontsAndTheNamedArtwork)
 {
     EXPECT_TRUE(QFontDatabase().families().contains(QStringLiteral("Lato")));

@@ -1,5 +1,6 @@
 #include "qttreepropertybrowser.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QHash>
 #include <QHeaderView>
@@ -81,6 +82,24 @@ public:
                               const QModelIndex&) const override
     {
         editor->setGeometry(option.rect);
+    }
+
+    // Under an open editor only the cell's background is drawn: an editor that lets its
+    // background through (a check box under a style sheet) would show both texts at once.
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const auto* view = qobject_cast<const QAbstractItemView*>(parent());
+        if (index.column() != kValueColumn || !view || !view->indexWidget(index)) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionViewItem cell(option);
+        initStyleOption(&cell, index);
+        cell.text.clear();
+        cell.icon = QIcon();
+        cell.features &= ~(QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration);
+        QStyle* style = cell.widget ? cell.widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, cell.widget);
     }
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
@@ -168,7 +187,10 @@ QtTreePropertyBrowser::QtTreePropertyBrowser(QWidget* parent)
 
     d->tree->setColumnCount(2);
     d->tree->setHeaderLabels({tr("Property"), tr("Value")});
-    d->tree->header()->setSectionResizeMode(QHeaderView::Stretch);
+    // Names are read in full; the values take the rest of the width.
+    d->tree->header()->setStretchLastSection(true);
+    d->tree->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    d->tree->header()->setSectionResizeMode(kValueColumn, QHeaderView::Stretch);
     d->tree->header()->setSectionsMovable(false);
     d->tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     d->tree->setSelectionMode(QAbstractItemView::SingleSelection);

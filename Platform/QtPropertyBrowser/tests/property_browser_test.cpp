@@ -6,6 +6,10 @@
 #include <QCheckBox>
 #include <QColor>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QImage>
+#include <QPainter>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -355,6 +359,49 @@ TEST_F(BrowserTest, EditorsOfEachKind)
     combo->setCurrentIndex(1);
     EXPECT_EQ(choice->value(), QVariant(1));
     EXPECT_EQ(tree()->topLevelItem(2)->text(1), QStringLiteral("Median"));
+}
+
+// A cell painted on its own: true when anything but its background was drawn.
+bool cellShowsText(QTreeWidget* tree, QTreeWidgetItem* item)
+{
+    QImage image(120, 24, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QStyleOptionViewItem option;
+    option.initFrom(tree->viewport());
+    option.rect = image.rect();
+    option.widget = tree;
+    tree->itemDelegate()->paint(&painter, option, tree->model()->index(tree->indexOfTopLevelItem(item), 1));
+    painter.end();
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != image.pixel(0, 0))
+                return true;
+    return false;
+}
+
+TEST_F(BrowserTest, OpenEditorIsNotDrawnOverTheValueText)
+{
+    QtVariantProperty* open = manager.addProperty(QVariant::Bool, "Open");
+    QtVariantProperty* closed = manager.addProperty(QVariant::Bool, "Closed");
+    open->setValue(true);
+    closed->setValue(true);
+    QtBrowserItem* openItem = browser.addProperty(open);
+    browser.addProperty(closed);
+    browser.editItem(openItem);
+    ASSERT_NE(qobject_cast<QCheckBox*>(openEditor()), nullptr);
+    EXPECT_FALSE(cellShowsText(tree(), row(0)));
+    EXPECT_TRUE(cellShowsText(tree(), row(1)));
+}
+
+TEST_F(BrowserTest, NamesAreShownInFull)
+{
+    const QString name = QStringLiteral("Show Realtime Positions and a much longer name");
+    QtVariantProperty* flag = manager.addProperty(QVariant::Bool, name);
+    browser.addProperty(flag);
+    browser.resize(260, 200);
+    QCoreApplication::processEvents();
+    EXPECT_GE(tree()->header()->sectionSize(0), tree()->fontMetrics().horizontalAdvance(name));
 }
 
 TEST_F(BrowserTest, DeletingAPropertyWithOpenEditorIsSafe)

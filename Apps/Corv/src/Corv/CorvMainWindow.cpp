@@ -25,6 +25,7 @@
 #include "QtAppFramework/UiStyle.h"
 #include "TqelRuntime/UlmaRuntime.h"
 #include "platform/paths.h"
+#include "platform/window_watch.h"
 
 #include <log4cplus/logger.h>
 #include <log4cplus/loggingmacros.h>
@@ -34,6 +35,8 @@
 #include <QCloseEvent>
 #include <QDebug>
 #include <QDir>
+#include <QLayout>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QStatusBar>
 #include <QTextStream>
@@ -42,6 +45,14 @@
 #include <QWebEngineView>
 
 namespace {
+
+// The window never gets smaller than its panes need (and never below 640 x 480): below that the
+// main window's layout lays the panes over each other and the map pane, with the viewer's window,
+// over the menus.
+void fitMinimumToPanes(QMainWindow* poWindow)
+{
+    poWindow->setMinimumSize(QSize(640, 480).expandedTo(poWindow->layout()->minimumSize()));
+}
 
 const log4cplus::Logger& mainLogger()
 {
@@ -245,6 +256,7 @@ void CMainWindow::constrGui()
     createControlDock();
     resize(1280, 960);
     setMinimumSize(640, 480);
+    fitMinimumToPanes(this);
     loadCustomStyle();
 }
 
@@ -256,6 +268,9 @@ void CMainWindow::createMapViewer()
             SLOT(updateStatus(const QString&, int, int, bool, bool)));
     connect(m_poMapViewer, &CQaMapViewer::changeColormap, this, &CMainWindow::onColorChanged);
     connect(m_poMapViewer, &CQaMapViewer::measureDistance, this, &CMainWindow::measureSlot);
+    // The map view's status texts (point-cloud loading) reach the status line.
+    connect(m_poMapViewer, &CQaMapViewer::sigSetStatusText, this,
+            QOverload<QString, int>::of(&CMainWindow::setStatusText));
     if (m_poSurveyManager)
         connect(m_poSurveyManager, &CQaSurveyManager::newProjection, m_poMapViewer, &CQaMapViewer::onNewProjection);
     setCentralWidget(m_poMapViewer);
@@ -332,6 +347,16 @@ bool CMainWindow::eventFilter(QObject* poWatched, QEvent* poEvent)
 void CMainWindow::show()
 {
     QWidget::show();
+    if (m_bNativeWatched || !windowHandle())
+        return;
+    m_bNativeWatched = true;
+    // A window destroyed by the window system cannot come back: the program ends as if it had
+    // been closed. Qt still addresses the gone window on the way out; those errors say nothing.
+    platform::watchNativeDestruction(windowHandle(), [this] {
+        qWarning("The main window was destroyed by the window system; the program ends");
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.qpa.xcb.warning=false\nqt.qpa.xcb.critical=false"));
+        close();
+    });
 }
 
 void CMainWindow::initView()
@@ -393,9 +418,11 @@ void CMainWindow::createWebDock()
     m_poWebDock->setWidget(m_poWebView);
     m_poWebDock->setObjectName(QStringLiteral("webDockWidget"));
     m_poWebDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
-    m_poWebDock->setMinimumHeight(300);
+    // Low enough that the window's panes fit at 800 x 600.
+    m_poWebDock->setMinimumHeight(150);
     m_poWebDock->setMinimumWidth(200);
     addDockWidget(Qt::RightDockWidgetArea, m_poWebDock);
+    fitMinimumToPanes(this);
     if (m_poActionWeb) {
         m_poActionWeb->setChecked(m_poWebDock->isVisible());
         connect(m_poActionWeb, &QAction::triggered, m_poWebDock, &QWidget::setVisible);

@@ -293,4 +293,5 @@ private:
     // Settings loaded and layout restored: only then does closing store them.
     bool m_bViewInitialised = false;
     bool m_bClosed = false;
+    bool m_bNativeWatched = false;
 };

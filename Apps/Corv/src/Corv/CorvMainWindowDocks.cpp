@@ -18,6 +18,8 @@
 #include "platform/paths.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QDockWidget>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
@@ -25,10 +27,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QResizeEvent>
 #include <QStatusBar>
 #include <QTextStream>
 #include <QTimer>
 #include <QToolBar>
+
+#include <algorithm>
 
 namespace {
 
@@ -43,6 +49,75 @@ void coupleActionToDock(QAction* poAction, QDockWidget* poDock)
     QObject::connect(poAction, &QAction::triggered, poDock, &QWidget::setVisible);
     QObject::connect(poDock, &QDockWidget::visibilityChanged, poAction, &QAction::setChecked);
 }
+
+// Gives the bottom panes their height back when a window that was made lower grows again: the
+// main window's layout takes every pixel from them when it shrinks and gives every pixel to the
+// map when it grows. Watches the window's resize before its layout does (application filter).
+class CBottomDockKeeper : public QObject {
+public:
+    explicit CBottomDockKeeper(QMainWindow* poWindow) : QObject(poWindow), m_poWindow(poWindow)
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~CBottomDockKeeper() override
+    {
+        if (QCoreApplication* poApp = QCoreApplication::instance())
+            poApp->removeEventFilter(this);
+    }
+
+    bool eventFilter(QObject* poWatched, QEvent* poEvent) override
+    {
+        if (poWatched != m_poWindow || poEvent->type() != QEvent::Resize)
+            return false;
+        const auto* poResize = static_cast<const QResizeEvent*>(poEvent);
+        const int nOld = poResize->oldSize().height();
+        const int nNew = poResize->size().height();
+        if (nOld <= 0 || nNew == nOld)
+            return false;
+        if (nNew < nOld) {
+            // The heights as the operator left them, before the layout squeezes them.
+            if (m_lstDocks.isEmpty()) {
+                m_nFullHeight = nOld;
+                for (QDockWidget* poDock : m_poWindow->findChildren<QDockWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+                    if (poDock->isVisible() && !poDock->isFloating()
+                        && m_poWindow->dockWidgetArea(poDock) == Qt::BottomDockWidgetArea) {
+                        m_lstDocks << poDock;
+                        m_lstHeights << poDock->height();
+                    }
+                }
+            }
+            return false;
+        }
+        if (m_lstDocks.isEmpty())
+            return false;
+        // Grown: the panes get their share of the height back, all of it at the former height.
+        QList<QDockWidget*> lstDocks;
+        QList<int> lstHeights;
+        const double dShare = std::min(1.0, double(nNew) / m_nFullHeight);
+        for (int i = 0; i < m_lstDocks.size(); ++i) {
+            if (m_lstDocks.at(i) && m_lstDocks.at(i)->isVisible()) {
+                lstDocks << m_lstDocks.at(i);
+                lstHeights << std::max(1, int(m_lstHeights.at(i) * dShare));
+            }
+        }
+        if (nNew >= m_nFullHeight) {
+            m_lstDocks.clear();
+            m_lstHeights.clear();
+        }
+        QPointer<QMainWindow> poWindow(m_poWindow);
+        QTimer::singleShot(0, m_poWindow, [poWindow, lstDocks, lstHeights] {
+            if (poWindow)
+                poWindow->resizeDocks(lstDocks, lstHeights, Qt::Vertical);
+        });
+        return false;
+    }
+
+private:
+    QMainWindow* m_poWindow;
+    QList<QPointer<QDockWidget>> m_lstDocks;
+    QList<int> m_lstHeights;
+    int m_nFullHeight = 0;
+};
 
 } // namespace
 
@@ -146,6 +221,8 @@ void CMainWindow::createDockWindows()
 
     m_poColorMappingPane = new CColorMappingPane(nullptr);
     connect(this, SIGNAL(surveyOpened()), m_poColorMappingPane, SLOT(updateModel()));
+
+    new CBottomDockKeeper(this);
 
     m_poSettingsDock = createPaneDock(tr("Settings"), QStringLiteral("settingsDockWidget"),
                                       createControlPage(this, new CPropertiesApplication(tr("Application"), nullptr)));

@@ -9,6 +9,7 @@
 #include "MapView/QaSurveyManager.h"
 #include "OrlexViewer/OrlexDataManager.h"
 #include "OrlexViewer/OrlexViewer.h"
+#include "SurveyUtils/SurveyData.h"
 #include "TqelRuntime/HandleTracks.h"
 #include "TqelRuntime/UlmaRuntime.h"
 #include "platform/paths.h"
@@ -20,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
@@ -41,6 +43,21 @@ QString lastFolder(QString strPath)
 {
     strPath.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return QDir(strPath).dirName();
+}
+
+// Empty when the folder holds a terrain model, else the reason it does not.
+QString whyNotAGrid(const QString& strNativeFolder)
+{
+    const QDir oFolder(strNativeFolder);
+    const bool bProjection = oFolder.exists(QStringLiteral("qel_projv6.txt")) || oFolder.exists(QStringLiteral("qel_proj.txt"));
+    const bool bTerrain = QFileInfo(oFolder.filePath(QStringLiteral("Terrain"))).isDir();
+    if (!bTerrain && !bProjection)
+        return QObject::tr("it is not a terrain model folder (no \"Terrain\" folder and no projection file).");
+    if (!bTerrain)
+        return QObject::tr("the terrain model has no \"Terrain\" folder.");
+    if (!bProjection)
+        return QObject::tr("the terrain model has no projection file (qel_projv6.txt).");
+    return QString();
 }
 
 } // namespace
@@ -127,13 +144,28 @@ void CMainWindow::onActionLoadExistingGrid()
         if (oDir.exists() && oDir.cdUp())
             strStart = oDir.path();
     }
-    const QString strFolder =
+    if (strStart.isEmpty()) {
+        // Nothing remembered yet: the grids live below the grid root.
+        const QString strRoot = platform::toNativePath(QString::fromStdString(CSurveyData().getGridDataRoot()));
+        if (QDir(strRoot).exists())
+            strStart = QDir::cleanPath(strRoot);
+    }
+    QString strFolder =
         QFileDialog::getExistingDirectory(this, tr("Select grid folder"), strStart, QFileDialog::ShowDirsOnly);
     if (strFolder.isEmpty())
         return;
+    strFolder = QDir::cleanPath(strFolder);
     GuiIni::setValue(strGroup, QStringLiteral("Gridpath"), strFolder);
     if (!m_poSurveyManager)
         return;
+
+    const QString strWhyNot = whyNotAGrid(platform::toNativePath(strFolder));
+    if (!strWhyNot.isEmpty()) {
+        QMessageBox::information(this, tr("Open Terrain Model"),
+                                 tr("%1 cannot be opened: %2").arg(QDir::toNativeSeparators(strFolder), strWhyNot),
+                                 QMessageBox::Ok);
+        return;
+    }
 
     const QString strProjFile = strFolder + QLatin1String(s_szProjectionFile);
     const int nHash = hashFileText(strProjFile);

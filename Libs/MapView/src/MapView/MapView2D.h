@@ -114,6 +114,8 @@ public slots:
     void onActionZoomToRegionToggled(bool isChecked);
     void onActionInspModeToggled(bool isChecked);
     void addTvgplObject(QString strType);
+    void selectTvgplObjects(QString strNames);
+    void onActionSelectTvgplPolygonToggled(bool isChecked);
     void onActionPlanningNewLine();
     void onActionPlanningNewPoly();
     void onActionCalibModeToggled(bool isChecked);

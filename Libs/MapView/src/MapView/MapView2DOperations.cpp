@@ -184,6 +184,20 @@ void CMapView2D::addTvgplObject(QString strType)
     poViewer->togglePlanMode(true, strType == QLatin1String("LINE") ? 0 : 1);
 }
 
+void CMapView2D::selectTvgplObjects(QString strNames)
+{
+    if (COrlexViewer* poViewer = viewer())
+        poViewer->selectTvgplObjects(strNames);
+}
+
+void CMapView2D::onActionSelectTvgplPolygonToggled(bool isChecked)
+{
+    if (isChecked)
+        uncheckOtherModeActions(qobject_cast<QAction*>(sender()));
+    if (COrlexViewer* poViewer = viewer())
+        poViewer->setSelectTvgplPolygon(isChecked);
+}
+
 void CMapView2D::onActionPlanningNewLine()
 {
     addTvgplObject(QStringLiteral("LINE"));
@@ -348,19 +362,30 @@ void CMapView2D::getWCDInformation(QString strFileName)
 void CMapView2D::showWCDPing(int nSkipPings, int nShowPings, std::vector<float> thresholds, int nZoomToPing,
                              QString strFileName, QList<int>& lstSamplesStatistic)
 {
-    Q_UNUSED(thresholds)
-    Q_UNUSED(nZoomToPing)
     const CWcdFileEntry& oEntry = m_mapWcd[strFileName];
     // Only a window of pings inside the table is read.
-    if (nSkipPings < 0 || nShowPings <= 0 || oEntry.lstPings.size() < nSkipPings + nShowPings)
+    if (nSkipPings < 0 || nShowPings <= 0 || oEntry.lstPings.size() < qint64(nSkipPings) + nShowPings)
         return;
-    if (!s_bWcdInitialised) {
+    COrlexViewer* poViewer = viewer();
+    if (!s_bWcdInitialised && poViewer) {
         s_bWcdInitialised = true;
-        if (COrlexViewer* poViewer = viewer())
-            poViewer->loadExtension(QStringLiteral("Multibeam"));
+        poViewer->loadExtension(QStringLiteral("Multibeam"));
+        poViewer->initWaterColumnDisplay();
     }
-    // The controller draws no water column: no sample vectors come back.
-    const QList<QByteArray> lstSamples;
+    const CWcdPingRecord& oFirst = oEntry.lstPings.at(nSkipPings);
+    QList<QByteArray> lstSamples;
+    if (poViewer) {
+        const float fValue = oFirst.nSecond != 0 ? oFirst.fValue / oFirst.nSecond : 0.0f;
+        poViewer->setWaterColumnPing(oFirst.nFirst, oFirst.nSecond, fValue, oFirst.fFurther1, oFirst.fFurther2,
+                                     thresholds);
+        QList<QByteArray> lstRefs;
+        QList<int> lstThirds;
+        for (int i = nSkipPings; i < nSkipPings + nShowPings; ++i) {
+            lstRefs.append(oEntry.lstPings.at(i).baSampleRef);
+            lstThirds.append(oEntry.lstPings.at(i).nThird);
+        }
+        poViewer->showWaterColumnPings(lstRefs, lstThirds, oFirst.nFirst, oFirst.nSecond, lstSamples, nZoomToPing);
+    }
     lstSamplesStatistic.clear();
     for (int i = 0; i < 256; ++i)
         lstSamplesStatistic.append(0);

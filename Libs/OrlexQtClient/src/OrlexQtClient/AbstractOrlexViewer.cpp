@@ -90,6 +90,8 @@ void AbstractOrlexViewer::destroyViewer()
     const std::shared_ptr<MessageReader> pReader = m_pClient ? m_pClient->reader() : nullptr;
     if (!pDispatcher || !pReader)
         return; // no connection: nothing to destroy, nothing to wait for
+    if (pReader->hasEnded())
+        return; // the server has gone, and the viewer with it
 
     const std::int32_t nViewerId = m_nViewerId;
     MessageWaitFor waitDestroyed(pReader, isReplyFor<O::ViewerDestroyedMessage>(nViewerId));
@@ -102,7 +104,8 @@ void AbstractOrlexViewer::destroyViewer()
     do {
         const bool bReplied = waitDestroyed.waitFor(kDestroySliceMs) != nullptr;
         nRemainingMs -= static_cast<int>(kDestroySliceMs);
-        if (bReplied)
+        // A server that has gone answers no more.
+        if (bReplied || pReader->hasEnded())
             break;
         if (m_idleCallback)
             m_idleCallback(kIdleMs);

@@ -27,7 +27,11 @@ MessageDispatcher::MessageDispatcher(std::shared_ptr<IWriter> pWriter, std::shar
 
 MessageDispatcher::~MessageDispatcher()
 {
-    if (m_pReader) {
+    if (m_pReader && m_pReader->hasEnded()) {
+        // The server has gone: nobody is left to answer the handshake.
+        O::TerminateMessage terminate;
+        send(schemaTypeName<O::TerminateMessage>(), terminate);
+    } else if (m_pReader) {
         MessageWaitFor waitTerminated(m_pReader, std::vector<std::string>{schemaTypeName<O::TerminatedMessage>()});
         O::TerminateMessage terminate;
         terminate.Code = 0;

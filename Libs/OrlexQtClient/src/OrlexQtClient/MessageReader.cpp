@@ -74,6 +74,7 @@ void MessageReader::run()
     } catch (...) {
         reportFailure("unknown exception");
     }
+    m_bEnded = true;
 }
 
 void MessageReader::dispatch(CompactBinaryReader& reader, const std::string& strType)

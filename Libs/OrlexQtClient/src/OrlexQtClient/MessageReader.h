@@ -60,6 +60,9 @@ public:
     void addErrorReceiver(IMessageReceiver* pReceiver) { m_errorReceivers.add(pReceiver); }
     void removeErrorReceiver(IMessageReceiver* pReceiver) { m_errorReceivers.remove(pReceiver); }
 
+    // True once the thread has stopped reading: end of stream, a failure or a termination.
+    bool hasEnded() const { return m_bEnded; }
+
 private:
     void run();
     void dispatch(CompactBinaryReader& reader, const std::string& strType);
@@ -68,6 +71,7 @@ private:
     std::shared_ptr<IReader> m_pReader;
     const std::uint16_t m_nProtocolVersion;
     std::atomic<bool> m_bStop{false};
+    std::atomic<bool> m_bEnded{false};
     ReceiverList m_errorReceivers;
     ReceiverList m_messageReceivers;
     std::mutex m_factoryMutex;

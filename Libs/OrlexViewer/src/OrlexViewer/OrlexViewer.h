@@ -4,7 +4,9 @@
 
 #include "OrlexQtClient/IMessageReceiver.h"
 
+#include <QByteArray>
 #include <QColor>
+#include <QList>
 #include <QObject>
 #include <QPoint>
 #include <QString>
@@ -76,6 +78,14 @@ public:
     // The viewer server's resource folder, ending in a backslash.
     static std::string viewerResourcePath();
     void loadExtension(const QString& strName);
+    // Water-column display (set-up, one ping, the pings shown): the server draws no water
+    // column, so these leave the sample list as it is.
+    void initWaterColumnDisplay() {}
+    void setWaterColumnPing(int /*nFirst*/, int /*nSecond*/, float /*fValue*/, float /*fFurther1*/,
+                            float /*fFurther2*/, const std::vector<float>& /*thresholds*/) {}
+    void showWaterColumnPings(const QList<QByteArray>& /*lstSampleRefs*/, const QList<int>& /*lstThirds*/,
+                              int /*nFirst*/, int /*nSecond*/, QList<QByteArray>& /*lstSamples*/,
+                              int /*nZoomToPing*/) {}
 
     // Empty without a connection.
     std::shared_ptr<Dremm::Orlex::QtClient::MessageDispatcher> getDispatcher() const;
@@ -161,6 +171,10 @@ public:
     void toggleUserMode(bool bOn, int nKind);
     void togglePointSelection(bool bOn);
     void togglePositionSelect(bool bOn);
+    // Selection of plan objects with a polygon, and by a list of names: the planning side
+    // offers no selection yet, so both do nothing.
+    void setSelectTvgplPolygon(bool /*bOn*/) {}
+    void selectTvgplObjects(const QString& /*strNames*/) {}
     void setInteractionActions(bool b3D);
     // The one overlay label naming the active mode: 0 planning, 1 calibrate, 2 measuring,
     // 3 objects, 4 none.

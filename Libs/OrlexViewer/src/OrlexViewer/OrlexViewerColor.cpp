@@ -7,6 +7,7 @@
 #include "OrlexViewer/OrlexDataManager.h"
 #include "OrlexViewer/OrlexGrid.h"
 #include "OrlexViewer/OrlexViewerPrivate.h"
+#include "OrlexViewer/Prompter.h"
 #include "OrlexViewer/ShipModel.h"
 
 #include "Common/CorvPaths.h"
@@ -14,7 +15,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QModelIndex>
 #include <QSaveFile>
@@ -170,8 +170,8 @@ void COrlexViewer::openColorMap(const QModelIndex& oIndex, int nOpenDialog)
 
 void COrlexViewer::loadColorMap()
 {
-    const QString strFile = QFileDialog::getOpenFileName(nullptr, tr("Palette file"), paletteFolder(),
-                                                         QLatin1String(s_szPaletteFilter));
+    const QString strFile = CPrompter::current().openFileName(nullptr, tr("Palette file"), paletteFolder(),
+                                                                QLatin1String(s_szPaletteFilter));
     if (strFile.isEmpty())
         return;
     QFile oFile(strFile);
@@ -185,8 +185,9 @@ void COrlexViewer::loadColorMap()
     QString strError;
     if (!poGradient->load(baPalette, &strError)) {
         warn(QStringLiteral("palette file %1 refused: %2").arg(strFile, strError));
-        QMessageBox::warning(m_pColorMapDialog, tr("Palette file"),
-                             tr("%1 cannot be used: %2").arg(QDir::toNativeSeparators(strFile), strError));
+        CPrompter::current().warning(m_pColorMapDialog, tr("Palette file"),
+                                     tr("%1 cannot be used: %2").arg(QDir::toNativeSeparators(strFile), strError),
+                                     QMessageBox::Ok);
         return;
     }
     m_pColorMapDialog->setGradient(poGradient);
@@ -195,15 +196,16 @@ void COrlexViewer::loadColorMap()
 void COrlexViewer::saveColorMap()
 {
     const QByteArray baPalette = m_pColorMapDialog->getGradient()->save();
-    const QString strFile = QFileDialog::getSaveFileName(nullptr, tr("Palette file"), paletteFolder(),
-                                                         QLatin1String(s_szPaletteFilter));
+    const QString strFile = CPrompter::current().saveFileName(nullptr, tr("Palette file"), paletteFolder(),
+                                                                QLatin1String(s_szPaletteFilter));
     if (strFile.isEmpty())
         return;
     QSaveFile oFile(strFile);
     if (!oFile.open(QIODevice::WriteOnly) || oFile.write(baPalette) != baPalette.size() || !oFile.commit()) {
         warn(QStringLiteral("cannot write the palette file %1: %2").arg(strFile, oFile.errorString()));
-        QMessageBox::warning(m_pColorMapDialog, tr("Palette file"),
-                             tr("%1 could not be written: %2").arg(QDir::toNativeSeparators(strFile), oFile.errorString()));
+        CPrompter::current().warning(m_pColorMapDialog, tr("Palette file"),
+                                     tr("%1 could not be written: %2").arg(QDir::toNativeSeparators(strFile), oFile.errorString()),
+                                     QMessageBox::Ok);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "OrlexViewer/OrlexDataManager.h"
 #include "OrlexViewer/OrlexGrid.h"
 #include "OrlexViewer/OrlexViewer.h"
+#include "OrlexViewer/Prompter.h"
 
 #include "test_scratch.h"
 
@@ -16,7 +17,6 @@
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
-#include <QFileDialog>
 #include <QJsonDocument>
 #include <QMessageBox>
 #include <QPushButton>
@@ -55,19 +55,35 @@ private:
     int m_nSeen = 0;
 };
 
-// A file dialog is answered with the file, or cancelled when it is empty.
-void answerFileDialog(QWidget* poModal, const QString& strFile)
+// Answers the palette editor's file dialogs with one file (empty cancels) and records warnings.
+class FilePrompter : public CPrompter
 {
-    auto* poFiles = qobject_cast<QFileDialog*>(poModal);
-    if (!poFiles)
-        return;
-    if (strFile.isEmpty()) {
-        poFiles->reject();
-        return;
+public:
+    explicit FilePrompter(QString strFile) : m_strFile(std::move(strFile)) { m_pPrevious = CPrompter::install(this); }
+    ~FilePrompter() override { CPrompter::install(m_pPrevious); }
+
+    QString openFileName(QWidget*, const QString&, const QString&, const QString&) override { return answer(); }
+    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return answer(); }
+    QMessageBox::StandardButton warning(QWidget*, const QString&, const QString& strText,
+                                        QMessageBox::StandardButtons) override
+    {
+        strWarning = strText;
+        return QMessageBox::Ok;
     }
-    poFiles->selectFile(strFile);
-    QMetaObject::invokeMethod(poFiles, "accept");
-}
+
+    int nAsked = 0;
+    QString strWarning;
+
+private:
+    QString answer()
+    {
+        ++nAsked;
+        return m_strFile;
+    }
+
+    QString m_strFile;
+    CPrompter* m_pPrevious = nullptr;
+};
 
 ColorMapDialog* paletteEditor()
 {
@@ -292,8 +308,9 @@ TEST_F(ColourTest, PaletteFilesAreSavedAndLoadedThroughTheEditor)
     poEditor->getGradient()->setObjectName(QStringLiteral("Saved"));
     const QString strSaved = strFolder + QStringLiteral("/saved.pal");
     {
-        ModalResponder files([&](QWidget* poModal) { answerFileDialog(poModal, strSaved); });
+        FilePrompter files(strSaved);
         poSave->click();
+        EXPECT_EQ(files.nAsked, 1);
     }
     QFile saved(strSaved);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
@@ -301,9 +318,9 @@ TEST_F(ColourTest, PaletteFilesAreSavedAndLoadedThroughTheEditor)
 
     // A cancelled dialog writes nothing.
     {
-        ModalResponder files([&](QWidget* poModal) { answerFileDialog(poModal, QString()); });
+        FilePrompter files{QString()};
         poSave->click();
-        EXPECT_EQ(files.seen(), 1);
+        EXPECT_EQ(files.nAsked, 1);
     }
     EXPECT_EQ(QDir(strFolder).entryList(QDir::Files), QStringList{"saved.pal"});
 
@@ -316,16 +333,9 @@ TEST_F(ColourTest, PaletteFilesAreSavedAndLoadedThroughTheEditor)
         ASSERT_TRUE(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
         damaged.write(baDamaged);
         damaged.close();
-        QString strMessage;
-        ModalResponder files([&](QWidget* poModal) {
-            if (auto* poBox = qobject_cast<QMessageBox*>(poModal)) {
-                strMessage = poBox->text();
-                poBox->done(QMessageBox::Ok);
-            } else {
-                answerFileDialog(poModal, damaged.fileName());
-            }
-        });
+        FilePrompter files(damaged.fileName());
         poOpen->click();
+        const QString strMessage = files.strWarning;
         EXPECT_TRUE(strMessage.contains(QStringLiteral("cannot be used: Not a palette"))) << strMessage.toStdString();
         EXPECT_EQ(poEditor->getGradient()->save(), baBefore);
     }
@@ -340,7 +350,7 @@ TEST_F(ColourTest, PaletteFilesAreSavedAndLoadedThroughTheEditor)
     loaded.write(palette.save());
     loaded.close();
     {
-        ModalResponder files([&](QWidget* poModal) { answerFileDialog(poModal, loaded.fileName()); });
+        FilePrompter files(loaded.fileName());
         poOpen->click();
     }
     EXPECT_EQ(poEditor->getGradient()->save(), palette.save());

@@ -33,6 +33,13 @@ void setDayPalette()
     g_oColours = {QColor(97, 97, 97, 255), QColor(97, 97, 97, 128), QColor(74, 144, 226, 255)};
 }
 
+void setBrightDayPalette()
+{
+    // The logo tool bar is light in this mode: its icons are drawn dark, like its text.
+    g_oGPColours = {QColor(86, 89, 92, 255), QColor(86, 89, 92, 100), QColor(74, 144, 226, 255)};
+    setDayPalette();
+}
+
 void setDuskPalette()
 {
     g_oColours = {QColor(163, 163, 163, 255), QColor(234, 234, 234, 128),

@@ -90,12 +90,14 @@ void applyStyleSheet(QIODevice* poExtra, int nMode, int nScale)
     QString strMode;
     if (nMode == 0) {
         strMode = QStringLiteral("Day");
+        initStylePalette();
         setDayPalette();
     } else if (nMode == 3) {
         strMode = QStringLiteral("BrightDay");
-        setDayPalette();
+        setBrightDayPalette();
     } else {
         strMode = QStringLiteral("Dusk");
+        initStylePalette();
         setDuskPalette();
     }
 

@@ -29,4 +29,6 @@ QToolBar* createLogoToolBar(QString strProductName);
 // Icon colours that SvgIconEngine draws with.
 void initStylePalette();
 void setDayPalette();
+// The day colours, with dark icons on the light logo tool bar.
+void setBrightDayPalette();
 void setDuskPalette();

@@ -1,5 +1,7 @@
 #include "TqelRuntime/RuntimeGuiSink.h"
 
+#include "MapView/MapView2D.h"
+#include "MapView/QaMapViewManager.h"
 #include "MapView/QaSurveyManager.h"
 #include "OrlexViewer/OrlexViewer.h"
 #include "OrlexViewer/ShipModel.h"
@@ -109,14 +111,20 @@ void CPostingGuiSink::moveToVessel(bool, int, int)
     notAvailable("CMapView2D::moveToVessel");
 }
 
-void CPostingGuiSink::addTvgplObject(const QString&)
+void CPostingGuiSink::addTvgplObject(const QString& strKind)
 {
-    notAvailable("CMapView2D::addTvgplObject");
+    post([strKind] {
+        if (CMapView2D* poMap = CQaMapViewManager::instance()->getMapView2D())
+            poMap->addTvgplObject(strKind);
+    });
 }
 
-void CPostingGuiSink::selectTvgplObjects(const QString&)
+void CPostingGuiSink::selectTvgplObjects(const QString& strDatagram)
 {
-    notAvailable("CMapView2D::selectTvgplObjects");
+    post([strDatagram] {
+        if (CMapView2D* poMap = CQaMapViewManager::instance()->getMapView2D())
+            poMap->selectTvgplObjects(strDatagram);
+    });
 }
 
 void CPostingGuiSink::surveyLoadGrid(const QString& strFolder, bool bRealTime)
