@@ -229,6 +229,26 @@ TEST_F(LivePosition, FollowScheduleWithAClock)
     }
 }
 
+// Distance to a map point from the vessel: only once a position has arrived, as a bearing alone.
+TEST_F(LivePosition, MeasureFromTheVesselsLastPosition)
+{
+    QUdpSocket oNavigation;
+    ASSERT_TRUE(oNavigation.bind(QHostAddress(QHostAddress::LocalHost), 0));
+    corvtest::writeTokens(QJsonArray{corvtest::token("ROZOVED_CSI2_IPADDR", 3, QStringLiteral("127.0.0.1:%1").arg(oNavigation.localPort()))});
+    makeLink(3);
+    m_poRuntime->measureDistance(QPoint(100, 200), QPoint());
+    EXPECT_FALSE(corvtest::waitUntil([&] { return oNavigation.hasPendingDatagrams(); }, 300));
+
+    PositionFix oFix;
+    oFix.nLatitude = 60 * 20000000;
+    position(oFix);
+    m_poRuntime->measureDistance(QPoint(100, 200), QPoint());
+    ASSERT_TRUE(corvtest::waitUntil([&] { return oNavigation.hasPendingDatagrams(); }, 5000));
+    const QByteArray baSentence = oNavigation.receiveDatagram().data();
+    EXPECT_TRUE(baSentence.contains("PTBWR")) << baSentence.constData();
+    EXPECT_FALSE(corvtest::waitUntil([&] { return oNavigation.hasPendingDatagrams(); }, 300));
+}
+
 TEST(RemoteClientRule, TargetOfTheFirstSender)
 {
     const QList<QHostAddress> lstLocal{QHostAddress("127.0.0.1"), QHostAddress("::1"), QHostAddress("10.0.0.5"), QHostAddress("fe80::1")};

@@ -196,6 +196,8 @@ private:
     void leaveGroup(QUdpSocket* poSocket, const QString& strGroup);
     void closeSocket(QUdpSocket*& poSocket);
     void applyProjectionText(const QByteArray& baText);
+    // The distance and bearing from the vessel's last position to a map point.
+    void measureFromVessel(QPoint oFrom);
     void processQaDatagram(const QByteArray& baDatagram);
     // True once the remote-station TCP client runs (grid and plan names from the main station
     // are then no longer followed).
