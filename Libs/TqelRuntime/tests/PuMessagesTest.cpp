@@ -142,4 +142,21 @@ TEST_F(PuMessages, CacheRelaysAndRows)
     EXPECT_TRUE(rowsArrive(9));
 }
 
+// A source's message is not cached again for 5 s; the timer of an older message leaves a newer
+// source alone.
+TEST_F(PuMessages, OnlyTheNewestTimerClearsTheLastSource)
+{
+    auto serveEventsFor = [](int nMs) { corvtest::waitUntil([] { return false; }, nMs); };
+    message("$TVQEL,470,PU1,1,13,a,first");
+    serveEventsFor(3000);
+    EXPECT_EQ(message("$TVQEL,470,PU2,2,13,b,second"), QStringList{"471:13;second"});
+    // PU1 is forgotten; the cached PU2 is shown again, still the last source.
+    m_poRuntime->sendRequestToUlmaexec(463, "PU1", false);
+    EXPECT_EQ(relays(), QStringList{"471:13;second"});
+    serveEventsFor(2500); // PU1's timer has run out, PU2's has not
+    EXPECT_EQ(message("$TVQEL,470,PU2,3,13,b,third"), QStringList{"471:13;third"});
+    serveEventsFor(3000); // now PU2's has
+    EXPECT_EQ(message("$TVQEL,470,PU2,4,13,b,fourth"), (QStringList{"470:13;b;fourth;PU2", "471:13;fourth"}));
+}
+
 } // namespace
