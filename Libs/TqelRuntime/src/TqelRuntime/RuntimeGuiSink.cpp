@@ -143,10 +143,11 @@ void CPostingGuiSink::closeAllSurveys()
     notAvailable("CQaSurveyManager::closeAllSurveys");
 }
 
+// The live survey's jobs never create the controller: before it exists there is no view to feed.
 void CPostingGuiSink::pushDepthTail(std::vector<double>&& adPoints, const QString& strTailName)
 {
     post([adPoints = std::move(adPoints), strTailName]() mutable {
-        COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName));
+        COrlexViewer* poViewer = COrlexViewer::existingInstance();
         CShipModel* poShip = poViewer ? poViewer->getShipModel() : nullptr;
         // Tail colour mode 0 switches the depth tail off.
         if (poShip && poShip->tailColorMode() != 0)
@@ -157,7 +158,7 @@ void CPostingGuiSink::pushDepthTail(std::vector<double>&& adPoints, const QStrin
 void CPostingGuiSink::addPositionDatagram(const QByteArray& baDatagram)
 {
     post([baDatagram] {
-        COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName));
+        COrlexViewer* poViewer = COrlexViewer::existingInstance();
         if (CShipModel* poShip = poViewer ? poViewer->getShipModel() : nullptr)
             poShip->addPositionDatagram(baDatagram.constData(), baDatagram.size());
     });
@@ -170,7 +171,7 @@ void CPostingGuiSink::applySurveyProjection(const QString& strProjFile, const QS
         CQaSurveyManager* poManager = CQaSurveyManager::instance();
         if (poManager->projectionHash != 0 && hashFileText(strProjFile) != poManager->projectionHash) {
             qInfo() << "CUlmaRuntime::Proj diff, closing survey";
-            if (COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName)))
+            if (COrlexViewer* poViewer = COrlexViewer::existingInstance())
                 poViewer->getDataManager()->closeAllSurveys();
             poManager->projectionHash = 0;
         }

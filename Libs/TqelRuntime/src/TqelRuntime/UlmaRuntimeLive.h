@@ -84,7 +84,6 @@ public:
     // Replies and requests.
     QString strLastStarted;
     QTimer* poStartTimer = nullptr; // child of the link
-    std::unique_ptr<QUdpSocket> poCoverageSocket;
 
     // Processing-unit messages: the model lives on its own thread, which ends first.
     std::unique_ptr<CPuMsgModel> poPuModel;
