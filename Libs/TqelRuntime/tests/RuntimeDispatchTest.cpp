@@ -93,7 +93,7 @@ TEST_F(RuntimeDispatch, EachFamilyReachesItsHandler)
     const Case aCases[] = {
         // Position datagrams and runtime replies go to their own handlers, whatever they hold.
         {baBinary, {}, {}},
-        {"$TVQEL,1," + baGga, {}, {}},
+        {"$TVQEL,1," + baGga, {}, {QStringLiteral("1000:$GPGGA")}},
         // A GGA sentence moves the vessel.
         {baGga, {QStringLiteral("updateVessel")}, {}},
         // Words inside fields do not route: only the talker does.

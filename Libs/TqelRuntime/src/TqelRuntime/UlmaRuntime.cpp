@@ -5,6 +5,7 @@
 #include "QtAppFramework/DBoperations.h"
 #include "QtAppFramework/QtLogger.h"
 #include "TqelRuntime/RuntimeGuiSink.h"
+#include "TqelRuntime/UlmaRuntimeLive.h"
 #include "SurveyUtils/Navigation.h"
 #include "SurveyUtils/WaypointSentenceSender.h"
 
@@ -15,6 +16,7 @@
 #include <QDebug>
 #include <QMutexLocker>
 #include <QUdpSocket>
+#include <QtEndian>
 
 #include <utility>
 
@@ -50,9 +52,11 @@ CUlmaRuntime* CUlmaRuntime::instance(int nMode)
 }
 
 CUlmaRuntime::CUlmaRuntime(int nMode, std::shared_ptr<CRuntimeGuiSink> poGuiSink)
-    : QObject(nullptr), m_poProjection(std::make_unique<QelProj::CProjection>()), m_poGuiSink(std::move(poGuiSink))
+    : QObject(nullptr), m_poProjection(std::make_unique<QelProj::CProjection>()), m_poGuiSink(std::move(poGuiSink)),
+      m_poLive(new CLiveLinkState)
 {
     qRegisterMetaType<int*>("int*");
+    qRegisterMetaType<std::string>("std::string");
     if (!m_poGuiSink)
         m_poGuiSink = std::make_shared<CPostingGuiSink>();
     for (int i = 0; i < 7; ++i)
@@ -183,7 +187,7 @@ void CUlmaRuntime::measureDistance(QPoint oFrom, QPoint oTo)
     if (!m_poWaypointSender)
         m_poWaypointSender = std::make_unique<CWaypointSentenceSender>();
     if (oTo.isNull()) {
-        // No position datagram has been received by this link: there is no vessel to measure from.
+        measureFromVessel(oFrom);
         return;
     }
     double dDistance = 0;
@@ -198,4 +202,22 @@ void CUlmaRuntime::measureDistance(QPoint oFrom, QPoint oTo)
     m_poWaypointSender->sendWaypointLocation(dFromLat, dFromLon);
     const quint32 nNow = static_cast<quint32>(QDateTime::currentSecsSinceEpoch());
     m_poWaypointSender->sendBearingToWaypoint(nNow, dToLat, dToLon, dHeading, dDistance / 100.0 / 1852.0, "WP1");
+}
+
+void CUlmaRuntime::measureFromVessel(QPoint oFrom)
+{
+    const QByteArray& baLast = m_poLive->position.baLastPosition;
+    if (baLast.isEmpty())
+        return; // no position datagram yet: no vessel to measure from
+    const quint32 nTime = qFromLittleEndian<quint32>(baLast.constData() + 8);
+    const double dLatitude = qFromLittleEndian<qint32>(baLast.constData() + 16) / 20000000.0;
+    const double dLongitude = qFromLittleEndian<qint32>(baLast.constData() + 20) / 10000000.0;
+    double dNorth = 0;
+    double dEast = 0;
+    if (m_poProjection->toProjected(dLatitude, dLongitude, dNorth, dEast, true) != 0)
+        return;
+    double dDistance = 0;
+    double dHeading = 0;
+    computeDistanceHeading(dNorth, dEast, oFrom.y(), oFrom.x(), &dDistance, &dHeading);
+    m_poWaypointSender->sendBearingToWaypoint(nTime, dLatitude, dLongitude, dHeading, dDistance / 100.0 / 1852.0, "");
 }
