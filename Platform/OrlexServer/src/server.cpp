@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -31,6 +32,8 @@ namespace {
 constexpr std::size_t kHistoryLimit = 200000;
 constexpr std::size_t kHistoryBytes = 16 * 1024 * 1024;
 constexpr int kTerminateGraceMs = 2500;
+constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t kMaxReadChunk = 16 * 1024 * 1024;
 
 QString text(const std::string& s)
 {
@@ -282,10 +285,15 @@ void Server::onInputReadable()
 {
     if (!m_in)
         return;
-    const platform::IoResult result = platform::readAvailable(m_in.get(), m_inBuffer, 0ms);
+    // Reads grow with a message that is still arriving, so that it is looked at a few times only.
+    const auto held = static_cast<std::size_t>(m_inBuffer.size());
+    const std::size_t chunk = std::clamp<std::size_t>(std::max(held, m_inNeeded > held ? m_inNeeded - held : 0),
+                                                      kReadChunk, kMaxReadChunk);
+    const platform::IoResult result = platform::readAvailable(m_in.get(), m_inBuffer, 0ms, chunk);
     switch (result.status) {
     case platform::IoStatus::Ok:
-        processInput(false);
+        if (static_cast<std::size_t>(m_inBuffer.size()) >= m_inNeeded)
+            processInput(false);
         break;
     case platform::IoStatus::Closed:
         processInput(true);
@@ -324,6 +332,7 @@ void Server::processInput(bool atEnd)
     const char* data = m_inBuffer.constData();
     const std::size_t size = static_cast<std::size_t>(m_inBuffer.size());
     std::size_t pos = 0;
+    m_inNeeded = 0;
     while (pos < size && !m_stopped) {
         if (m_resyncing) {
             const std::size_t next = findHeaderStart(data, size, pos);
@@ -332,9 +341,14 @@ void Server::processInput(bool atEnd)
             if (pos >= size)
                 break;
         }
-        const DecodedMessage message = decodeMessage(data + pos, size - pos);
-        if (message.status == DecodedMessage::Status::NeedMore)
+        // Where the message ends is found without building its tree; it is decoded once, whole.
+        DecodedMessage message = scanMessage(data + pos, size - pos);
+        if (message.status == DecodedMessage::Status::NeedMore) {
+            m_inNeeded = message.needed; // counted from pos, the buffer's front once pos is removed
             break;
+        }
+        if (message.status == DecodedMessage::Status::Complete)
+            message = decodeMessage(data + pos, message.consumed);
         if (message.status == DecodedMessage::Status::Malformed) {
             if (!m_resyncing) {
                 violation(text(message.error) + QStringLiteral("; looking for the next message header"), message.type,
@@ -358,6 +372,9 @@ void Server::processInput(bool atEnd)
         return;
     m_inBuffer.remove(0, static_cast<int>(pos));
     m_streamOffset += pos;
+    // Room a large message needed is given back once it is handled.
+    if (m_inBuffer.capacity() > static_cast<int>(4 * kReadChunk) && m_inBuffer.size() < m_inBuffer.capacity() / 4)
+        m_inBuffer.squeeze();
     if (atEnd && (!m_inBuffer.isEmpty() || m_resyncing)) {
         violation(QStringLiteral("the stream ended inside a message (%1 bytes%2)")
                       .arg(m_inBuffer.size())

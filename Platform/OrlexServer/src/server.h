@@ -88,6 +88,7 @@ private:
     QTimer* m_terminateTimer = nullptr;
 
     QByteArray m_inBuffer;
+    std::size_t m_inNeeded = 0; // the message at the front is not looked at again below this size
     std::uint64_t m_streamOffset = 0;
     bool m_sawMessage = false;
     bool m_resyncing = false;
