@@ -29,7 +29,7 @@ namespace {
 
 // Records kept for waitFor and entries: at most this many, and this much JSON text, so that the
 // server's memory stays flat whatever the client sends.
-constexpr std::size_t kHistoryLimit = 200000;
+constexpr std::size_t kHistoryLimit = 100000;
 constexpr std::size_t kHistoryBytes = 16 * 1024 * 1024;
 constexpr int kTerminateGraceMs = 2500;
 constexpr std::size_t kReadChunk = 64 * 1024;
@@ -226,12 +226,12 @@ void Server::stop(int exitCode, const QString& reason)
 
 QJsonObject Server::record(QJsonObject entry)
 {
-    std::size_t bytes = 0;
-    m_log.write(entry, &bytes);
-    m_history.emplace_back(entry, bytes);
-    m_historyBytes += bytes;
+    QByteArray line;
+    m_log.write(entry, &line);
+    m_historyBytes += static_cast<std::size_t>(line.size());
+    m_history.push_back({Summary::of(entry), std::move(line)});
     while (m_history.size() > 1 && (m_history.size() > kHistoryLimit || m_historyBytes > kHistoryBytes)) {
-        m_historyBytes -= m_history.front().second;
+        m_historyBytes -= static_cast<std::size_t>(m_history.front().line.size());
         m_history.pop_front();
     }
     checkWaits(entry);
@@ -604,25 +604,34 @@ void Server::controlReply(ControlClient* client, QJsonObject reply)
         client->notifier->setEnabled(false); // dropped when it reads as closed
 }
 
-bool Server::matches(const QJsonObject& entry, const QJsonObject& filter)
+Server::Summary Server::Summary::of(const QJsonObject& entry)
+{
+    return {entry.value(QStringLiteral("dir")).toString(), entry.value(QStringLiteral("seq")).toDouble(),
+            entry.value(QStringLiteral("type")), entry.value(QStringLiteral("text")).toString()};
+}
+
+bool Server::matches(const Summary& entry, const QJsonObject& filter)
 {
     const QString dir = filter.value(QStringLiteral("dir")).toString(QStringLiteral("in"));
-    if (entry.value(QStringLiteral("dir")).toString() != dir)
+    if (entry.dir != dir)
         return false;
-    if (entry.value(QStringLiteral("seq")).toDouble() < filter.value(QStringLiteral("from")).toDouble(0))
+    if (entry.seq < filter.value(QStringLiteral("from")).toDouble(0))
         return false;
-    if (filter.contains(QStringLiteral("type")) && entry.value(QStringLiteral("type")) != filter.value(QStringLiteral("type")))
+    if (filter.contains(QStringLiteral("type")) && entry.type != filter.value(QStringLiteral("type")))
         return false;
     if (filter.contains(QStringLiteral("contains"))
-        && !entry.value(QStringLiteral("text")).toString().contains(filter.value(QStringLiteral("contains")).toString()))
+        && !entry.text.contains(filter.value(QStringLiteral("contains")).toString()))
         return false;
     return true;
 }
 
 void Server::checkWaits(const QJsonObject& entry)
 {
+    if (m_waits.empty())
+        return;
+    const Summary summary = Summary::of(entry);
     for (auto it = m_waits.begin(); it != m_waits.end();) {
-        if (matches(entry, (*it)->filter)) {
+        if (matches(summary, (*it)->filter)) {
             controlReply((*it)->client, {{QStringLiteral("id"), (*it)->requestId}, {QStringLiteral("ok"), true}, {QStringLiteral("entry"), entry}});
             it = m_waits.erase(it);
         } else {
@@ -657,9 +666,10 @@ QJsonObject Server::handleControl(ControlClient* client, const QJsonObject& requ
     if (command == QLatin1String("waitFor") || command == QLatin1String("entries")) {
         QJsonObject filter = request;
         QJsonArray found;
-        for (const auto& [entry, bytes] : m_history) {
-            if (!matches(entry, filter))
+        for (const Recorded& recorded : m_history) {
+            if (!matches(recorded.summary, filter))
                 continue;
+            const QJsonObject entry = QJsonDocument::fromJson(recorded.line).object();
             if (command == QLatin1String("waitFor"))
                 return QJsonObject{{QStringLiteral("ok"), true}, {QStringLiteral("entry"), entry}};
             found.append(entry);

@@ -72,8 +72,21 @@ private:
     MessageLog m_log;
     Scene m_scene;
     std::map<std::int32_t, SketchWindow*> m_windows;
-    // The latest records, for waitFor and entries; the log file keeps them all.
-    std::deque<std::pair<QJsonObject, std::size_t>> m_history; // record, length of its JSON line
+    // What a control filter looks at in a record.
+    struct Summary {
+        QString dir;
+        double seq = 0;
+        QJsonValue type;
+        QString text;
+        static Summary of(const QJsonObject& entry);
+    };
+    // The latest records, for waitFor and entries, as their JSON lines (a record held as a
+    // QJsonObject takes several times the memory of its text); the log file keeps them all.
+    struct Recorded {
+        Summary summary;
+        QByteArray line;
+    };
+    std::deque<Recorded> m_history;
     std::size_t m_historyBytes = 0;
 
     platform::PipeListener m_inListener;
@@ -130,7 +143,7 @@ private:
     void dropControlClient(ControlClient* client);
     void controlReply(ControlClient* client, QJsonObject reply);
     QJsonObject handleControl(ControlClient* client, const QJsonObject& request, bool& deferred);
-    static bool matches(const QJsonObject& entry, const QJsonObject& filter);
+    static bool matches(const Summary& entry, const QJsonObject& filter);
     void checkWaits(const QJsonObject& entry);
 };
 
