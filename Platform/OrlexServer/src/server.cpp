@@ -229,7 +229,7 @@ QJsonObject Server::record(QJsonObject entry)
     QByteArray line;
     m_log.write(entry, &line);
     m_historyBytes += static_cast<std::size_t>(line.size());
-    m_history.push_back({Summary::of(entry), std::move(line)});
+    m_history.push_back({Summary::of(entry, m_names), std::move(line)});
     while (m_history.size() > 1 && (m_history.size() > kHistoryLimit || m_historyBytes > kHistoryBytes)) {
         m_historyBytes -= static_cast<std::size_t>(m_history.front().line.size());
         m_history.pop_front();
@@ -604,10 +604,19 @@ void Server::controlReply(ControlClient* client, QJsonObject reply)
         client->notifier->setEnabled(false); // dropped when it reads as closed
 }
 
-Server::Summary Server::Summary::of(const QJsonObject& entry)
+Server::Summary Server::Summary::of(const QJsonObject& entry, QSet<QString>& names)
 {
-    return {entry.value(QStringLiteral("dir")).toString(), entry.value(QStringLiteral("seq")).toDouble(),
-            entry.value(QStringLiteral("type")), entry.value(QStringLiteral("text")).toString()};
+    // The set stays small whatever names a client makes up.
+    auto shared = [&names](const QString& name) {
+        const auto found = names.constFind(name);
+        if (found != names.constEnd())
+            return *found;
+        return names.size() < 1024 ? *names.insert(name) : name;
+    };
+    const QJsonValue type = entry.value(QStringLiteral("type"));
+    return {shared(entry.value(QStringLiteral("dir")).toString()), entry.value(QStringLiteral("seq")).toDouble(),
+            type.isString() ? std::optional<QString>(shared(type.toString())) : std::nullopt,
+            entry.value(QStringLiteral("text")).toString()};
 }
 
 bool Server::matches(const Summary& entry, const QJsonObject& filter)
@@ -617,7 +626,9 @@ bool Server::matches(const Summary& entry, const QJsonObject& filter)
         return false;
     if (entry.seq < filter.value(QStringLiteral("from")).toDouble(0))
         return false;
-    if (filter.contains(QStringLiteral("type")) && entry.type != filter.value(QStringLiteral("type")))
+    if (filter.contains(QStringLiteral("type"))
+        && (!entry.type || !filter.value(QStringLiteral("type")).isString()
+            || *entry.type != filter.value(QStringLiteral("type")).toString()))
         return false;
     if (filter.contains(QStringLiteral("contains"))
         && !entry.text.contains(filter.value(QStringLiteral("contains")).toString()))
@@ -629,7 +640,7 @@ void Server::checkWaits(const QJsonObject& entry)
 {
     if (m_waits.empty())
         return;
-    const Summary summary = Summary::of(entry);
+    const Summary summary = Summary::of(entry, m_names);
     for (auto it = m_waits.begin(); it != m_waits.end();) {
         if (matches(summary, (*it)->filter)) {
             controlReply((*it)->client, {{QStringLiteral("id"), (*it)->requestId}, {QStringLiteral("ok"), true}, {QStringLiteral("entry"), entry}});

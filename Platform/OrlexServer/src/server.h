@@ -9,6 +9,7 @@
 #include "platform/pipes.h"
 
 #include <QJsonObject>
+#include <QSet>
 #include <QObject>
 #include <QString>
 
@@ -17,6 +18,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <QSocketNotifier>
@@ -72,13 +74,15 @@ private:
     MessageLog m_log;
     Scene m_scene;
     std::map<std::int32_t, SketchWindow*> m_windows;
-    // What a control filter looks at in a record.
+    // What a control filter looks at in a record (copies: a QJsonValue taken from a record would
+    // keep the whole record alive).
     struct Summary {
         QString dir;
         double seq = 0;
-        QJsonValue type;
+        std::optional<QString> type;
         QString text;
-        static Summary of(const QJsonObject& entry);
+        // 'names' holds one copy of each dir and type, which the summaries share.
+        static Summary of(const QJsonObject& entry, QSet<QString>& names);
     };
     // The latest records, for waitFor and entries, as their JSON lines (a record held as a
     // QJsonObject takes several times the memory of its text); the log file keeps them all.
@@ -88,6 +92,7 @@ private:
     };
     std::deque<Recorded> m_history;
     std::size_t m_historyBytes = 0;
+    QSet<QString> m_names;
 
     platform::PipeListener m_inListener;
     platform::PipeListener m_outListener;
