@@ -131,33 +131,39 @@ TEST(BufferedInputTest, WindowReadsMatchValueByValueReads)
     struct Case {
         const char* name;
         const char* body; // then a byte 5A after the struct
-        bool mouse;       // MouseMovedMessage, else ErrorMessage
+        char kind;        // 'e' ErrorMessage, 'm' MouseMovedMessage, 'l' ListObjectsResponseMessage
         const char* expected; // the value-by-value result, re-encoded
     };
     const Case cases[] = {
-        {"in order", "01 30 0E 42 01 6B 10 01 03 8B 06 01 2A 00", false, "01 30 0E 42 01 6B 10 01 03 8B 06 01 2A 00"},
-        {"field after a later one is stepped over", "01 42 01 30 0E 00", false, "01 42 01 00"},
-        {"repeated field, the last counts", "01 30 0E 30 10 00", false, "01 30 10 00"},
-        {"overlong varint", "01 30 82 80 80 80 80 80 80 80 80 80 80 00 42 01 00", false, "01 30 02 42 01 00"},
-        {"int32 beyond 32 bits is cut", "01 30 FF FF FF FF 7F 00", false, "01 30 FF FF FF FF 0F 00"},
-        {"bool byte 2", "01 42 02 00", false, "01 42 01 00"},
-        {"nullable of two", "01 6B 10 02 03 05 00", false, "01 6B 10 01 03 00"},
-        {"nullable of none", "01 6B 10 00 00", false, "01 00"},
-        {"nullable type byte with high bits", "01 6B 30 01 03 00", false, "01 6B 10 01 03 00"},
-        {"int64 where int32 belongs", "01 31 0E 00", false, "01 00"},
-        {"two-byte header", "01 D0 01 0E 00", false, "01 30 0E 00"},
+        {"in order", "01 30 0E 42 01 6B 10 01 03 8B 06 01 2A 00", 'e', "01 30 0E 42 01 6B 10 01 03 8B 06 01 2A 00"},
+        {"field after a later one is stepped over", "01 42 01 30 0E 00", 'e', "01 42 01 00"},
+        {"repeated field, the last counts", "01 30 0E 30 10 00", 'e', "01 30 10 00"},
+        {"overlong varint", "01 30 82 80 80 80 80 80 80 80 80 80 80 00 42 01 00", 'e', "01 30 02 42 01 00"},
+        {"int32 beyond 32 bits is cut", "01 30 FF FF FF FF 7F 00", 'e', "01 30 FF FF FF FF 0F 00"},
+        {"bool byte 2", "01 42 02 00", 'e', "01 42 01 00"},
+        {"nullable of two", "01 6B 10 02 03 05 00", 'e', "01 6B 10 01 03 00"},
+        {"nullable of none", "01 6B 10 00 00", 'e', "01 00"},
+        {"nullable type byte with high bits", "01 6B 30 01 03 00", 'e', "01 6B 10 01 03 00"},
+        {"int64 where int32 belongs", "01 31 0E 00", 'e', "01 00"},
+        {"two-byte header", "01 D0 01 0E 00", 'e', "01 30 0E 00"},
         {"position", "01 10 02 01 0B 06 01 07 2B 0A 01 08 00 00 00 00 00 00 F0 3F 28 00 00 00 00 00 00 00 40 00 00",
-         true, "01 10 02 01 0B 06 01 07 2B 0A 01 08 00 00 00 00 00 00 F0 3F 28 00 00 00 00 00 00 00 40 00 00"},
-        {"float where double belongs", "01 01 2B 0A 01 07 00 00 C0 3F 00 00", true,
+         'm', "01 10 02 01 0B 06 01 07 2B 0A 01 08 00 00 00 00 00 00 F0 3F 28 00 00 00 00 00 00 00 40 00 00"},
+        {"float where double belongs", "01 01 2B 0A 01 07 00 00 C0 3F 00 00", 'm',
          "01 01 2B 0A 01 08 00 00 00 00 00 00 F8 3F 00 00"},
-        {"nullable struct of two", "01 01 2B 0A 02 08 00 00 00 00 00 00 F0 3F 00 00 00", true,
+        {"ids", "01 01 2B 06 03 65 82 80 80 80 80 80 80 80 80 80 80 00 66 00", 'l', "01 01 2B 06 03 65 02 66 00"},
+        {"ids as uint32", "01 01 2B 05 02 65 66 00", 'l', "01 01 2B 06 02 65 66 00"},
+        {"nullable struct of two", "01 01 2B 0A 02 08 00 00 00 00 00 00 F0 3F 00 00 00", 'm',
          "01 01 2B 0A 01 08 00 00 00 00 00 00 F0 3F 00 00"},
     };
     for (const Case& c : cases) {
         std::vector<std::uint8_t> bytes = codectest::hexBytes(c.body);
         bytes.push_back(0x5A);
         auto read = [&](std::size_t piece) {
-            return c.mouse ? readThrough<MouseMovedMessage>(bytes, piece) : readThrough<ErrorMessage>(bytes, piece);
+            if (c.kind == 'm')
+                return readThrough<MouseMovedMessage>(bytes, piece);
+            if (c.kind == 'l')
+                return readThrough<ListObjectsResponseMessage>(bytes, piece);
+            return readThrough<ErrorMessage>(bytes, piece);
         };
         const std::string reference = read(0);
         const auto expected = codectest::hexBytes(c.expected);

@@ -353,7 +353,31 @@ void readList(::bond::CompactBinaryReader<Input>& reader, std::vector<E>& values
         }
     }
     values.reserve(std::min<std::size_t>(count, kAllocationAhead / sizeof(E)));
-    for (std::uint32_t i = 0; i < count; ++i) {
+    std::uint32_t i = 0;
+    if constexpr (std::is_integral_v<E> && sizeof(E) >= 4) {
+        // Varints of the list's own type straight from the window while it holds them.
+        if (wire == wireTypeOf<E>()) {
+            auto& input = reader.input();
+            for (; i < count && input.windowSize() != 0; ++i) {
+                const std::uint8_t* p = input.windowData();
+                std::uint64_t v;
+                const std::uint8_t* q = fastVarint(p, p + input.windowSize(), v);
+                if (!q)
+                    break;
+                input.advance(static_cast<std::size_t>(q - p));
+                E value;
+                if constexpr (std::is_signed_v<E>)
+                    value = static_cast<E>(sizeof(E) == 8 ? zigzag64(v) : zigzag32(static_cast<std::uint32_t>(v)));
+                else
+                    value = static_cast<E>(v);
+                if (i < values.size())
+                    values[i] = value;
+                else
+                    values.push_back(value);
+            }
+        }
+    }
+    for (; i < count; ++i) {
         if (i >= values.size())
             values.emplace_back();
         readValue(reader, wire, values[i]);
