@@ -170,6 +170,91 @@ def put_field(w, indent, f):
         w('%s}' % indent)
 
 
+FIXED_SIZE = {'bool': 1, 'uint8': 1, 'float': 4, 'double': 8}
+VARINT_CAST = {
+    'uint32': 'static_cast<std::uint32_t>(v)',
+    'uint64': 'v',
+    'int32': 'zigzag32(static_cast<std::uint32_t>(v))',
+    'int64': 'zigzag64(v)',
+}
+
+
+def fast_read(w, indent, target, scalar, offset):
+    """Lines that read scalar at p + offset into target (an lvalue or a nullable's set) and step
+    over it; a varint that does not end in the window leaves the case to the generic reader."""
+    if scalar in FIXED_SIZE:
+        size = FIXED_SIZE[scalar]
+        w('%sif (avail >= %d) {' % (indent, offset + size))
+        if scalar == 'bool':
+            expr = 'p[%d] != 0' % offset
+        elif scalar == 'uint8':
+            expr = 'p[%d]' % offset
+        else:
+            w('%s    %s x;' % (indent, 'float' if scalar == 'float' else 'double'))
+            w('%s    std::memcpy(&x, p + %d, %d);' % (indent, offset, size))
+            expr = 'x'
+        w('%s    %s;' % (indent, target(expr)))
+        w('%s    input.advance(%d);' % (indent, offset + size))
+    else:
+        w('%sstd::uint64_t v;' % indent)
+        w('%sif (const std::uint8_t* q = fastVarint(p + %d, p + avail, v)) {' % (indent, offset))
+        w('%s    %s;' % (indent, target(VARINT_CAST[scalar])))
+        w('%s    input.advance(static_cast<std::size_t>(q - p));' % indent)
+
+
+def cursor_allows(i):
+    # Fields that come after a later one are stepped over, as the generic loop does.
+    return 'cursor == 0' if i == 0 else 'cursor <= %d' % i
+
+
+def fast_cases(w, s):
+    """The common case decoded straight from the window in one step: a stop byte, or a field of
+    the declared wire type with a one-byte header holding a number or a nullable number. Anything
+    else (other ids or wire types, a window that ends inside the value) goes the generic way,
+    which reads the same bytes to the same result."""
+    cases = []
+    for i, f in enumerate(s.fields):
+        t = f.type
+        if f.id > 5:
+            continue
+        if t.kind == 'scalar' and (t.name in FIXED_SIZE or t.name in VARINT_CAST):
+            cases.append((i, f, (f.id << 5) | wire_number(t), t.name, False))
+        elif t.kind == 'nullable' and t.element.kind == 'scalar' and \
+                (t.element.name in FIXED_SIZE or t.element.name in VARINT_CAST):
+            cases.append((i, f, (f.id << 5) | 11, t.element.name, True))
+    w('        {')
+    w('            auto& input = reader.input();')
+    w('            const std::size_t avail = input.windowSize();')
+    w('            if (avail != 0) {')
+    w('                const std::uint8_t* p = input.windowData();')
+    w('                switch (p[0]) {')
+    w('                case 0x00: input.advance(1); return ::bond::BT_STOP;')
+    w('                case 0x01: input.advance(1); return ::bond::BT_STOP_BASE;')
+    for i, f, header, scalar, nullable in cases:
+        w('                case 0x%02X:' % header)
+        ind = '                    '
+        if nullable:
+            w('%sif (%s && avail >= 3 && p[1] == %d && p[2] == 1) {'
+              % (ind, cursor_allows(i), WIRE_NUMBER[schema.SCALARS[scalar][1]]))
+            fast_read(w, ind + '    ', lambda e, f=f: 'value.%s.set(%s)' % (f.name, e), scalar, 3)
+            w('%s        cursor = %d;' % (ind, i))
+            w('%s        continue;' % ind)
+            w('%s    }' % ind)
+            w('%s}' % ind)
+        else:
+            w('%sif (%s) {' % (ind, cursor_allows(i)))
+            fast_read(w, ind + '    ', lambda e, f=f: 'value.%s = %s' % (f.name, e), scalar, 1)
+            w('%s        cursor = %d;' % (ind, i))
+            w('%s        continue;' % ind)
+            w('%s    }' % ind)
+            w('%s}' % ind)
+        w('%sbreak;' % ind)
+    w('                default: break;')
+    w('                }')
+    w('            }')
+    w('        }')
+
+
 def struct_io(structs):
     bounds = Bounds()
     out = []
@@ -277,6 +362,7 @@ def struct_io(structs):
         else:
             w('    (void)value;')
         w('    for (;;) {')
+        fast_cases(w, s)
         w('        ::bond::BondDataType wire;')
         w('        std::uint16_t id;')
         w('        reader.readFieldBegin(wire, id);')

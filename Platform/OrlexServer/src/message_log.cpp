@@ -16,16 +16,16 @@ MessageLog::MessageLog(const QString& path)
         m_fd.reset(::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
 }
 
-std::int64_t MessageLog::write(QJsonObject& record, std::size_t* lineBytes)
+std::int64_t MessageLog::write(QJsonObject& record, QByteArray* lineOut)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     const std::int64_t seq = m_next++;
     record.insert(QStringLiteral("seq"), static_cast<double>(seq));
     record.insert(QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
-    if (m_fd || lineBytes) {
+    if (m_fd || lineOut) {
         const QByteArray line = QJsonDocument(record).toJson(QJsonDocument::Compact) + '\n';
-        if (lineBytes)
-            *lineBytes = static_cast<std::size_t>(line.size());
+        if (lineOut)
+            *lineOut = line;
         qint64 done = 0;
         while (m_fd && done < line.size()) {
             const ssize_t n = ::write(m_fd.get(), line.constData() + done, static_cast<std::size_t>(line.size() - done));

@@ -18,9 +18,9 @@ public:
 
     bool isOpen() const { return m_fd.valid(); }
 
-    // Adds "seq" and "time" to the record, writes it and returns the number; the length of its
-    // JSON line goes to *lineBytes when given. Any thread.
-    std::int64_t write(QJsonObject& record, std::size_t* lineBytes = nullptr);
+    // Adds "seq" and "time" to the record, writes it and returns the number; its JSON line (with
+    // the newline) goes to *line when given. Any thread.
+    std::int64_t write(QJsonObject& record, QByteArray* line = nullptr);
 
 private:
     platform::UniqueFd m_fd;

@@ -64,8 +64,9 @@ std::vector<Vec3> floatTriples(const Value* list)
     std::vector<Vec3> points;
     if (!list || list->type != WireType::List)
         return points;
-    for (std::size_t n = 0; n + 2 < list->elements.size(); n += 3)
-        points.push_back({list->elements[n].d, list->elements[n + 1].d, list->elements[n + 2].d});
+    const std::size_t count = listSize(*list);
+    for (std::size_t n = 0; n + 2 < count; n += 3)
+        points.push_back({numberAt(*list, n).value_or(0), numberAt(*list, n + 1).value_or(0), numberAt(*list, n + 2).value_or(0)});
     return points;
 }
 

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -28,9 +29,11 @@ namespace {
 
 // Records kept for waitFor and entries: at most this many, and this much JSON text, so that the
 // server's memory stays flat whatever the client sends.
-constexpr std::size_t kHistoryLimit = 200000;
+constexpr std::size_t kHistoryLimit = 100000;
 constexpr std::size_t kHistoryBytes = 16 * 1024 * 1024;
 constexpr int kTerminateGraceMs = 2500;
+constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t kMaxReadChunk = 16 * 1024 * 1024;
 
 QString text(const std::string& s)
 {
@@ -223,12 +226,12 @@ void Server::stop(int exitCode, const QString& reason)
 
 QJsonObject Server::record(QJsonObject entry)
 {
-    std::size_t bytes = 0;
-    m_log.write(entry, &bytes);
-    m_history.emplace_back(entry, bytes);
-    m_historyBytes += bytes;
+    QByteArray line;
+    m_log.write(entry, &line);
+    m_historyBytes += static_cast<std::size_t>(line.size());
+    m_history.push_back({Summary::of(entry, m_names), std::move(line)});
     while (m_history.size() > 1 && (m_history.size() > kHistoryLimit || m_historyBytes > kHistoryBytes)) {
-        m_historyBytes -= m_history.front().second;
+        m_historyBytes -= static_cast<std::size_t>(m_history.front().line.size());
         m_history.pop_front();
     }
     checkWaits(entry);
@@ -282,10 +285,15 @@ void Server::onInputReadable()
 {
     if (!m_in)
         return;
-    const platform::IoResult result = platform::readAvailable(m_in.get(), m_inBuffer, 0ms);
+    // Reads grow with a message that is still arriving, so that it is looked at a few times only.
+    const auto held = static_cast<std::size_t>(m_inBuffer.size());
+    const std::size_t chunk = std::clamp<std::size_t>(std::max(held, m_inNeeded > held ? m_inNeeded - held : 0),
+                                                      kReadChunk, kMaxReadChunk);
+    const platform::IoResult result = platform::readAvailable(m_in.get(), m_inBuffer, 0ms, chunk);
     switch (result.status) {
     case platform::IoStatus::Ok:
-        processInput(false);
+        if (static_cast<std::size_t>(m_inBuffer.size()) >= m_inNeeded)
+            processInput(false);
         break;
     case platform::IoStatus::Closed:
         processInput(true);
@@ -324,6 +332,7 @@ void Server::processInput(bool atEnd)
     const char* data = m_inBuffer.constData();
     const std::size_t size = static_cast<std::size_t>(m_inBuffer.size());
     std::size_t pos = 0;
+    m_inNeeded = 0;
     while (pos < size && !m_stopped) {
         if (m_resyncing) {
             const std::size_t next = findHeaderStart(data, size, pos);
@@ -332,9 +341,14 @@ void Server::processInput(bool atEnd)
             if (pos >= size)
                 break;
         }
-        const DecodedMessage message = decodeMessage(data + pos, size - pos);
-        if (message.status == DecodedMessage::Status::NeedMore)
+        // Where the message ends is found without building its tree; it is decoded once, whole.
+        DecodedMessage message = scanMessage(data + pos, size - pos);
+        if (message.status == DecodedMessage::Status::NeedMore) {
+            m_inNeeded = message.needed; // counted from pos, the buffer's front once pos is removed
             break;
+        }
+        if (message.status == DecodedMessage::Status::Complete)
+            message = decodeMessage(data + pos, message.consumed);
         if (message.status == DecodedMessage::Status::Malformed) {
             if (!m_resyncing) {
                 violation(text(message.error) + QStringLiteral("; looking for the next message header"), message.type,
@@ -358,6 +372,9 @@ void Server::processInput(bool atEnd)
         return;
     m_inBuffer.remove(0, static_cast<int>(pos));
     m_streamOffset += pos;
+    // Room a large message needed is given back once it is handled.
+    if (m_inBuffer.capacity() > static_cast<int>(4 * kReadChunk) && m_inBuffer.size() < m_inBuffer.capacity() / 4)
+        m_inBuffer.squeeze();
     if (atEnd && (!m_inBuffer.isEmpty() || m_resyncing)) {
         violation(QStringLiteral("the stream ended inside a message (%1 bytes%2)")
                       .arg(m_inBuffer.size())
@@ -587,25 +604,45 @@ void Server::controlReply(ControlClient* client, QJsonObject reply)
         client->notifier->setEnabled(false); // dropped when it reads as closed
 }
 
-bool Server::matches(const QJsonObject& entry, const QJsonObject& filter)
+Server::Summary Server::Summary::of(const QJsonObject& entry, QSet<QString>& names)
+{
+    // The set stays small whatever names a client makes up.
+    auto shared = [&names](const QString& name) {
+        const auto found = names.constFind(name);
+        if (found != names.constEnd())
+            return *found;
+        return names.size() < 1024 ? *names.insert(name) : name;
+    };
+    const QJsonValue type = entry.value(QStringLiteral("type"));
+    return {shared(entry.value(QStringLiteral("dir")).toString()), entry.value(QStringLiteral("seq")).toDouble(),
+            type.isString() ? std::optional<QString>(shared(type.toString())) : std::nullopt,
+            entry.value(QStringLiteral("text")).toString()};
+}
+
+bool Server::matches(const Summary& entry, const QJsonObject& filter)
 {
     const QString dir = filter.value(QStringLiteral("dir")).toString(QStringLiteral("in"));
-    if (entry.value(QStringLiteral("dir")).toString() != dir)
+    if (entry.dir != dir)
         return false;
-    if (entry.value(QStringLiteral("seq")).toDouble() < filter.value(QStringLiteral("from")).toDouble(0))
+    if (entry.seq < filter.value(QStringLiteral("from")).toDouble(0))
         return false;
-    if (filter.contains(QStringLiteral("type")) && entry.value(QStringLiteral("type")) != filter.value(QStringLiteral("type")))
+    if (filter.contains(QStringLiteral("type"))
+        && (!entry.type || !filter.value(QStringLiteral("type")).isString()
+            || *entry.type != filter.value(QStringLiteral("type")).toString()))
         return false;
     if (filter.contains(QStringLiteral("contains"))
-        && !entry.value(QStringLiteral("text")).toString().contains(filter.value(QStringLiteral("contains")).toString()))
+        && !entry.text.contains(filter.value(QStringLiteral("contains")).toString()))
         return false;
     return true;
 }
 
 void Server::checkWaits(const QJsonObject& entry)
 {
+    if (m_waits.empty())
+        return;
+    const Summary summary = Summary::of(entry, m_names);
     for (auto it = m_waits.begin(); it != m_waits.end();) {
-        if (matches(entry, (*it)->filter)) {
+        if (matches(summary, (*it)->filter)) {
             controlReply((*it)->client, {{QStringLiteral("id"), (*it)->requestId}, {QStringLiteral("ok"), true}, {QStringLiteral("entry"), entry}});
             it = m_waits.erase(it);
         } else {
@@ -640,9 +677,10 @@ QJsonObject Server::handleControl(ControlClient* client, const QJsonObject& requ
     if (command == QLatin1String("waitFor") || command == QLatin1String("entries")) {
         QJsonObject filter = request;
         QJsonArray found;
-        for (const auto& [entry, bytes] : m_history) {
-            if (!matches(entry, filter))
+        for (const Recorded& recorded : m_history) {
+            if (!matches(recorded.summary, filter))
                 continue;
+            const QJsonObject entry = QJsonDocument::fromJson(recorded.line).object();
             if (command == QLatin1String("waitFor"))
                 return QJsonObject{{QStringLiteral("ok"), true}, {QStringLiteral("entry"), entry}};
             found.append(entry);

@@ -9,6 +9,7 @@
 #include "platform/pipes.h"
 
 #include <QJsonObject>
+#include <QSet>
 #include <QObject>
 #include <QString>
 
@@ -17,6 +18,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <QSocketNotifier>
@@ -72,9 +74,25 @@ private:
     MessageLog m_log;
     Scene m_scene;
     std::map<std::int32_t, SketchWindow*> m_windows;
-    // The latest records, for waitFor and entries; the log file keeps them all.
-    std::deque<std::pair<QJsonObject, std::size_t>> m_history; // record, length of its JSON line
+    // What a control filter looks at in a record (copies: a QJsonValue taken from a record would
+    // keep the whole record alive).
+    struct Summary {
+        QString dir;
+        double seq = 0;
+        std::optional<QString> type;
+        QString text;
+        // 'names' holds one copy of each dir and type, which the summaries share.
+        static Summary of(const QJsonObject& entry, QSet<QString>& names);
+    };
+    // The latest records, for waitFor and entries, as their JSON lines (a record held as a
+    // QJsonObject takes several times the memory of its text); the log file keeps them all.
+    struct Recorded {
+        Summary summary;
+        QByteArray line;
+    };
+    std::deque<Recorded> m_history;
     std::size_t m_historyBytes = 0;
+    QSet<QString> m_names;
 
     platform::PipeListener m_inListener;
     platform::PipeListener m_outListener;
@@ -88,6 +106,7 @@ private:
     QTimer* m_terminateTimer = nullptr;
 
     QByteArray m_inBuffer;
+    std::size_t m_inNeeded = 0; // the message at the front is not looked at again below this size
     std::uint64_t m_streamOffset = 0;
     bool m_sawMessage = false;
     bool m_resyncing = false;
@@ -129,7 +148,7 @@ private:
     void dropControlClient(ControlClient* client);
     void controlReply(ControlClient* client, QJsonObject reply);
     QJsonObject handleControl(ControlClient* client, const QJsonObject& request, bool& deferred);
-    static bool matches(const QJsonObject& entry, const QJsonObject& filter);
+    static bool matches(const Summary& entry, const QJsonObject& filter);
     void checkWaits(const QJsonObject& entry);
 };
 

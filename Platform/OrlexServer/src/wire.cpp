@@ -2,10 +2,12 @@
 
 #include <QJsonArray>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <stdexcept>
 
 namespace orlex_standin {
 
@@ -19,6 +21,18 @@ constexpr int kJsonElementLimit = 1000;
 bool isValueless(std::uint8_t type)
 {
     return type >= 19;
+}
+
+bool isPackable(WireType type)
+{
+    return type == WireType::Bool || type == WireType::UInt8 || type == WireType::Int8 || type == WireType::Float
+           || type == WireType::Double;
+}
+
+bool isPacked(const Value& list)
+{
+    return (list.type == WireType::List || list.type == WireType::Set) && isPackable(list.elementType)
+           && list.elements.empty() && list.count != 0;
 }
 
 // Bytes of a fixed-size element, 0 for variable-size ones.
@@ -61,17 +75,23 @@ public:
 
     State state = State::Ok;
     std::size_t pos = 0;
+    std::size_t needed = 0;
     std::vector<std::string> notes;
     std::size_t droppedNotes = 0;
     std::string error;
     bool inBody = false;
+    // False: values are read and checked but neither kept nor noted.
+    bool keep = true;
+    bool overBudget = false;
 
     bool readStruct(Value& out, int depth)
     {
         if (depth > kMaxNesting)
             return fail("structs nested deeper than " + std::to_string(kMaxNesting));
         out.type = WireType::Struct;
-        out.levels.assign(1, Level());
+        if (keep)
+            out.levels.assign(1, Level());
+        std::size_t parts = 1;
         long lastId = -1;
         for (;;) {
             std::uint8_t first;
@@ -81,9 +101,11 @@ public:
             if (type == 0)
                 return true;
             if (type == 1) {
-                if (out.levels.size() >= kMaxLevels)
+                if (parts >= kMaxLevels)
                     return fail("more than " + std::to_string(kMaxLevels) + " base parts in one struct");
-                out.levels.emplace_back();
+                ++parts;
+                if (keep)
+                    out.levels.emplace_back();
                 lastId = -1;
                 continue;
             }
@@ -103,20 +125,21 @@ public:
                 if (id < 256)
                     note("field " + std::to_string(id) + " with a longer header than needed");
             }
-            if (static_cast<long>(id) <= lastId)
+            if (static_cast<long>(id) <= lastId && keep)
                 note("field id " + std::to_string(id) + " after " + std::to_string(lastId) + " in part "
-                     + std::to_string(out.levels.size()) + " of " + where());
+                     + std::to_string(parts) + " of " + where());
             lastId = id;
-            if (!clientWrites(type))
+            if (!clientWrites(type) && keep)
                 note("wire type " + std::to_string(type) + " in field " + std::to_string(id) + " of " + where());
             Field field;
             field.id = id;
-            m_path.push_back("." + std::to_string(id));
+            m_path.push_back({false, id});
             const bool ok = readValue(static_cast<WireType>(type), field.value, depth);
             m_path.pop_back();
             if (!ok)
                 return false;
-            out.levels.back().push_back(std::move(field));
+            if (keep)
+                out.levels.back().push_back(std::move(field));
         }
     }
 
@@ -124,6 +147,10 @@ public:
     {
         if (++m_values > kMaxValues)
             return fail("more than " + std::to_string(kMaxValues) + " values in one message");
+        if (m_values > kMaxKeptValues && keep && inBody) {
+            keep = false;
+            overBudget = true;
+        }
         out.type = type;
         const std::uint8_t raw = static_cast<std::uint8_t>(type);
         if (isValueless(raw))
@@ -133,7 +160,7 @@ public:
             std::uint8_t b;
             if (!byte(b))
                 return false;
-            if (b > 1)
+            if (b > 1 && keep)
                 note("bool byte " + std::to_string(b) + " in " + where());
             out.u = b;
             return true;
@@ -192,8 +219,11 @@ public:
             const std::uint64_t bytes = type == WireType::WString ? count * 2 : count;
             if (!need(bytes))
                 return false;
-            out.s.assign(reinterpret_cast<const char*>(m_data + pos), static_cast<std::size_t>(bytes));
+            const char* text = reinterpret_cast<const char*>(m_data + pos);
             pos += static_cast<std::size_t>(bytes);
+            if (!keep)
+                return true;
+            out.s.assign(text, static_cast<std::size_t>(bytes));
             if (inBody && type == WireType::String && out.s.compare(0, kNamePrefix.size(), kNamePrefix) == 0)
                 note("a message name inside " + where() + ": the body before it may have been cut short");
             return true;
@@ -214,13 +244,18 @@ private:
     const std::uint8_t* m_data;
     std::size_t m_size;
     std::size_t m_values = 0;
-    std::vector<std::string> m_path{"the message"};
+    // Where the decoder is: field ids and element indexes, made a text only for a note or error.
+    struct Step {
+        bool element;
+        std::uint64_t n;
+    };
+    std::vector<Step> m_path;
 
     std::string where() const
     {
-        std::string text;
-        for (const std::string& part : m_path)
-            text += part;
+        std::string text = "the message";
+        for (const Step& step : m_path)
+            text += step.element ? "[" + std::to_string(step.n) + "]" : "." + std::to_string(step.n);
         return text;
     }
 
@@ -246,6 +281,7 @@ private:
         if (count > kMaxMessageBytes || pos + count > kMaxMessageBytes)
             return fail("a value of " + std::to_string(count) + " bytes in " + where() + ", more than a message may hold");
         state = State::NeedMore;
+        needed = pos + static_cast<std::size_t>(count);
         return false;
     }
 
@@ -269,7 +305,7 @@ private:
             if (n < 10)
                 value |= static_cast<std::uint64_t>(b & 0x7f) << (7 * n);
             if (b < 0x80) {
-                if (n + 1 > width)
+                if (n + 1 > width && keep)
                     note("a varint of " + std::to_string(n + 1) + " bytes in " + where());
                 if (width == 5)
                     value &= 0xffffffffu;
@@ -294,16 +330,16 @@ private:
         if (!varint(count, 5))
             return false;
         for (std::uint8_t b : isMap ? std::vector<std::uint8_t>{keyByte, elementByte} : std::vector<std::uint8_t>{elementByte}) {
-            if (b & 0xe0)
+            if ((b & 0xe0) && keep)
                 note("container type byte " + std::to_string(b) + " with high bits set in " + where());
             if ((b & 0x1f) < 2)
                 return fail("a container of stop bytes in " + where());
-            if (!clientWrites(b & 0x1f))
+            if (!clientWrites(b & 0x1f) && keep)
                 note("container element type " + std::to_string(b & 0x1f) + " in " + where());
         }
         out.keyType = static_cast<WireType>(keyByte & 0x1f);
         out.elementType = static_cast<WireType>(elementByte & 0x1f);
-        if (isMap && (out.keyType != WireType::String || out.elementType != WireType::String))
+        if (isMap && (out.keyType != WireType::String || out.elementType != WireType::String) && keep)
             note("a map that is not string to string in " + where());
         const bool valuelessKeys = isValueless(keyByte & 0x1f);
         if (isValueless(elementByte & 0x1f) && (!isMap || valuelessKeys)) {
@@ -318,17 +354,45 @@ private:
         const std::uint64_t least = isMap && (valuelessKeys || isValueless(elementByte & 0x1f)) ? count : total;
         if (!need(size ? total * size : std::min<std::uint64_t>(least, kMaxMessageBytes + 1)))
             return false;
-        out.elements.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(total, m_size - pos)));
+        if (size && count > kInlineElements) {
+            // Kept as its bytes: one value, however long.
+            return readPacked(out, static_cast<std::size_t>(count), size);
+        }
+        if (keep)
+            out.elements.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(total, m_size - pos)));
+        Value element;
         for (std::uint64_t n = 0; n < total; ++n) {
-            m_path.push_back("[" + std::to_string(isMap ? n / 2 : n) + "]");
-            Value element;
+            m_path.push_back({true, isMap ? n / 2 : n});
             const WireType type = isMap && n % 2 == 0 ? out.keyType : out.elementType;
             const bool ok = readValue(type, element, depth + 1);
             m_path.pop_back();
             if (!ok)
                 return false;
-            out.elements.push_back(std::move(element));
+            if (keep)
+                out.elements.push_back(std::move(element));
+            element = Value();
         }
+        return true;
+    }
+
+    bool readPacked(Value& out, std::size_t count, std::size_t size)
+    {
+        const char* bytes = reinterpret_cast<const char*>(m_data + pos);
+        pos += count * size;
+        if (!keep)
+            return true;
+        if (out.elementType == WireType::Bool) {
+            const auto* end = reinterpret_cast<const std::uint8_t*>(bytes) + count;
+            const auto* odd = std::find_if(reinterpret_cast<const std::uint8_t*>(bytes), end,
+                                           [](std::uint8_t b) { return b > 1; });
+            if (odd != end) {
+                m_path.push_back({true, static_cast<std::uint64_t>(odd - reinterpret_cast<const std::uint8_t*>(bytes))});
+                note("bool byte " + std::to_string(*odd) + " in " + where());
+                m_path.pop_back();
+            }
+        }
+        out.s.assign(bytes, count * size);
+        out.count = static_cast<std::uint32_t>(count);
         return true;
     }
 };
@@ -338,8 +402,12 @@ DecodedMessage finish(Decoder& decoder, DecodedMessage& result)
     result.notes = std::move(decoder.notes);
     if (decoder.droppedNotes != 0)
         result.notes.push_back("and " + std::to_string(decoder.droppedNotes) + " more notes");
+    if (decoder.overBudget)
+        result.notes.push_back("more than " + std::to_string(kMaxKeptValues)
+                               + " values in the message: those beyond were read, not kept");
     if (decoder.state == Decoder::State::NeedMore) {
         result.status = DecodedMessage::Status::NeedMore;
+        result.needed = std::max(decoder.needed, decoder.pos + 1);
     } else if (decoder.state == Decoder::State::Bad) {
         result.status = DecodedMessage::Status::Malformed;
         result.error = decoder.error;
@@ -631,13 +699,26 @@ bool Value::operator==(const Value& o) const
     case WireType::List:
     case WireType::Set:
     case WireType::Map:
-        return elementType == o.elementType && keyType == o.keyType && elements == o.elements && count == o.count;
+        if (elementType != o.elementType || keyType != o.keyType)
+            return false;
+        if (isPacked(*this) || isPacked(o)) {
+            const std::size_t n = listSize(*this);
+            if (n != listSize(o))
+                return false;
+            for (std::size_t k = 0; k < n; ++k)
+                if (elementAt(*this, k) != elementAt(o, k))
+                    return false;
+            return true;
+        }
+        return elements == o.elements && count == o.count;
     default:
         return isSignedType(type) ? i == o.i : u == o.u;
     }
 }
 
-DecodedMessage decodeMessage(const char* data, std::size_t size)
+namespace {
+
+DecodedMessage decodeMessage(const char* data, std::size_t size, bool keepBody)
 {
     DecodedMessage result;
     Decoder decoder(data, size);
@@ -658,8 +739,21 @@ DecodedMessage decodeMessage(const char* data, std::size_t size)
         decoder.notes.push_back("a message header with more than its Type");
 
     decoder.inBody = true;
+    decoder.keep = keepBody;
     decoder.readStruct(result.body, 0);
     return finish(decoder, result);
+}
+
+} // namespace
+
+DecodedMessage decodeMessage(const char* data, std::size_t size)
+{
+    return decodeMessage(data, size, true);
+}
+
+DecodedMessage scanMessage(const char* data, std::size_t size)
+{
+    return decodeMessage(data, size, false);
 }
 
 DecodedMessage decodeStruct(const char* data, std::size_t size)
@@ -763,6 +857,11 @@ void writeValue(std::string& out, const Value& value)
     case WireType::List:
     case WireType::Set:
         out += static_cast<char>(value.elementType);
+        if (isPacked(value)) {
+            writeVarint(out, value.count);
+            out += value.s;
+            return;
+        }
         writeVarint(out, isValueless(static_cast<std::uint8_t>(value.elementType)) ? value.count : value.elements.size());
         for (const Value& element : value.elements)
             writeValue(out, element);
@@ -935,6 +1034,49 @@ const Value* nullableElement(const Value* value)
     return nullptr;
 }
 
+std::size_t listSize(const Value& list)
+{
+    if (isPacked(list))
+        return list.count;
+    return list.type == WireType::Map ? list.elements.size() / 2 : list.elements.size();
+}
+
+Value elementAt(const Value& list, std::size_t n)
+{
+    if (!isPacked(list))
+        return list.elements.at(n);
+    const std::size_t size = fixedSize(list.elementType);
+    if (n >= list.count || (n + 1) * size > list.s.size())
+        throw std::out_of_range("element " + std::to_string(n) + " of a list of " + std::to_string(list.count));
+    const char* at = list.s.data() + n * size;
+    switch (list.elementType) {
+    case WireType::Float: {
+        float f;
+        std::memcpy(&f, at, sizeof f);
+        return floatValue(f);
+    }
+    case WireType::Double: {
+        double d;
+        std::memcpy(&d, at, sizeof d);
+        return doubleValue(d);
+    }
+    case WireType::Int8:
+        return intValue(WireType::Int8, static_cast<std::int8_t>(*at));
+    default:
+        return uintValue(list.elementType, static_cast<std::uint8_t>(*at));
+    }
+}
+
+std::optional<double> numberAt(const Value& list, std::size_t n)
+{
+    if (n >= listSize(list))
+        return std::nullopt;
+    if (!isPacked(list))
+        return asDouble(&list.elements[n]);
+    const Value element = elementAt(list, n);
+    return asDouble(&element);
+}
+
 QString wireTypeName(WireType type)
 {
     static const char* const names[] = {"stop", "stopbase", "bool", "uint8", "uint16", "uint32", "uint64",
@@ -1001,18 +1143,20 @@ QJsonObject toJson(const Value& value)
             object.insert(QStringLiteral("kt"), wireTypeName(value.keyType));
         object.insert(isMap ? QStringLiteral("vt") : QStringLiteral("et"), wireTypeName(value.elementType));
         QJsonArray elements;
+        const bool packed = isPacked(value);
         const std::size_t step = isMap ? 2 : 1;
-        const std::size_t shown = std::min<std::size_t>(value.elements.size(), kJsonElementLimit * step);
+        const std::size_t stored = packed ? value.count : value.elements.size();
+        const std::size_t shown = std::min<std::size_t>(stored, kJsonElementLimit * step);
         for (std::size_t n = 0; n + step <= shown; n += step) {
             if (isMap)
                 elements.append(QJsonArray{bareJson(value.elements[n]), bareJson(value.elements[n + 1])});
             else
-                elements.append(bareJson(value.elements[n]));
+                elements.append(bareJson(packed ? elementAt(value, n) : value.elements[n]));
         }
         object.insert(QStringLiteral("v"), elements);
         const bool countOnly = isValueless(static_cast<std::uint8_t>(value.elementType))
                                && (!isMap || isValueless(static_cast<std::uint8_t>(value.keyType)));
-        const std::size_t total = countOnly ? value.count : value.elements.size() / step;
+        const std::size_t total = countOnly ? value.count : stored / step;
         if (total != static_cast<std::size_t>(elements.size()))
             object.insert(QStringLiteral("n"), static_cast<double>(total));
         break;

@@ -24,6 +24,9 @@ struct Field;
 using Level = std::vector<Field>;
 
 // One decoded value. Which members count depends on 'type'.
+// A decoded list or set of more than kInlineElements bools, uint8, int8, floats or doubles keeps its
+// wire bytes in 's' and its length in 'count', with 'elements' empty: read lists through listSize,
+// elementAt and numberAt, which take both forms.
 struct Value {
     WireType type = WireType::Struct;
     std::uint64_t u = 0;          // bool, unsigned integers
@@ -34,7 +37,7 @@ struct Value {
     WireType elementType = WireType::Stop; // list, set; the value type of a map
     WireType keyType = WireType::Stop;     // map
     std::vector<Value> elements;  // list and set elements; a map as key, value, key, value...
-    std::uint32_t count = 0;      // element count of a list of value-less types
+    std::uint32_t count = 0;      // element count of a list of value-less types or of a packed list
 
     bool operator==(const Value& other) const;
     bool operator!=(const Value& other) const { return !(*this == other); }
@@ -50,6 +53,11 @@ constexpr std::size_t kMaxMessageBytes = 64u * 1024u * 1024u;
 constexpr int kMaxNesting = 32;
 // Notes kept of one message; the rest are counted in a last note.
 constexpr std::size_t kMaxNotes = 100;
+// Lists of fixed-size scalars longer than this are kept packed (see Value).
+constexpr std::size_t kInlineElements = 64;
+// Values of one message kept in its tree; those beyond are read and dropped, with a note, so that
+// a message costs the stand-in a bounded amount of memory.
+constexpr std::size_t kMaxKeptValues = 250'000;
 
 // The result of decoding one message from the front of a buffer.
 struct DecodedMessage {
@@ -63,12 +71,17 @@ struct DecodedMessage {
     Value header;
     Value body;
     std::string type;                  // the header's Type
+    std::size_t needed = 0;            // for NeedMore: decoding gets no further below this many bytes
     std::vector<std::string> notes;    // breaches that did not stop the decoding
     std::string error;                 // for Malformed
 };
 
 // Decodes a message header and the body that follows it.
 DecodedMessage decodeMessage(const char* data, std::size_t size);
+
+// As decodeMessage, but only finds where the message ends: the body is read without building its
+// tree or its notes (status, consumed, needed, type and error are filled).
+DecodedMessage scanMessage(const char* data, std::size_t size);
 
 // Decodes one whole struct (for tests and the log of raw bytes).
 DecodedMessage decodeStruct(const char* data, std::size_t size);
@@ -105,6 +118,9 @@ std::optional<std::int64_t> asSigned(const Value* value);    // any signed type
 std::optional<bool> asBool(const Value* value);
 std::optional<std::string> asString(const Value* value);
 const Value* nullableElement(const Value* value);            // the element of a one-element list
+std::size_t listSize(const Value& list);                     // elements of a list or set, packed or not
+Value elementAt(const Value& list, std::size_t n);           // element n of a list or set, n < listSize
+std::optional<double> numberAt(const Value& list, std::size_t n); // element n as a float or double
 
 // JSON form of trees (the log, and scripted messages from tests).
 QString wireTypeName(WireType type);

@@ -236,6 +236,31 @@ TEST_F(StandinServerTest, ProtocolViolationsAreLoggedAndTheStreamGoesOn)
     expectReply(viewerCreated(0));
 }
 
+TEST_F(StandinServerTest, LargeMessageArrivingInPiecesIsHandledOnceWhole)
+{
+    ASSERT_NO_FATAL_FAILURE(startConnected());
+    Bytes body;
+    body.hex("01 06 2C 01 0B 08 A0 8D 06"); // bases (object 22); 100,000 doubles
+    for (int n = 0; n < 100000; ++n)
+        body.f64(0.5 * n);
+    body.hex("00");
+    const QByteArray points = message("Extensions.Quennet.AddToPointBufferMessage", body);
+    // In pieces of 4 KiB, the last one followed by the next message.
+    const QByteArray stream = points + createViewer(0);
+    for (int at = 0; at < stream.size(); at += 4096)
+        write(stream.mid(at, 4096));
+    expectReply(viewerCreated(0));
+
+    const QJsonArray in = control.entries(QStringLiteral("in"), QStringLiteral("Tavrin.Dremm.Orlex.Extensions.Quennet.AddToPointBufferMessage"));
+    ASSERT_EQ(in.size(), 1);
+    const QJsonObject entry = in.at(0).toObject();
+    EXPECT_EQ(entry.value("length").toDouble(), points.size());
+    const QJsonObject list = entry.value("body").toObject().value("levels").toArray().at(2).toArray().at(0).toObject();
+    EXPECT_EQ(list.value("n").toDouble(), 100000);
+    EXPECT_EQ(list.value("v").toArray().at(999).toDouble(), 499.5);
+    EXPECT_TRUE(control.entries(QStringLiteral("violation")).isEmpty());
+}
+
 TEST_F(StandinServerTest, ClosedClientEndsTheServerWhichRemovesItsSockets)
 {
     ASSERT_NO_FATAL_FAILURE(startConnected());

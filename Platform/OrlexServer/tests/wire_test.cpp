@@ -196,8 +196,112 @@ TEST(WireDecode, NotesOfOneMessageAreBounded)
     body += '\0';
     const DecodedMessage m = decodeBody(body);
     ASSERT_EQ(m.status, DecodedMessage::Status::Complete) << m.error;
-    ASSERT_EQ(m.notes.size(), kMaxNotes + 1);
-    EXPECT_EQ(m.notes.back(), "and " + std::to_string(1000000 - kMaxNotes) + " more notes");
+    EXPECT_EQ(m.consumed, static_cast<std::size_t>(body.size()));
+    // The notes, a count of the rest, and that values beyond the budget were not kept.
+    ASSERT_EQ(m.notes.size(), kMaxNotes + 2);
+    EXPECT_EQ(m.notes[kMaxNotes].rfind("and ", 0), 0u) << m.notes[kMaxNotes];
+    EXPECT_NE(m.notes.back().find("not kept"), std::string::npos) << m.notes.back();
+    ASSERT_EQ(m.body.levels.size(), 2u);
+    EXPECT_LE(m.body.levels[1].size(), kMaxKeptValues);
+    EXPECT_GT(m.body.levels[1].size(), kMaxKeptValues / 2);
+}
+
+QByteArray doubles(int count, double first)
+{
+    Bytes bytes;
+    for (int n = 0; n < count; ++n)
+        bytes.f64(first + n);
+    return bytes;
+}
+
+// Long lists of fixed-size scalars are kept as their bytes and read like any other list.
+TEST(WireDecode, LongNumberListsArePackedAndReadAsLists)
+{
+    struct Case {
+        const char* name;
+        QByteArray list; // type byte, count, elements
+        std::size_t count;
+        WireType elementType;
+        double second; // element 1
+    };
+    Bytes floats, bools, signedBytes;
+    for (int n = 0; n < 100; ++n) {
+        floats.f32(0.5f * static_cast<float>(n));
+        bools.hex(n % 2 ? "01" : "00");
+        signedBytes.hex(n % 2 ? "FF" : "01");
+    }
+    const Case cases[] = {
+        {"doubles", Bytes().hex("08 90 4E").raw(doubles(10000, -3.0)), 10000, WireType::Double, -2.0},
+        {"floats", Bytes().hex("07 64").raw(floats), 100, WireType::Float, 0.5},
+        {"bools", Bytes().hex("02 64").raw(bools), 100, WireType::Bool, 1},
+        {"int8", Bytes().hex("0E 64").raw(signedBytes), 100, WireType::Int8, -1},
+    };
+    for (const Case& c : cases) {
+        const QByteArray body = Bytes().hex("0B").raw(c.list).hex("00");
+        const DecodedMessage m = decodeBody(body);
+        ASSERT_EQ(m.status, DecodedMessage::Status::Complete) << c.name << ": " << m.error;
+        const Value& list = m.body.levels.at(0).at(0).value;
+        EXPECT_TRUE(list.elements.empty()) << c.name;
+        ASSERT_EQ(listSize(list), c.count) << c.name;
+        const Value second = elementAt(list, 1);
+        EXPECT_EQ(second.type, c.elementType) << c.name;
+        if (c.elementType == WireType::Int8)
+            EXPECT_EQ(asSigned(&second), static_cast<std::int64_t>(c.second)) << c.name;
+        else if (c.elementType == WireType::Bool)
+            EXPECT_EQ(asBool(&second), c.second != 0) << c.name;
+        else
+            EXPECT_EQ(numberAt(list, 1), c.second) << c.name;
+        EXPECT_EQ(numberAt(list, c.count), std::nullopt) << c.name;
+        EXPECT_THROW(elementAt(list, c.count), std::out_of_range) << c.name;
+        // The same bytes come back, and the tree equals one with every element spelt out.
+        EXPECT_EQ(encoded(m.body), str(body)) << c.name;
+        std::vector<Value> spelt;
+        for (std::size_t n = 0; n < c.count; ++n)
+            spelt.push_back(elementAt(list, n));
+        EXPECT_TRUE(list == listValue(c.elementType, spelt)) << c.name;
+        spelt.back() = elementAt(list, 0);
+        EXPECT_FALSE(list == listValue(c.elementType, spelt)) << c.name;
+        // The log shows the first elements and the count, as for any list.
+        const QJsonObject json = toJson(list);
+        EXPECT_EQ(json.value("v").toArray().size(), std::min<int>(1000, static_cast<int>(c.count))) << c.name;
+        EXPECT_EQ(json.value("v").toArray().at(1), toJson(second).value("v")) << c.name;
+    }
+    // A packed list of bools still notes a byte that is no bool.
+    const DecodedMessage odd = decodeBody(Bytes().hex("0B 02 64").raw(QByteArray(99, '\0')).hex("07 00"));
+    ASSERT_EQ(odd.status, DecodedMessage::Status::Complete);
+    ASSERT_EQ(odd.notes.size(), 1u);
+    EXPECT_NE(odd.notes[0].find("bool byte 7 in the message.0[99]"), std::string::npos) << odd.notes[0];
+}
+
+// The scan finds where a message ends, and how many bytes it needs, without building a tree.
+TEST(WireDecode, ScanFindsTheEndAndWhatIsMissing)
+{
+    const QByteArray points = Bytes().hex("06 AC 02 01 0B 08 A0 9C 01").raw(doubles(20000, 0.5)).hex("00");
+    const QByteArray bytes = clientbytes::message("AddToPointBufferMessage", points) + "next";
+    const DecodedMessage whole = decode(bytes);
+    const DecodedMessage scanned = scanMessage(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    ASSERT_EQ(scanned.status, DecodedMessage::Status::Complete) << scanned.error;
+    EXPECT_EQ(scanned.consumed, whole.consumed);
+    EXPECT_EQ(scanned.consumed, static_cast<std::size_t>(bytes.size()) - 4);
+    EXPECT_EQ(scanned.type, "Tavrin.Dremm.Orlex.AddToPointBufferMessage");
+    EXPECT_TRUE(scanned.body.levels.empty());
+
+    // Cut inside the list: nothing happens until all of it has arrived.
+    const std::size_t listEnd = whole.consumed - 1;
+    for (std::size_t cut : {listEnd - 160000 + 1, listEnd - 1000, listEnd - 1}) {
+        const DecodedMessage part = scanMessage(bytes.constData(), cut);
+        ASSERT_EQ(part.status, DecodedMessage::Status::NeedMore) << cut;
+        EXPECT_EQ(part.needed, listEnd) << cut;
+    }
+    const DecodedMessage last = scanMessage(bytes.constData(), listEnd);
+    ASSERT_EQ(last.status, DecodedMessage::Status::NeedMore);
+    EXPECT_EQ(last.needed, listEnd + 1);
+
+    // A malformed body is refused by the scan with the decoder's reason.
+    const QByteArray bad = clientbytes::message("AddToPointBufferMessage", Bytes().hex("01 0B 00 01 00"));
+    const DecodedMessage refused = scanMessage(bad.constData(), static_cast<std::size_t>(bad.size()));
+    EXPECT_EQ(refused.status, DecodedMessage::Status::Malformed);
+    EXPECT_EQ(refused.error, decode(bad).error);
 }
 
 TEST(WireDecode, HeaderStartIsFoundAfterJunkAndAtAPartialTail)

@@ -1,9 +1,11 @@
 #pragma once
-// An IReader over bytes in memory, for tests, the fuzz target and the benchmark.
+// IReaders over bytes in memory, for tests, the fuzz target and the benchmark.
 
+#include "OrlexProtocol/codec/BufferedReader.h"
 #include "OrlexProtocol/codec/IReader.h"
 #include "OrlexProtocol/codec/ReaderInputBuffer.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -44,6 +46,36 @@ private:
     std::size_t m_pos = 0;
     std::size_t m_reads = 0;
     std::size_t m_largestRead = 0;
+};
+
+// Hands out the bytes in pieces of a fixed size, one piece per receive.
+class PieceReader : public Dremm::Orlex::QtClient::BufferedReader
+{
+public:
+    PieceReader(std::string bytes, std::size_t piece) : m_bytes(std::move(bytes)), m_piece(piece)
+    {
+    }
+    bool isValid() const override { return true; }
+    bool atEnd() const override { return false; }
+
+protected:
+    Window receive() override
+    {
+        if (m_pos == m_bytes.size())
+            throw std::runtime_error("end of input");
+        const std::size_t n = std::min(m_piece, m_bytes.size() - m_pos);
+        // A copy of its own for each piece, so that reading past a piece shows in ASan.
+        m_current.assign(m_bytes, m_pos, n);
+        m_pos += n;
+        const auto* p = reinterpret_cast<const std::uint8_t*>(m_current.data());
+        return {p, p + n};
+    }
+
+private:
+    std::string m_bytes;
+    std::size_t m_piece;
+    std::size_t m_pos = 0;
+    std::string m_current;
 };
 
 // "01 0A ff" -> bytes; blanks and "|" are ignored.

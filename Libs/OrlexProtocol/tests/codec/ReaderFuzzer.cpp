@@ -6,6 +6,9 @@
 //
 // Every struct read without error is written, read back and written again; both writings must be
 // equal. Reading must fail only with the codec's own exceptions or at the end of the input.
+// The bytes are read twice, value by value (a reader without a window) and from windows of a few
+// bytes each (the rest of the first byte chooses how many); both must read the same structs and
+// end the same way.
 //
 // With ORLEX_FUZZ_SEED_DIR set, the golden vectors below are written there as seed files first.
 #include "MemoryReader.h"
@@ -67,17 +70,19 @@ void checkRoundTrip(const Schema::StructDef& def, const void* object)
     }
 }
 
-void readOne(Codec::Reader& reader, const Schema::StructDef& def)
+void readOne(Codec::Reader& reader, const Schema::StructDef& def, std::string& read)
 {
     Object object(def.create(), def.destroy);
     Codec::readStruct(reader, def, object.get());
     checkRoundTrip(def, object.get());
+    read += bytesOf(def, object.get()) + "|";
 }
 
-void readStream(Codec::Reader& reader, codectest::MemoryReader& memory)
+template <typename More>
+void readStream(Codec::Reader& reader, More more, std::string& read)
 {
     const Schema::StructDef& headerDef = Schema::structDef<Tavrin::Dremm::Orlex::MessageHeader>();
-    while (memory.remaining() != 0) {
+    while (more()) {
         Tavrin::Dremm::Orlex::MessageHeader header;
         Codec::readStruct(reader, headerDef, &header);
         const Schema::StructDef* body = nullptr;
@@ -86,7 +91,7 @@ void readStream(Codec::Reader& reader, codectest::MemoryReader& memory)
                 body = def;
         if (!body)
             return;
-        readOne(reader, *body);
+        readOne(reader, *body, read);
     }
 }
 
@@ -146,6 +151,31 @@ void writeSeeds(const char* folder)
     }
 }
 
+// The bytes of every struct read, then how reading ended.
+std::string outcome(std::size_t selector, std::shared_ptr<QtClient::IReader> source, std::size_t size)
+{
+    Codec::Reader reader{QtClient::ReaderInputBuffer(source)};
+    auto* buffered = dynamic_cast<QtClient::BufferedReader*>(source.get());
+    auto* memory = dynamic_cast<codectest::MemoryReader*>(source.get());
+    auto more = [&] { return buffered ? buffered->consumed() < size : memory->remaining() != 0; };
+    std::string read;
+    try {
+        if (selector == 0)
+            readStream(reader, more, read);
+        else
+            readOne(reader, *targets()[selector - 1], read);
+        return read + "done";
+    } catch (const bond::CoreException& e) {
+        return read + e.what();
+    } catch (const std::overflow_error& e) {
+        return read + e.what();
+    } catch (const std::runtime_error& e) {
+        if (std::string(e.what()) != "end of input")
+            throw;
+        return read + e.what();
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -159,19 +189,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     if (size == 0)
         return 0;
-    const std::size_t selector = data[0] % (targets().size() + 1);
-    auto memory = std::make_shared<codectest::MemoryReader>(data + 1, size - 1);
-    Codec::Reader reader{QtClient::ReaderInputBuffer(memory)};
-    try {
-        if (selector == 0)
-            readStream(reader, *memory);
-        else
-            readOne(reader, *targets()[selector - 1]);
-    } catch (const bond::CoreException&) {
-    } catch (const std::overflow_error&) {
-    } catch (const std::runtime_error& e) {
-        if (std::string(e.what()) != "end of input")
-            throw;
+    const std::size_t choices = targets().size() + 1;
+    const std::size_t selector = data[0] % choices;
+    const std::size_t piece = 1 + data[0] / choices % 16;
+    const std::string byValue = outcome(selector, std::make_shared<codectest::MemoryReader>(data + 1, size - 1), size - 1);
+    const std::string byWindow = outcome(
+        selector, std::make_shared<codectest::PieceReader>(std::string(data + 1, data + size), piece), size - 1);
+    if (byValue != byWindow) {
+        std::fprintf(stderr, "read value by value: %s\nread from windows of %zu: %s\n", codectest::toHex(byValue).c_str(),
+                     piece, codectest::toHex(byWindow).c_str());
+        std::abort();
     }
     return 0;
 }

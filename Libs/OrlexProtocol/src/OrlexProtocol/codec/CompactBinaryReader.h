@@ -175,11 +175,16 @@ inline BondDataType wireType(std::uint8_t byte)
 }
 } // namespace detail
 
+[[noreturn]] inline __attribute__((noinline, cold)) void throwNestedTooDeeply()
+{
+    throw CoreException("De-serialization failed: values nested too deeply");
+}
+
 template <typename Input>
-CompactBinaryReader<Input>::Nesting::Nesting(CompactBinaryReader& reader) : m_reader(reader)
+CORV_CODEC_INLINE CompactBinaryReader<Input>::Nesting::Nesting(CompactBinaryReader& reader) : m_reader(reader)
 {
     if (m_reader.m_depth >= kMaxDepth)
-        throw CoreException("De-serialization failed: values nested too deeply");
+        throwNestedTooDeeply();
     ++m_reader.m_depth;
 }
 

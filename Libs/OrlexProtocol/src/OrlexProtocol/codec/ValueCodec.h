@@ -251,66 +251,37 @@ bool readBase(::bond::CompactBinaryReader<Input>& reader, T& value)
     return StructIO<T>::readParts(reader, value) == ::bond::BT_STOP_BASE;
 }
 
-// Walks fixed-size elements stored unaligned in a block of bytes, so that a list is filled from
-// the block directly, without first filling it with zeros.
-template <typename E>
-class UnalignedIterator
-{
-public:
-    using iterator_category = std::random_access_iterator_tag;
-    using value_type = E;
-    using difference_type = std::ptrdiff_t;
-    using pointer = const E*;
-    using reference = E;
-
-    explicit UnalignedIterator(const std::uint8_t* p) : m_p(p) {}
-    E operator*() const
-    {
-        E value;
-        std::memcpy(&value, m_p, sizeof value);
-        return value;
-    }
-    UnalignedIterator& operator++()
-    {
-        m_p += sizeof(E);
-        return *this;
-    }
-    UnalignedIterator operator++(int)
-    {
-        UnalignedIterator old = *this;
-        m_p += sizeof(E);
-        return old;
-    }
-    UnalignedIterator& operator--()
-    {
-        m_p -= sizeof(E);
-        return *this;
-    }
-    UnalignedIterator& operator-=(difference_type n)
-    {
-        m_p -= n * difference_type(sizeof(E));
-        return *this;
-    }
-    UnalignedIterator& operator+=(difference_type n)
-    {
-        m_p += n * difference_type(sizeof(E));
-        return *this;
-    }
-    UnalignedIterator operator+(difference_type n) const { return UnalignedIterator(*this) += n; }
-    difference_type operator-(const UnalignedIterator& other) const
-    {
-        return (m_p - other.m_p) / difference_type(sizeof(E));
-    }
-    E operator[](difference_type n) const { return *(*this + n); }
-    bool operator==(const UnalignedIterator& other) const { return m_p == other.m_p; }
-    bool operator!=(const UnalignedIterator& other) const { return m_p != other.m_p; }
-    bool operator<(const UnalignedIterator& other) const { return m_p < other.m_p; }
-
-private:
-    const std::uint8_t* m_p;
-};
-
 [[noreturn]] void throwTooMany(std::uint32_t count, const char* what);
+
+// For the generated readers' one-step cases: a varint that ends before end within 10 bytes, its
+// value and the byte after it; null otherwise (the generic reader takes it then).
+CORV_CODEC_INLINE const std::uint8_t* fastVarint(const std::uint8_t* p, const std::uint8_t* end, std::uint64_t& value)
+{
+    if (p != end && *p < 0x80) {
+        value = *p;
+        return p + 1;
+    }
+    const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(end - p), 10);
+    std::uint64_t result = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        result |= static_cast<std::uint64_t>(p[i] & 0x7F) << (7 * i);
+        if (p[i] < 0x80) {
+            value = result;
+            return p + i + 1;
+        }
+    }
+    return nullptr;
+}
+
+CORV_CODEC_INLINE std::int32_t zigzag32(std::uint32_t v)
+{
+    return static_cast<std::int32_t>((v >> 1) ^ (0u - (v & 1u)));
+}
+
+CORV_CODEC_INLINE std::int64_t zigzag64(std::uint64_t v)
+{
+    return static_cast<std::int64_t>((v >> 1) ^ (0ull - (v & 1ull)));
+}
 
 // count elements of E, their wire type being E's own, straight from the input's window of received
 // bytes into the list (a block at a time where the input has no window).
@@ -337,7 +308,17 @@ void readBlock(::bond::CompactBinaryReader<Input>& reader, std::vector<E>& value
         if (whole != 0) {
             const std::size_t n = std::min(left, whole);
             const std::uint8_t* p = input.windowData();
-            values.insert(values.end(), UnalignedIterator<E>(p), UnalignedIterator<E>(p + n * sizeof(E)));
+            if (n > 1) {
+                // For a trivially copyable E, a range of pointers is inserted with one memmove,
+                // which reads the possibly unaligned elements as bytes, at full width.
+                static_assert(std::is_trivially_copyable_v<E>);
+                const E* first = reinterpret_cast<const E*>(p);
+                values.insert(values.end(), first, first + n);
+            } else {
+                E value;
+                std::memcpy(&value, p, sizeof value);
+                values.push_back(value);
+            }
             input.advance(n * sizeof(E));
             left -= n;
         } else if (input.windowSize() == 0) {
@@ -372,7 +353,31 @@ void readList(::bond::CompactBinaryReader<Input>& reader, std::vector<E>& values
         }
     }
     values.reserve(std::min<std::size_t>(count, kAllocationAhead / sizeof(E)));
-    for (std::uint32_t i = 0; i < count; ++i) {
+    std::uint32_t i = 0;
+    if constexpr (std::is_integral_v<E> && sizeof(E) >= 4) {
+        // Varints of the list's own type straight from the window while it holds them.
+        if (wire == wireTypeOf<E>()) {
+            auto& input = reader.input();
+            for (; i < count && input.windowSize() != 0; ++i) {
+                const std::uint8_t* p = input.windowData();
+                std::uint64_t v;
+                const std::uint8_t* q = fastVarint(p, p + input.windowSize(), v);
+                if (!q)
+                    break;
+                input.advance(static_cast<std::size_t>(q - p));
+                E value;
+                if constexpr (std::is_signed_v<E>)
+                    value = static_cast<E>(sizeof(E) == 8 ? zigzag64(v) : zigzag32(static_cast<std::uint32_t>(v)));
+                else
+                    value = static_cast<E>(v);
+                if (i < values.size())
+                    values[i] = value;
+                else
+                    values.push_back(value);
+            }
+        }
+    }
+    for (; i < count; ++i) {
         if (i >= values.size())
             values.emplace_back();
         readValue(reader, wire, values[i]);
