@@ -1,6 +1,6 @@
 // libFuzzer entry: arbitrary datagrams through the runtime link's control dispatch (and the
-// display-station configuration directly, which the dispatch first holds back on a timer), with
-// the GUI side recorded instead of posted.
+// display-station configuration directly, which the dispatch first holds back on a timer) and
+// through the depth and position handlers, with the GUI side recorded instead of posted.
 #include "RecordingGuiSink.h"
 
 #include "TqelRuntime/UlmaRuntime.h"
@@ -29,6 +29,10 @@ const char* const s_aszSeeds[] = {
     "$ACTVESS,alpha",
     "$GUICONF,default,AB770_7,AB2200P_101:AB770_7,AB2200P_101:x,f5,f6,f7,-3,5,7,42,f12,a:b,D:\\grids\\S1,f15,f16",
     "$QELPLANFILE",
+    "$TVQEL,0,450,default:S1,A:B,S2:S1",
+    "$TVQEL,470,PU1,1700000000000,13,Disk,full",
+    "$TVQEL,0,461,default:S1,f4,D:/Surveys/A,f6",
+    "$TVQEL,401,x,[{\"id\":\"RUNT_PARAM_PU_ANGLE_PORT_RX1\",\"value\":65}]",
 };
 
 CUlmaRuntime* runtime()
@@ -68,5 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     if (baDatagram.startsWith("$GUICONF"))
         poRuntime->processGUISetup(baDatagram);
     poRuntime->processCtrlDatagrams(baDatagram, QStringLiteral("127.0.0.1"));
+    // The same bytes as they arrive on the depth and position sockets.
+    QByteArray baDepth(reinterpret_cast<const char*>(pData), static_cast<int>(nSize));
+    poRuntime->processRTDepths(baDepth);
+    QByteArray baPosition(reinterpret_cast<const char*>(pData), static_cast<int>(nSize));
+    poRuntime->processShipPosition(baPosition, QStringLiteral("127.0.0.1"));
     return 0;
 }

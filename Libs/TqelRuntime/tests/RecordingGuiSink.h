@@ -7,6 +7,10 @@
 #include <QMutexLocker>
 #include <QStringList>
 
+#include <functional>
+#include <utility>
+#include <vector>
+
 class RecordingGuiSink : public CRuntimeGuiSink {
 public:
     QStringList calls() const
@@ -45,6 +49,36 @@ public:
         add("surveyLoadGrid", {strFolder, QString::number(bRealTime)});
     }
     void closeAllSurveys() override { add("closeAllSurveys", {}); }
+    void pushDepthTail(std::vector<double>&& adPoints, const QString& strTailName) override
+    {
+        QMutexLocker oLock(&m_oMutex);
+        m_lstTails.push_back({strTailName, std::move(adPoints)});
+    }
+    void addPositionDatagram(const QByteArray& baDatagram) override { add("addPositionDatagram", {QString::fromLatin1(baDatagram.toHex())}); }
+    void applySurveyProjection(const QString& strProjFile, const QString& strSurveyFolder,
+                               std::function<void(const QString&)> fnUse) override
+    {
+        add("applySurveyProjection", {strProjFile, strSurveyFolder});
+        QMutexLocker oLock(&m_oMutex);
+        m_fnUseProjection = std::move(fnUse);
+    }
+
+    // The depth-tail hand-overs since the last call.
+    struct Tail {
+        QString name;
+        std::vector<double> points;
+    };
+    std::vector<Tail> takeTails()
+    {
+        QMutexLocker oLock(&m_oMutex);
+        return std::exchange(m_lstTails, {});
+    }
+    // The continuation of the last applySurveyProjection.
+    std::function<void(const QString&)> useProjection()
+    {
+        QMutexLocker oLock(&m_oMutex);
+        return m_fnUseProjection;
+    }
 
 private:
     void add(const char* szName, const QStringList& lstArgs)
@@ -55,4 +89,6 @@ private:
 
     mutable QMutex m_oMutex;
     QStringList m_lstCalls;
+    std::vector<Tail> m_lstTails;
+    std::function<void(const QString&)> m_fnUseProjection;
 };

@@ -1,6 +1,9 @@
 // Position datagrams of any shape through the frame checks and the ring buffer's store, with the
 // sum check and the discard reports switched by the first byte.
+#include "TqelRuntime/PositionFix.h"
 #include "TqelRuntime/RtdPositionBuffer.h"
+
+#include <QByteArray>
 
 #include <cstddef>
 #include <cstdint>
@@ -43,5 +46,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     for (unsigned n = 0; n < s_buffer.size(); ++n)
         if (!s_buffer.at(n))
             __builtin_trap();
+
+    // The runtime link's reading of the datagram, also from an exact-size copy.
+    const QByteArray baDatagram = QByteArray(datagram.data(), static_cast<int>(datagram.size()));
+    position_datagram::Fix oFix;
+    if (position_datagram::parse(baDatagram, oFix)) {
+        const QString strLabel = position_datagram::vesselLabel(oFix);
+        if (!strLabel.contains(QLatin1Char(':')))
+            __builtin_trap();
+        position_datagram::toWholeCentimetres(oFix.nLatitude * 1e10 / (oFix.nHeading + 1));
+    }
     return 0;
 }

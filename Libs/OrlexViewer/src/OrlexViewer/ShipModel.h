@@ -84,6 +84,8 @@ public:
     void setTailPointSize(int nSize);
     // Mode 3 keeps the mode; with bApply the first tail is re-created by the next soundings.
     void setTailColorMode(int nMode, bool bApply);
+    // 0 switches the depth tails off.
+    int tailColorMode() const { return m_nTailColorMode; }
     // Makes the active survey's terrain the colour-range source of the depth tails (or not).
     void linkTailToActiveGrid(bool bLink);
     void setTailIncludeInRange(bool bInclude);

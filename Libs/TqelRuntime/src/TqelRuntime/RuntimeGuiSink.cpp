@@ -1,12 +1,20 @@
 #include "TqelRuntime/RuntimeGuiSink.h"
 
+#include "Common/CorvPaths.h"
+#include "MapView/MapView2D.h"
+#include "MapView/QaMapViewManager.h"
 #include "MapView/QaSurveyManager.h"
+#include "OrlexViewer/OrlexDataManager.h"
 #include "OrlexViewer/OrlexViewer.h"
 #include "OrlexViewer/ShipModel.h"
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QFile>
 #include <QMessageBox>
+#include <QSaveFile>
+
+#include "platform/paths.h"
 
 #include <utility>
 
@@ -101,14 +109,20 @@ void CPostingGuiSink::updateCorvAddr(const QString& strAddress)
     });
 }
 
-void CPostingGuiSink::moveToVessel(bool, int, int)
+void CPostingGuiSink::moveToVessel(bool bMoveClicked, int nNorthOffset, int nEastOffset)
 {
-    notAvailable("CMapView2D::moveToVessel");
+    post([bMoveClicked, nNorthOffset, nEastOffset] {
+        if (CMapView2D* poView = CQaMapViewManager::instance()->getMapView2D())
+            poView->moveToVessel(bMoveClicked, nNorthOffset, nEastOffset);
+    });
 }
 
-void CPostingGuiSink::addTvgplObject(const QString&)
+void CPostingGuiSink::addTvgplObject(const QString& strKind)
 {
-    notAvailable("CMapView2D::addTvgplObject");
+    post([strKind] {
+        if (CMapView2D* poView = CQaMapViewManager::instance()->getMapView2D())
+            poView->addTvgplObject(strKind);
+    });
 }
 
 void CPostingGuiSink::selectTvgplObjects(const QString&)
@@ -127,4 +141,55 @@ void CPostingGuiSink::surveyLoadGrid(const QString& strFolder, bool bRealTime)
 void CPostingGuiSink::closeAllSurveys()
 {
     notAvailable("CQaSurveyManager::closeAllSurveys");
+}
+
+void CPostingGuiSink::pushDepthTail(std::vector<double>&& adPoints, const QString& strTailName)
+{
+    post([adPoints = std::move(adPoints), strTailName]() mutable {
+        COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName));
+        CShipModel* poShip = poViewer ? poViewer->getShipModel() : nullptr;
+        // Tail colour mode 0 switches the depth tail off.
+        if (poShip && poShip->tailColorMode() != 0)
+            poShip->pushDepthTail(adPoints, strTailName);
+    });
+}
+
+void CPostingGuiSink::addPositionDatagram(const QByteArray& baDatagram)
+{
+    post([baDatagram] {
+        COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName));
+        if (CShipModel* poShip = poViewer ? poViewer->getShipModel() : nullptr)
+            poShip->addPositionDatagram(baDatagram.constData(), baDatagram.size());
+    });
+}
+
+void CPostingGuiSink::applySurveyProjection(const QString& strProjFile, const QString& strSurveyFolder,
+                                            std::function<void(const QString&)> fnUse)
+{
+    post([strProjFile, strSurveyFolder, fnUse = std::move(fnUse)] {
+        CQaSurveyManager* poManager = CQaSurveyManager::instance();
+        if (poManager->projectionHash != 0 && hashFileText(strProjFile) != poManager->projectionHash) {
+            qInfo() << "CUlmaRuntime::Proj diff, closing survey";
+            if (COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName)))
+                poViewer->getDataManager()->closeAllSurveys();
+            poManager->projectionHash = 0;
+        }
+        qInfo() << "CUlmaRuntime::Before init projection lib";
+        const bool bFailed = poManager->initProjection(strProjFile, QStringLiteral("QEL_Projection"), strSurveyFolder);
+        qInfo() << "CUlmaRuntime::After init projection lib";
+        if (bFailed) {
+            qInfo() << "CUlmaRuntime::Projection is invalid";
+            qDebug().noquote() << "Projection is invalid " + strProjFile;
+            CPostingGuiSink().showWarning(QStringLiteral("Invalid projection"),
+                                          QStringLiteral("Survey ") + strSurveyFolder + QStringLiteral(" has an invalid projection!"));
+            return;
+        }
+        // The data folder's file is replaced in one step: a failed copy leaves the old one.
+        QFile oSource(platform::toNativePath(strProjFile));
+        QSaveFile oTarget(platform::toNativePath(programDataPath() + QStringLiteral("qel_projv6.txt")));
+        if (!oSource.open(QIODevice::ReadOnly) || !oTarget.open(QIODevice::WriteOnly) || oTarget.write(oSource.readAll()) < 0
+            || !oTarget.commit())
+            qWarning().noquote() << "Projection file not copied to the data folder: " + strProjFile;
+        fnUse(strProjFile);
+    });
 }

@@ -3,7 +3,11 @@
 // every call, with copies of its arguments and in call order, to the GUI thread.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+#include <functional>
+#include <vector>
 
 class CRuntimeGuiSink {
 public:
@@ -29,6 +33,15 @@ public:
     // The survey manager.
     virtual void surveyLoadGrid(const QString& strFolder, bool bRealTime) = 0;
     virtual void closeAllSurveys() = 0;
+
+    // The live survey: the ship model's depth tail (x, y, z per point, metres) and position
+    // history (a whole position datagram).
+    virtual void pushDepthTail(std::vector<double>&& adPoints, const QString& strTailName) = 0;
+    virtual void addPositionDatagram(const QByteArray& baDatagram) = 0;
+    // A started survey's projection file: open surveys of another projection are closed, the
+    // file is checked and becomes the data folder's projection; fnUse then gets the file.
+    virtual void applySurveyProjection(const QString& strProjFile, const QString& strSurveyFolder,
+                                       std::function<void(const QString&)> fnUse) = 0;
 };
 
 // Posts each call to the thread of the application object.
@@ -48,4 +61,8 @@ public:
     void selectTvgplObjects(const QString& strDatagram) override;
     void surveyLoadGrid(const QString& strFolder, bool bRealTime) override;
     void closeAllSurveys() override;
+    void pushDepthTail(std::vector<double>&& adPoints, const QString& strTailName) override;
+    void addPositionDatagram(const QByteArray& baDatagram) override;
+    void applySurveyProjection(const QString& strProjFile, const QString& strSurveyFolder,
+                               std::function<void(const QString&)> fnUse) override;
 };

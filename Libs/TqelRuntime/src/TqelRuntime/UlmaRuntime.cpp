@@ -5,6 +5,7 @@
 #include "QtAppFramework/DBoperations.h"
 #include "QtAppFramework/QtLogger.h"
 #include "TqelRuntime/RuntimeGuiSink.h"
+#include "TqelRuntime/UlmaRuntimeLive.h"
 #include "SurveyUtils/Navigation.h"
 #include "SurveyUtils/WaypointSentenceSender.h"
 
@@ -50,9 +51,11 @@ CUlmaRuntime* CUlmaRuntime::instance(int nMode)
 }
 
 CUlmaRuntime::CUlmaRuntime(int nMode, std::shared_ptr<CRuntimeGuiSink> poGuiSink)
-    : QObject(nullptr), m_poProjection(std::make_unique<QelProj::CProjection>()), m_poGuiSink(std::move(poGuiSink))
+    : QObject(nullptr), m_poProjection(std::make_unique<QelProj::CProjection>()), m_poGuiSink(std::move(poGuiSink)),
+      m_poLive(new CLiveLinkState)
 {
     qRegisterMetaType<int*>("int*");
+    qRegisterMetaType<std::string>("std::string");
     if (!m_poGuiSink)
         m_poGuiSink = std::make_shared<CPostingGuiSink>();
     for (int i = 0; i < 7; ++i)

@@ -13,12 +13,16 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+class CLiveLinkState;
+class CPuMsgModel;
 class CQtLogger;
 class CRemoteLinkState;
+class CTvqelDatagram;
 class CRuntimeGuiSink;
 class CWaypointSentenceSender;
 class QUdpSocket;
@@ -31,6 +35,10 @@ Q_DECLARE_METATYPE(std::string)
 // Frees the remote-station link state (defined beside it).
 struct CRemoteLinkDeleter {
     void operator()(CRemoteLinkState* poState) const;
+};
+// Frees the state of the live survey handlers (defined beside it).
+struct CLiveLinkDeleter {
+    void operator()(CLiveLinkState* poState) const;
 };
 
 class CUlmaRuntime : public QObject {
@@ -102,6 +110,14 @@ public:
     void processUlmaExecDatagrams(QByteArray& baDatagram, const QString& strSender);
     void processShipPosition(QByteArray& baDatagram, const QString& strSender);
     void processRTDepths(QByteArray& baDatagram);
+    // A processing-unit message ("$TVQEL,470,..."): into the message table, cache and relays.
+    void processTVQEL470(const QByteArray& baSentence);
+    // The coverage-angle reply ("$TVQEL,401,..."): a JSON array of id/value objects.
+    void processCoverageAngles(const QByteArray& baSentence);
+    // The processing units' message table; created with the first message.
+    CPuMsgModel* puMsgModel();
+    // The clock of the depth, relay and follow-vessel schedules, ms since the epoch (tests).
+    void setClock(std::function<qint64()> fnNowMs);
 
     // One sounder of the sounder table: started flag, position in the vessel's list, text.
     struct SounderRecord {
@@ -156,6 +172,19 @@ public slots:
     void sendFileToRemoteStations(QString strPath);
     // Asks the runtime for the coverage of a sounder, which becomes the active one.
     void requestCoverage(const QString& strSounder);
+    // Requests of the water-column, stave and scope displays and of the coverage.
+    void wcolVisible(int nIsVisible);
+    void staveVisible(bool bIsVisible);
+    void onWcolDepthPicked(double dDepth);
+    void onWcolBeamPicked(int nBeam);
+    void onStaveLogging(bool bLog);
+    void scopeVisible(bool bIsVisible);
+    void requestDefaultCoverage();
+    void userSetCoverage(int nPort, int nStarboard);
+    void onDropSounder();
+    void onAlive();
+    // Moves the 2-D map view to the vessel.
+    void onMoveTimer();
 
 private:
     void init(int nMode);
@@ -172,6 +201,23 @@ private:
     // are then no longer followed).
     bool hasRemoteStationClient() const { return m_bRemoteClientStarted; }
     void log(const QString& strText, unsigned nType = 1);
+    // Runtime replies (UlmaRuntimeReplies.cpp): the text relayed for a reply code, empty for none.
+    QString replyText(int nReply, CTvqelDatagram& oSentence);
+    QString replySounderLists(const QString& strField4, const QString& strField5);
+    QString replyStart(CTvqelDatagram& oSentence);
+    // Requests to the local runtime service (port 14002).
+    void sendToRuntimeService(const QString& strText);
+    void sendCoverageRequest(const QString& strSounder);
+    // Request 463: a source's cached message is forgotten and the next cached one shown again.
+    void forgetPuSource(const QString& strArgs);
+    // Position and depth steps (UlmaRuntimePosition.cpp, UlmaRuntimeDepths.cpp).
+    void decideRemoteClient(const QString& strSender);
+    void forwardPosition(QByteArray& baDatagram);
+    void followVessel();
+    void relayDepths(const QByteArray& baDatagram, qint64 nNow);
+    void projectPendingSoundings(qint64 nNow);
+    // Whether soundings may go to the named depth tail (a bounded number of names).
+    bool acceptTailName(const QString& strName);
     // Remote-station link (UlmaRuntimeRemote.cpp): the server of modes 0 and 2, and the end of
     // the link and of the converters at shut-down.
     void startRemoteDataServer();
@@ -217,6 +263,7 @@ private:
     QMap<QString, QStringList> m_mapSoundersB;
     int m_nActiveSerial = 0;
     bool m_bConfigReceived = true;
+    std::unique_ptr<CLiveLinkState, CLiveLinkDeleter> m_poLive;
     // Last member: the remote-station link goes first, while the rest still stands.
     std::unique_ptr<CRemoteLinkState, CRemoteLinkDeleter> m_poRemote;
 };

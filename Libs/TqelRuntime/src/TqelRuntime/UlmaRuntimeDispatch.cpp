@@ -323,27 +323,3 @@ void CUlmaRuntime::processSimulatedSingleBeam(QByteArray& baDatagram)
                                 .arg(QString::number(dDepth, 'g', QLocale::FloatingPointShortest));
     m_poGuiSink->addDynamicObject(strName, strText);
 }
-
-// Handlers that the runtime replies, vessel positions and real-time depths fill in.
-
-void CUlmaRuntime::processUlmaExecDatagrams(QByteArray& baDatagram, const QString& strSender)
-{
-    LOG4CPLUS_DEBUG(runtimeLogger(), ("Runtime reply from " + strSender + " not handled: " + QString::fromLatin1(baDatagram.left(64)))
-                                         .toLocal8Bit()
-                                         .constData());
-}
-
-void CUlmaRuntime::processShipPosition(QByteArray& baDatagram, const QString& strSender)
-{
-    LOG4CPLUS_DEBUG(runtimeLogger(), QStringLiteral("Position datagram of %1 bytes from %2 not handled")
-                                         .arg(baDatagram.size())
-                                         .arg(strSender)
-                                         .toLocal8Bit()
-                                         .constData());
-}
-
-void CUlmaRuntime::processRTDepths(QByteArray& baDatagram)
-{
-    LOG4CPLUS_DEBUG(runtimeLogger(),
-                    QStringLiteral("Depth datagram of %1 bytes not handled").arg(baDatagram.size()).toLocal8Bit().constData());
-}

@@ -1,0 +1,97 @@
+// State of the runtime link's live survey handlers (replies, processing-unit messages, vessel
+// positions, real-time depths); runtime thread only. Not part of the library's interface.
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QThread>
+#include <QUdpSocket>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class CPuMsgModel;
+class QTimer;
+
+namespace live_detail {
+
+// A depth-tail name from the network is refused beyond this many distinct names, or when longer.
+constexpr int MaxDepthTailNames = 16;
+constexpr int MaxDepthTailNameLength = 128;
+// Sources of processing-unit messages whose last message is kept for request 463.
+constexpr int MaxCachedPuSources = 256;
+
+struct DepthState {
+    bool bIntervalRead = false;
+    int nUpdateIntervalMs = 0;
+    qint64 nLastTailUpdate = 0;
+    qint64 nLastProjection = 0;
+    quint16 nExpectedSequence = 0;
+    std::vector<double> adLatitudes;
+    std::vector<double> adLongitudes;
+    std::vector<double> adDepths;
+    std::vector<double> adPoints; // x, y, z per point, metres
+    std::vector<double> adNorths;  // projection step outputs, kept for their capacity
+    std::vector<double> adEasts;
+    QSet<QString> setTailNames;
+    bool bTailNameWarned = false;
+    // Relay to the display stations.
+    bool bRelayReady = false;
+    std::unique_ptr<QUdpSocket> poRelaySocket;
+    quint16 nRelayPort = 0;
+    bool bRelayNoMulticast = false;
+    int nRelayIntervalMs = 4000;
+    qint64 nLastRelay = 0;
+};
+
+struct PositionState {
+    bool bRemoteClientDecided = false;
+    bool bHaveLast = false;
+    qint32 nLastLatitude = 0;
+    qint32 nLastLongitude = 0;
+    QByteArray baLastPosition; // 288 bytes once a valid datagram arrived
+    bool bForwardReady = false;
+    std::unique_ptr<QUdpSocket> poForwardSocket;
+    std::unique_ptr<QUdpSocket> poPlanningSocket;
+    quint16 nForwardPort = 0;
+    bool bForwardNoMulticast = false;
+    bool bFollowIntervalRead = false;
+    qint64 nFollowIntervalMs = 5000;
+    qint64 nLastFollow = 0;
+    bool bFollowStarted = false;
+};
+
+// Joins the processing-unit message thread before the model goes.
+struct PuThreadStopper {
+    void operator()(QThread* poThread) const;
+};
+
+} // namespace live_detail
+
+class CLiveLinkState {
+public:
+    CLiveLinkState();
+    ~CLiveLinkState();
+
+    std::function<qint64()> fnNowMs;
+    live_detail::DepthState depth;
+    live_detail::PositionState position;
+
+    // Replies and requests.
+    QString strLastStarted;
+    QTimer* poStartTimer = nullptr; // child of the link
+    std::unique_ptr<QUdpSocket> poCoverageSocket;
+
+    // Processing-unit messages: the model lives on its own thread, which ends first.
+    std::unique_ptr<CPuMsgModel> poPuModel;
+    std::unique_ptr<QThread, live_detail::PuThreadStopper> poPuThread;
+    QHash<QString, QByteArray> hashPuCache;
+    QString strLastPuSource;
+    quint64 nLastPuSourceStamp = 0;
+    bool bPuRelayed = false;
+    bool bPuCacheWarned = false;
+};
