@@ -180,7 +180,6 @@ bool GridWriter::writeTile(const QString& path, int column, int row, const Tile&
         double tie[6] = {0, 0, 0, west, north, 0};
         TIFFSetField(tif.get(), TIFFTAG_GEOPIXELSCALE, 3, scale);
         TIFFSetField(tif.get(), TIFFTAG_GEOTIEPOINTS, 6, tie);
-        TIFFSetField(tif.get(), TIFFTAG_GDAL_NODATA, "nan");
         {
             std::unique_ptr<GTIF, GtifFreer> keys(GTIFNew(tif.get()));
             if (keys) {
