@@ -39,7 +39,7 @@ if [ "$feed" -eq 1 ]; then
   ini="$root/c/ProgramData/Tavrin Nautic/tqel/gui.ini"
   mkdir -p "$(dirname "$ini")"
   # shellcheck disable=SC2086
-  "$CORV_BUILD/bin/corv_live_feed" --display-ini "$ini" --wait-for-page --lead-in 8 ${CORV_FEED_ARGS:-} &
+  "$CORV_BUILD/bin/corv_live_feed" --display-ini "$ini" --wait-for-page --lead-in 6 ${CORV_FEED_ARGS:-} &
   feed_pid=$!
   trap 'kill "$feed_pid" 2>/dev/null || true' EXIT
 fi

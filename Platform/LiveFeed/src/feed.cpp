@@ -26,6 +26,7 @@ namespace {
 
 constexpr int kModel = 2200;
 constexpr qint64 kStationBacklog = 64 * 1024 * 1024;
+constexpr int kOpeningMs = 3000; // opening sentences before the vessels move, after a page request
 
 std::int64_t steadyNs()
 {
@@ -98,9 +99,16 @@ quint16 Feed::port(Channel channel) const
     return static_cast<quint16>(base + m_options.portAdd);
 }
 
+std::string Feed::sourceName(int vessel) const
+{
+    // The first vessel is the display's own: its position source carries the vessel id, which
+    // is how the display finds the vessel it follows.
+    return vessel == 0 ? m_identity.vessel : "SIM" + std::to_string(vessel + 1);
+}
+
 QString Feed::displayLabel(int vessel) const
 {
-    return QStringLiteral("SIM%1:%2_%3").arg(vessel + 1).arg(kModel).arg(101 + vessel);
+    return QStringLiteral("%1:%2_%3").arg(QString::fromStdString(sourceName(vessel))).arg(kModel).arg(101 + vessel);
 }
 
 bool Feed::start(QString* error)
@@ -194,37 +202,49 @@ bool Feed::start(QString* error)
             t->start(ms);
         return t;
     };
-    m_openingTimer = timer(1000, &Feed::sendOpening);
-    sendOpening();
+    m_openingTimer = timer(0, &Feed::sendOpening);
     m_positionTimer = timer(0, &Feed::onPositionTick);
     m_depthTimer = timer(0, &Feed::onDepthTick);
     m_tileTimer = timer(0, &Feed::onTileTick);
     m_sendTimer = timer(0, &Feed::onSendTick);
     m_eventTimer = timer(0, &Feed::onEventTick);
-    if (!m_options.waitForPage)
-        scheduleMoving();
+    m_endTimer = new QTimer(this);
+    m_endTimer->setSingleShot(true);
+    connect(m_endTimer, &QTimer::timeout, this, [this] {
+        stop();
+        emit finished();
+    });
+    if (!m_options.waitForPage) {
+        beginOpening();
+        QTimer::singleShot(static_cast<int>(std::max(0.0, m_options.leadIn) * 1000), this, &Feed::startMoving);
+    }
     return true;
 }
 
-void Feed::scheduleMoving()
+void Feed::onPageAsked()
 {
-    if (m_movingScheduled || !m_survey)
+    // The display asks for its page before its view is up: the grid opens after the lead-in,
+    // so that it finds the view in place, and the vessels follow a few seconds later.
+    if (!m_options.waitForPage || m_movingScheduled || !m_survey)
         return;
     m_movingScheduled = true;
-    QTimer::singleShot(static_cast<int>(std::max(0.0, m_options.leadIn) * 1000), this, &Feed::startMoving);
-    if (m_options.duration > 0) {
-        m_endTimer = new QTimer(this);
-        m_endTimer->setSingleShot(true);
-        connect(m_endTimer, &QTimer::timeout, this, [this] {
-            stop();
-            emit finished();
-        });
-        m_endTimer->start(static_cast<int>((m_options.leadIn + m_options.duration) * 1000));
-    }
+    QTimer::singleShot(static_cast<int>(std::max(0.0, m_options.leadIn) * 1000), this, [this] {
+        beginOpening();
+        QTimer::singleShot(kOpeningMs, this, &Feed::startMoving);
+    });
+}
+
+void Feed::beginOpening()
+{
+    if (m_stopped)
+        return;
+    sendOpening();
+    m_openingTimer->start(1000);
 }
 
 void Feed::stop()
 {
+    m_stopped = true;
     for (QTimer* t : {m_openingTimer, m_positionTimer, m_depthTimer, m_tileTimer, m_sendTimer, m_eventTimer,
                       m_endTimer, m_replayTimer})
         if (t)
@@ -285,6 +305,8 @@ void Feed::startMoving()
     m_tileTimer->start(static_cast<int>(std::max(0.1, m_options.tileInterval) * 1000));
     m_sendTimer->start(static_cast<int>(std::max(0.5, m_options.sendInterval) * 1000));
     m_eventTimer->start(10000);
+    if (m_options.duration > 0)
+        m_endTimer->start(static_cast<int>(m_options.duration * 1000));
     onPositionTick();
 }
 
@@ -305,7 +327,7 @@ void Feed::onPositionTick()
         fix.speed = static_cast<std::uint16_t>(std::lround(pose.speed * 100));
         fix.course = hundredths(pose.heading);
         fix.heading = hundredths(pose.heading);
-        fix.source = "SIM" + std::to_string(v + 1);
+        fix.source = sourceName(v);
         const Bytes bytes = encodePosition(fix);
         send(Channel::Position, QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size())));
         ++m_counters.positions;
@@ -341,7 +363,7 @@ void Feed::onDepthTick()
         soundings.reserve(swath.size());
         for (const SwathPoint& p : swath)
             soundings.push_back({centimetres(p.east), centimetres(p.north), centimetres(p.depth)});
-        bytes = encodeGridDepths("SIM" + std::to_string(vessel + 1), 0, 1, 0, soundings);
+        bytes = encodeGridDepths(sourceName(vessel), 0, 1, 0, soundings);
         ++m_counters.projectedDepths;
     }
     send(Channel::Depth, QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size())));
@@ -476,8 +498,7 @@ void Feed::onPageConnection()
                 if (request->method != "HEAD")
                     response += body;
                 ++m_counters.pagesServed;
-                // The display that asks for the page is up: the survey can begin.
-                scheduleMoving();
+                onPageAsked();
             }
             socket->write(response);
             socket->disconnectFromHost();

@@ -40,7 +40,7 @@ struct FeedOptions {
     DepthForm depthForm = DepthForm::Both;
     double duration = 0;       // seconds; 0 runs until stopped
     double leadIn = 3;         // seconds of opening sentences before the vessels move
-    bool waitForPage = false;  // the lead-in starts once the display has asked for the status page
+    bool waitForPage = false;  // open the grid 'leadIn' seconds after the display asked for its page
     double tileInterval = 2;   // seconds between tile writes
     double sendInterval = 10;  // seconds between tile sends to remote stations
     int httpPort = 8188;       // status page; 0 off
@@ -124,6 +124,7 @@ private:
     double m_surveyStart = 0; // seconds on m_clock when the vessels started
     bool m_moving = false;
     bool m_movingScheduled = false;
+    bool m_stopped = false;
     std::vector<RecordedDatagram> m_replay;
     std::size_t m_replayNext = 0;
     QTimer* m_replayTimer = nullptr;
@@ -132,7 +133,8 @@ private:
     void send(Channel channel, const QByteArray& bytes);
     void sendControl(const std::string& text);
     void sendOpening();
-    void scheduleMoving();
+    void onPageAsked();
+    void beginOpening();
     void startMoving();
     void onPositionTick();
     void onDepthTick();
@@ -145,6 +147,7 @@ private:
     void onRequest(QUdpSocket* socket);
     void onReplayTick();
     double seconds() const;
+    std::string sourceName(int vessel) const;
     QString displayLabel(int vessel) const;
 };
 

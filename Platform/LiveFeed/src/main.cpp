@@ -53,7 +53,7 @@ int main(int argc, char** argv)
         {"lead-in", "Seconds of opening sentences before the vessels move.", "s"},
         {"zone", "UTM zone of the survey (1 to 60).", "n"},
         {"south", "The zone is on the southern hemisphere.", nullptr},
-        {"wait-for-page", "Start the lead-in once the display asks for the status page.", nullptr},
+        {"wait-for-page", "Open the grid a lead-in after the display asked for its page; vessels 3 s later.", nullptr},
         {"centre", "Survey centre as east,north in metres.", "e,n"},
         {"survey", "Survey folder name.", "name"},
         {"grid-root", "Grid root as the display names it.", "path"},

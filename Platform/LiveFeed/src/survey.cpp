@@ -103,6 +103,10 @@ Survey::Survey(SurveyOptions options)
         length += std::max(1.0, std::hypot(next.east0 - line.east1, next.north0 - line.north1));
     }
     m_pathLength = length;
+    // The first vessel starts in the middle of the middle line, where a view of the survey looks.
+    const std::size_t middle = m_lines.size() / 2;
+    const Line& line = m_lines[middle];
+    m_startOffset = m_legStart[2 * middle] + std::hypot(line.east1 - line.east0, line.north1 - line.north0) / 2;
 }
 
 double Survey::depthAt(double east, double north) const
@@ -116,7 +120,7 @@ double Survey::depthAt(double east, double north) const
 VesselPose Survey::pose(int vessel, double seconds) const
 {
     const int vessels = m_options.vessels;
-    const double offset = m_pathLength * (vessel % vessels) / vessels;
+    const double offset = m_startOffset + m_pathLength * (vessel % vessels) / vessels;
     double s = std::fmod(m_options.speed * std::max(0.0, seconds) + offset, m_pathLength);
     const auto leg = static_cast<std::size_t>(
         std::upper_bound(m_legStart.begin(), m_legStart.end(), s) - m_legStart.begin() - 1);

@@ -62,7 +62,8 @@ public:
     // Seabed depth in metres (positive down) at a projected point.
     double depthAt(double east, double north) const;
 
-    // Where vessel n (0-based) is after t seconds.
+    // Where vessel n (0-based) is after t seconds; the first starts in the middle of the block,
+    // the others spread along the path.
     VesselPose pose(int vessel, double seconds) const;
 
     // The planned lines, each as two end points (east, north).
@@ -82,6 +83,7 @@ private:
     std::vector<Line> m_lines;
     std::vector<double> m_legStart; // path length where each leg starts
     double m_pathLength = 0;
+    double m_startOffset = 0; // path length where the first vessel starts
 };
 
 } // namespace livefeed

@@ -155,7 +155,7 @@ TEST(FeedTest, PlaysTheSurveyToTheDisplaySockets)
         next[source] = static_cast<std::uint16_t>(count + 1);
     }
     EXPECT_EQ(next.size(), 2u);
-    EXPECT_TRUE(next.count("SIM1") && next.count("SIM2"));
+    EXPECT_TRUE(next.count("default") && next.count("SIM2")); // the first vessel is the display's own
 
     // Depths alternate between the two forms, each full.
     int geographic = 0, projected = 0;
@@ -164,7 +164,8 @@ TEST(FeedTest, PlaysTheSurveyToTheDisplaySockets)
             continue;
         if (r.bytes.startsWith("$TVQEL,30,")) {
             ++projected;
-            EXPECT_TRUE(r.bytes.startsWith("$TVQEL,30,SIM")) << r.bytes.left(30).toStdString();
+            EXPECT_TRUE(r.bytes.startsWith("$TVQEL,30,default,0,1,") || r.bytes.startsWith("$TVQEL,30,SIM2,0,1,"))
+                << r.bytes.left(30).toStdString();
         } else {
             ++geographic;
             EXPECT_EQ(u16(r.bytes, 26), 1199);

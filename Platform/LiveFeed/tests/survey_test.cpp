@@ -62,7 +62,9 @@ TEST(SurveyTest, VesselsRunTheLinesAtTheirSpeedApartFromEachOther)
     const VesselPose a = survey.pose(0, 100), b = survey.pose(1, 100), c = survey.pose(2, 100);
     EXPECT_GT(std::hypot(a.east - b.east, a.north - b.north), 100);
     EXPECT_GT(std::hypot(b.east - c.east, b.north - c.north), 100);
-    // The first leg runs north.
+    // The first vessel starts in the middle of the block, running north.
+    EXPECT_NEAR(survey.pose(0, 0).east, options.centreEast, 1e-6);
+    EXPECT_NEAR(survey.pose(0, 0).north, options.centreNorth, 1e-6);
     EXPECT_NEAR(survey.pose(0, 10).heading, 0, 1e-9);
     EXPECT_NEAR(survey.pose(0, 10).north - survey.pose(0, 0).north, 50, 1e-6);
 }
