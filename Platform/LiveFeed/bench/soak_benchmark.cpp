@@ -123,7 +123,7 @@ void BM_LiveSoak(benchmark::State& state)
         {
             QSettings gui(data + QStringLiteral("/gui.ini"), QSettings::IniFormat);
             gui.setValue(QStringLiteral("RUNTIME/CorvNoMCAST"), true);
-            gui.setValue(QStringLiteral("RUNTIME/CorvPortAdd"), 1450);
+            gui.setValue(QStringLiteral("RUNTIME/CorvPortAdd"), 1480);
         }
         qputenv("CORV_WINROOT", root.toUtf8());
         const QString log = scratch.filePath(QStringLiteral("standin.log"));
@@ -158,13 +158,15 @@ void BM_LiveSoak(benchmark::State& state)
         }
 
         FeedOptions options;
-        options.portAdd = 1450;
+        options.portAdd = 1480;
         options.positionRate = 20;
         options.depthRate = 20;
         options.soundings = 1199;
         options.depthForm = DepthForm::Geographic;
         options.survey.vessels = 5;
         options.leadIn = 3;
+        // The fixed ports stay free for tests that run meanwhile; the program's link retries.
+        options.httpPort = options.tcpPort = options.requestPort = options.coveragePort = 0;
         Feed feed(options);
         std::deque<Pending> positions, depths;
         std::uint64_t positionsSent = 0, depthsSent = 0, positionsLost = 0, depthsLost = 0;

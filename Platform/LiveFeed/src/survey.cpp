@@ -120,7 +120,8 @@ double Survey::depthAt(double east, double north) const
 VesselPose Survey::pose(int vessel, double seconds) const
 {
     const int vessels = m_options.vessels;
-    const double offset = m_startOffset + m_pathLength * (vessel % vessels) / vessels;
+    const int n = vessel % vessels;
+    const double offset = n == 0 ? m_startOffset : m_pathLength * n / vessels;
     double s = std::fmod(m_options.speed * std::max(0.0, seconds) + offset, m_pathLength);
     const auto leg = static_cast<std::size_t>(
         std::upper_bound(m_legStart.begin(), m_legStart.end(), s) - m_legStart.begin() - 1);

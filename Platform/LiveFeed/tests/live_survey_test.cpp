@@ -204,8 +204,10 @@ TEST_F(LiveSurveyTest, TheViewerServerSeesTheGridTheVesselsAndTheirDepthTails)
     const Survey survey(options.survey);
     int points = 0;
     for (const QJsonObject& record : read("AddToPointBufferMessage")) {
-        const QJsonArray values = field(level(record, 2), 0).value(QStringLiteral("v")).toArray();
-        ASSERT_EQ(values.size() % 3, 0);
+        // The log shows the first 1,000 values of a list and its length as "n".
+        const QJsonObject list = field(level(record, 2), 0);
+        const QJsonArray values = list.value(QStringLiteral("v")).toArray();
+        ASSERT_EQ(list.value(QStringLiteral("n")).toInt(values.size()) % 3, 0);
         for (int n = 0; n + 2 < values.size(); n += 3) {
             const double x = values.at(n).toDouble(), y = values.at(n + 1).toDouble(), z = values.at(n + 2).toDouble();
             ASSERT_NEAR(z, -survey.depthAt(x, y), 0.05) << "at " << x << " / " << y;
