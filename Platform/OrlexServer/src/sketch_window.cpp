@@ -20,6 +20,7 @@ constexpr std::uint64_t kFirstVesselId = 40000;
 constexpr std::uint64_t kLastVesselId = 44999;
 constexpr std::size_t kMaxPointsDrawn = 60000;
 constexpr int kRescanMs = 1000;
+constexpr int kFrameMs = 200;
 
 QColor toQColor(const Rgba& c)
 {
@@ -63,8 +64,10 @@ qint64 modifiedOf(const QString& path)
 } // namespace
 
 SketchWindow::SketchWindow(const Scene& scene, std::int32_t viewerId)
-    : m_scene(scene), m_viewerId(viewerId), m_refresh(new QTimer(this))
+    : m_scene(scene), m_viewerId(viewerId), m_refresh(new QTimer(this)), m_renderLater(new QTimer(this))
 {
+    m_renderLater->setSingleShot(true);
+    connect(m_renderLater, &QTimer::timeout, this, [this] { update(); });
     setAttribute(Qt::WA_NativeWindow);
     setAutoFillBackground(false);
     // Terrains grow on disk without a message: look again now and then.
@@ -143,8 +146,24 @@ const SketchWindow::Picture* SketchWindow::tile(const std::string& localPath, co
 
 void SketchWindow::paintEvent(QPaintEvent*)
 {
+    // A frame younger than kFrameMs is shown again; the next one is drawn once it is due.
+    const bool due = !m_rendered.isValid() || m_rendered.elapsed() >= kFrameMs;
+    if (due || m_frame.size() != size()) {
+        render();
+        m_rendered.start();
+    } else if (!m_renderLater->isActive()) {
+        m_renderLater->start(static_cast<int>(kFrameMs - m_rendered.elapsed()));
+    }
     QPainter painter(this);
-    painter.fillRect(rect(), QColor(236, 240, 244));
+    painter.drawImage(0, 0, m_frame);
+}
+
+void SketchWindow::render()
+{
+    if (m_frame.size() != size())
+        m_frame = QImage(std::max(1, width()), std::max(1, height()), QImage::Format_RGB32);
+    m_frame.fill(QColor(236, 240, 244));
+    QPainter painter(&m_frame);
 
     const auto viewer = m_scene.viewers().find(m_viewerId);
     const Camera camera = viewer != m_scene.viewers().end() ? viewer->second.camera : Camera();
@@ -223,7 +242,6 @@ void SketchWindow::paintEvent(QPaintEvent*)
         ++drawn;
     }
 
-    painter.setRenderHint(QPainter::Antialiasing);
     // Point buffers: the newest points, coloured by depth.
     for (const auto& [id, object] : objects) {
         if (object.kind != "PointBuffer" || object.buffer.empty() || !shown(object))
@@ -239,15 +257,30 @@ void SketchWindow::paintEvent(QPaintEvent*)
             for (const Vec3& p : object.buffer)
                 low = std::min(low, p[2]), high = std::max(high, p[2]);
         }
+        // Two by two pixels each, written straight into the frame.
         const std::size_t first = object.buffer.size() > kMaxPointsDrawn ? object.buffer.size() - kMaxPointsDrawn : 0;
-        painter.setPen(Qt::NoPen);
+        painter.end();
+        const int w = m_frame.width(), h = m_frame.height();
         for (std::size_t n = first; n < object.buffer.size(); ++n) {
             const Vec3& p = object.buffer[n];
-            painter.setBrush(toQColor(colourAt(map, p[2], low, high)));
-            painter.drawRect(QRectF(toScreen(p[0], p[1]) - QPointF(1, 1), QSizeF(2, 2)));
+            const QPointF at = toScreen(p[0], p[1]);
+            if (!(at.x() >= 1 && at.y() >= 1 && at.x() < w && at.y() < h))
+                continue;
+            const Rgba c = colourAt(map, p[2], low, high);
+            if (c[3] <= 0)
+                continue;
+            const QRgb rgb = toRgb(c) | 0xFF000000u;
+            const int x = static_cast<int>(at.x()), y = static_cast<int>(at.y());
+            for (int row = y - 1; row <= y; ++row) {
+                auto* line = reinterpret_cast<QRgb*>(m_frame.scanLine(row));
+                line[x - 1] = rgb;
+                line[x] = rgb;
+            }
         }
+        painter.begin(&m_frame);
     }
 
+    painter.setRenderHint(QPainter::Antialiasing);
     for (const auto& [id, object] : objects) {
         if (object.kind == "RasterSource" || object.kind == "GridEngineTerrain" || object.kind == "PointBuffer"
             || !shown(object))

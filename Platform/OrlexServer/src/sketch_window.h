@@ -1,6 +1,7 @@
 // The stand-in's window: a top-down sketch of one viewer's scene, north up: rasters at their
 // extents, grid-engine terrains from their elevation tiles coloured by their colour map, point
-// buffers, lines, the vessels, labels and the camera centre.
+// buffers, lines, the vessels, labels and the camera centre. It draws at most a few frames a
+// second, however fast messages come.
 #pragma once
 
 #include <QElapsedTimer>
@@ -42,10 +43,14 @@ private:
     const Scene& m_scene;
     std::int32_t m_viewerId;
     QTimer* m_refresh;
+    QTimer* m_renderLater;
+    QImage m_frame;           // the sketch as last drawn
+    QElapsedTimer m_rendered; // when it was drawn
     std::map<std::string, Picture> m_rasters;
     std::map<std::string, Picture> m_tiles;
     std::map<std::string, TerrainFolder> m_terrains;
 
+    void render();
     const Picture* raster(const std::string& fileName);
     const Picture* tile(const std::string& localPath, const std::string& colouring, const ColorMapSpec& map,
                         double low, double high);
