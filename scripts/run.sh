@@ -41,7 +41,7 @@ if [ "$feed" -eq 1 ]; then
   # shellcheck disable=SC2086
   "$CORV_BUILD/bin/corv_live_feed" --display-ini "$ini" --wait-for-page --lead-in 6 ${CORV_FEED_ARGS:-} &
   feed_pid=$!
-  trap 'kill "$feed_pid" 2>/dev/null || true' EXIT
+  trap 'kill "$feed_pid" 2>/dev/null || true' EXIT INT TERM
 fi
 status=0
 if [ -z "${DISPLAY:-}" ]; then
