@@ -1,6 +1,19 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and starts the program with its stand-ins.
+#
+#   scripts/run.sh [--no-feed] [program arguments...]
+#
+# By default the live feed (build/bin/corv_live_feed) plays a synthetic survey to the program:
+# a stand-in main station and sounder runtime on this machine. --no-feed starts the program
+# alone, to follow a real installation. CORV_FEED_ARGS adds options of the feed (for example
+# "--vessels 3 --rate 10"; corv_live_feed --help lists them).
 set -euo pipefail
+feed=1
+args=()
+for arg in "$@"; do
+  if [ "$arg" = "--no-feed" ]; then feed=0; else args+=("$arg"); fi
+done
+set -- "${args[@]+"${args[@]}"}"
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 corv_install_deps
 corv_build
@@ -19,8 +32,22 @@ if [ "$(id -u)" -eq 0 ]; then
   export QTWEBENGINE_DISABLE_SANDBOX=1
 fi
 cd "$CORV_BUILD/bin"
+if [ "$feed" -eq 1 ]; then
+  # The feed sends to 127.0.0.1: the program's gui.ini is set to receive without multicast. It
+  # waits until the program loads its station page, then lets the vessels go.
+  root="${CORV_WINROOT:-${XDG_DATA_HOME:-$HOME/.local/share}/corvane/root}"
+  ini="$root/c/ProgramData/Tavrin Nautic/tqel/gui.ini"
+  mkdir -p "$(dirname "$ini")"
+  # shellcheck disable=SC2086
+  "$CORV_BUILD/bin/corv_live_feed" --display-ini "$ini" --wait-for-page --lead-in 6 ${CORV_FEED_ARGS:-} &
+  feed_pid=$!
+  trap 'kill "$feed_pid" 2>/dev/null || true' EXIT INT TERM
+fi
+status=0
 if [ -z "${DISPLAY:-}" ]; then
   export QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---disable-gpu}"
-  exec xvfb-run -a -s "-screen 0 1600x1000x24" "$app" "$@"
+  xvfb-run -a -s "-screen 0 1600x1000x24" "$app" "$@" || status=$?
+else
+  "$app" "$@" || status=$?
 fi
-exec "$app" "$@"
+exit "$status"

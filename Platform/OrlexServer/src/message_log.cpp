@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QJsonDocument>
 
+#include <chrono>
+
 #include <fcntl.h>
 
 namespace orlex_standin {
@@ -22,6 +24,9 @@ std::int64_t MessageLog::write(QJsonObject& record, QByteArray* lineOut)
     const std::int64_t seq = m_next++;
     record.insert(QStringLiteral("seq"), static_cast<double>(seq));
     record.insert(QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
+    // The steady clock in microseconds, comparable with other processes' on this machine.
+    record.insert(QStringLiteral("monoUs"), static_cast<double>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                                std::chrono::steady_clock::now().time_since_epoch()).count()));
     if (m_fd || lineOut) {
         const QByteArray line = QJsonDocument(record).toJson(QJsonDocument::Compact) + '\n';
         if (lineOut)

@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <algorithm>
 #include <cmath>
 
 namespace orlex_standin {
@@ -78,6 +79,56 @@ std::vector<Vec3> positionList(const Value* list)
     for (const Value& element : list->elements)
         points.push_back(readVec3(&element, 0, 0));
     return points;
+}
+
+Rgba readColor(const Value* structValue)
+{
+    const Level& fields = ownFields(structValue);
+    return {static_cast<float>(asDouble(fieldAt(fields, 0)).value_or(0.5)),
+            static_cast<float>(asDouble(fieldAt(fields, 1)).value_or(0.5)),
+            static_cast<float>(asDouble(fieldAt(fields, 2)).value_or(0.5)),
+            static_cast<float>(asDouble(fieldAt(fields, 3)).value_or(1.0))};
+}
+
+void readRange(const Value* structValue, float& min, float& max)
+{
+    const Level& fields = ownFields(structValue);
+    min = static_cast<float>(asDouble(fieldAt(fields, 0)).value_or(0));
+    max = static_cast<float>(asDouble(fieldAt(fields, 1)).value_or(0));
+}
+
+ColorMapSpec readColorMap(const Value* structValue)
+{
+    const Level& fields = ownFields(structValue);
+    ColorMapSpec map;
+    map.start = readColor(fieldAt(fields, 0));
+    map.end = readColor(fieldAt(fields, 1));
+    map.clockwise = asBool(fieldAt(fields, 2)).value_or(false);
+    map.autoRange = asBool(fieldAt(fields, 3)).value_or(false);
+    readRange(fieldAt(fields, 4), map.min, map.max);
+    map.wrap = static_cast<int>(asSigned(fieldAt(fields, 5)).value_or(0));
+    if (const Value* bands = fieldAt(fields, 6); bands && bands->type == WireType::List) {
+        for (const Value& element : bands->elements) {
+            const Level& band = ownFields(&element);
+            ColorMapSpec::Band b;
+            b.color = readColor(fieldAt(band, 0));
+            readRange(fieldAt(band, 1), b.min, b.max);
+            map.bands.push_back(b);
+        }
+    }
+    return map;
+}
+
+// A point buffer's settings: capacity, colour map and the terrain its range follows.
+void readPointBufferSettings(SceneObject& object, const Value* settings)
+{
+    const Level& fields = ownFields(settings);
+    const std::int64_t capacity = asSigned(fieldAt(fields, 0)).value_or(1000000);
+    object.capacity = static_cast<std::size_t>(std::clamp<std::int64_t>(capacity, 1, 20000000));
+    object.colorMap = readColorMap(fieldAt(fields, 3));
+    object.rangeSource = asUnsigned(nullableElement(fieldAt(fields, 4)));
+    if (object.buffer.size() > object.capacity)
+        object.buffer.erase(object.buffer.begin(), object.buffer.end() - static_cast<std::ptrdiff_t>(object.capacity));
 }
 
 std::optional<std::string> nullableString(const Value* value)
@@ -361,6 +412,11 @@ Effects Scene::handle(const std::string& type, const Value& body)
                 return fx;
             }
             const SurveyInfo info = m_surveyReader(path);
+            if (auto found = m_objects.find(id); found != m_objects.end() && found->second.kind == "GridEngineTerrain") {
+                found->second.colorMap = readColorMap(fieldAt(own, 3));
+                found->second.zMin = info.zMin;
+                found->second.zMax = info.zMax;
+            }
             Level meta;
             putUInt64(meta, 0, id);
             putDouble(meta, 1, info.refX);
@@ -388,6 +444,8 @@ Effects Scene::handle(const std::string& type, const Value& body)
             const std::string file = json.value(QStringLiteral("Filename")).toString().toStdString();
             const std::optional<RasterInfo> raster = file.empty() ? std::nullopt : m_rasterReader(file);
             Level common;
+            if (auto found = m_objects.find(id); found != m_objects.end() && found->second.kind == "RasterSource")
+                found->second.raster = raster;
             if (raster) {
                 Level extents;
                 putDouble(extents, 0, raster->minX);
@@ -415,12 +473,12 @@ Effects Scene::handle(const std::string& type, const Value& body)
     if (name == "PositionUpdateMessage" || name == "RotationUpdateMessage") {
         const Value* ids = fieldAt(levelAt(body, 1), 0);
         const Value* values = fieldAt(levelAt(body, 2), 0);
-        const std::size_t idCount = ids ? ids->elements.size() : 0;
+        const std::size_t idCount = ids ? listSize(*ids) : 0;
         const std::size_t valueCount = values ? values->elements.size() : 0;
         if (idCount != valueCount)
             fx.warnings.push_back(name + " with " + std::to_string(idCount) + " ids and " + std::to_string(valueCount) + " values");
         for (std::size_t n = 0; n < idCount; ++n) {
-            const std::uint64_t id = ids->elements[n].u;
+            const std::uint64_t id = elementAt(*ids, n).u;
             const auto found = m_objects.find(id);
             if (found == m_objects.end()) {
                 fx.warnings.push_back(name + " of unknown object " + std::to_string(id));
@@ -450,6 +508,12 @@ Effects Scene::handle(const std::string& type, const Value& body)
             object->points = positionList(fieldAt(own, 0));
         else if (name == "UpdateOverlayLabelMessage")
             object->text = asString(fieldAt(ownFields(fieldAt(levelAt(body, 3), 1)), 0)).value_or(std::string());
+        else if (name == "SetColorMapRangeMessage")
+            object->colorMap = readColorMap(fieldAt(own, 0));
+        else if (name == "UpdatePointBufferMessage")
+            readPointBufferSettings(*object, fieldAt(own, 0));
+        else if (name == "AddToPointBufferMessage")
+            appendToBuffer(*object, fieldAt(own, 0));
         return fx;
     }
     return fx;
@@ -481,6 +545,8 @@ void Scene::createObject(const std::string& kind, const Value& body, std::size_t
         object.text = asString(fieldAt(own, 0)).value_or(std::string());
     else if (kind == "RasterSource")
         object.text = nullableString(fieldAt(own, 0)).value_or(std::string());
+    else if (kind == "PointBuffer")
+        readPointBufferSettings(object, fieldAt(own, 0));
 
     if (object.id == 0)
         fx.warnings.push_back(kind + " with object id 0");
@@ -490,6 +556,21 @@ void Scene::createObject(const std::string& kind, const Value& body, std::size_t
         return;
     }
     m_objects[object.id] = std::move(object);
+}
+
+void Scene::appendToBuffer(SceneObject& object, const Value* list)
+{
+    if (!list || list->type != WireType::List)
+        return;
+    const std::size_t count = listSize(*list);
+    for (std::size_t n = 0; n + 2 < count; n += 3)
+        object.buffer.push_back({numberAt(*list, n).value_or(0.0), numberAt(*list, n + 1).value_or(0.0),
+                                 numberAt(*list, n + 2).value_or(0.0)});
+    // The oldest points go in steps, so a full buffer is not moved for every message.
+    if (object.buffer.size() > object.capacity + object.capacity / 8) {
+        const std::size_t excess = object.buffer.size() - object.capacity;
+        object.buffer.erase(object.buffer.begin(), object.buffer.begin() + static_cast<std::ptrdiff_t>(excess));
+    }
 }
 
 SceneObject* Scene::updatedObject(const Value& body, const char* what, Effects& fx)
@@ -632,6 +713,10 @@ QJsonObject Scene::toJson() const
                          {QStringLiteral("visible"), object.visible},
                          {QStringLiteral("points"), points},
                          {QStringLiteral("text"), QString::fromStdString(object.text)}};
+        if (object.kind == "PointBuffer")
+            json.insert(QStringLiteral("bufferPoints"), static_cast<qint64>(object.buffer.size()));
+        if (object.raster)
+            json.insert(QStringLiteral("extents"), QJsonArray{object.raster->minX, object.raster->maxX, object.raster->minY, object.raster->maxY});
         if (object.parent)
             json.insert(QStringLiteral("parent"), QString::number(*object.parent));
         objects.append(json);
@@ -641,6 +726,80 @@ QJsonObject Scene::toJson() const
         extensions.append(QString::fromStdString(name));
     return QJsonObject{{QStringLiteral("viewers"), viewers}, {QStringLiteral("objects"), objects},
                        {QStringLiteral("extensions"), extensions}};
+}
+
+Rgba colourAt(const ColorMapSpec& map, double value, double low, double high)
+{
+    const Rgba clear{0, 0, 0, 0};
+    if (!std::isfinite(value))
+        return clear;
+    for (const ColorMapSpec::Band& band : map.bands)
+        if (value >= band.min && value <= band.max)
+            return band.color;
+    double lo = map.autoRange ? low : map.min;
+    double hi = map.autoRange ? high : map.max;
+    if (lo > hi)
+        std::swap(lo, hi);
+    const double width = hi - lo;
+    double t = value;
+    if (value < lo || value > hi) {
+        if (map.wrap == 2)
+            return clear;
+        if (map.wrap == 1 && width > 0) {
+            t = lo + std::fmod(value - lo, width);
+            if (t < lo)
+                t += width;
+        } else {
+            t = std::clamp(value, lo, hi);
+        }
+    }
+    const double f = width > 0 ? (t - lo) / width : 0.0;
+
+    // Hue, saturation and value of both ends; the hue runs the map's way round.
+    auto hsv = [](const Rgba& c) {
+        const double r = c[0], g = c[1], b = c[2];
+        const double mx = std::max({r, g, b}), mn = std::min({r, g, b}), d = mx - mn;
+        double h = 0;
+        if (d > 0) {
+            if (mx == r)
+                h = std::fmod((g - b) / d, 6.0);
+            else if (mx == g)
+                h = (b - r) / d + 2.0;
+            else
+                h = (r - g) / d + 4.0;
+            h /= 6.0;
+            if (h < 0)
+                h += 1.0;
+        }
+        return std::array<double, 3>{h, mx > 0 ? d / mx : 0.0, mx};
+    };
+    const auto a = hsv(map.start), b = hsv(map.end);
+    double h0 = a[0], h1 = b[0];
+    if (map.clockwise) {
+        if (h0 > h1)
+            h1 += 1.0;
+    } else if (h1 > h0) {
+        h0 += 1.0;
+    }
+    double h = h0 + (h1 - h0) * f;
+    h -= std::floor(h);
+    const double sat = a[1] + (b[1] - a[1]) * f;
+    const double val = a[2] + (b[2] - a[2]) * f;
+    const double alpha = map.start[3] + (map.end[3] - map.start[3]) * f;
+    const double c = val * sat;
+    const double hp = h * 6.0;
+    const double x = c * (1.0 - std::fabs(std::fmod(hp, 2.0) - 1.0));
+    double r = 0, g = 0, bl = 0;
+    switch (static_cast<int>(hp) % 6) {
+    case 0: r = c, g = x; break;
+    case 1: r = x, g = c; break;
+    case 2: g = c, bl = x; break;
+    case 3: g = x, bl = c; break;
+    case 4: r = x, bl = c; break;
+    default: r = c, bl = x; break;
+    }
+    const double m = val - c;
+    return {static_cast<float>(r + m), static_cast<float>(g + m), static_cast<float>(bl + m), static_cast<float>(alpha)};
 }
 
 SurveyInfo readSurveyInfo(const std::string& terrainPath)

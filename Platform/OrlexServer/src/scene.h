@@ -45,6 +45,33 @@ struct Viewer {
     bool doubleClick = false;
 };
 
+using Rgba = std::array<float, 4>;
+
+// A colour map as the client sends it: a hue ramp from start to end over a range, with fixed
+// bands that win where they apply.
+struct ColorMapSpec {
+    struct Band {
+        Rgba color{0.5f, 0.5f, 0.5f, 1.0f};
+        float min = 0, max = 0;
+    };
+    Rgba start{0.5f, 0.5f, 0.5f, 1.0f};
+    Rgba end{0.5f, 0.5f, 0.5f, 1.0f};
+    bool clockwise = false; // hue rising from start to end; else falling
+    bool autoRange = false; // the range comes from the data
+    float min = 0, max = 0;
+    int wrap = 0;           // 0 clamp, 1 wrap, 2 cut
+    std::vector<Band> bands;
+};
+
+// The colour of a value; 'low' and 'high' are the range when the map takes it from the data.
+// Values the map cuts away, and values that are no numbers, come back transparent.
+Rgba colourAt(const ColorMapSpec& map, double value, double low, double high);
+
+// Extents of a raster, when its file could be read.
+struct RasterInfo {
+    double minX = 0, maxX = 0, minY = 0, maxY = 0;
+};
+
 struct SceneObject {
     std::uint64_t id = 0;
     std::string kind; // the message's short name without "Create" and "Message"
@@ -57,6 +84,12 @@ struct SceneObject {
     bool visible = true;
     std::vector<Vec3> points; // line and history points, relative to 'position'
     std::string text;         // labels, survey paths, raster files
+    std::optional<ColorMapSpec> colorMap;    // terrains and point buffers
+    std::optional<std::uint64_t> rangeSource; // a point buffer's range comes from this terrain
+    std::vector<Vec3> buffer;                 // a point buffer's newest points, in order
+    std::size_t capacity = 1000000;
+    double zMin = 0, zMax = 0;                // a terrain's height range as reported
+    std::optional<RasterInfo> raster;         // a raster source that could be read
 };
 
 // Values the stand-in reports for a grid-engine terrain.
@@ -66,11 +99,6 @@ struct SurveyInfo {
     double zMin = -50, zMax = -10;
     std::vector<std::string> terrainNames{"Depth"};
     std::vector<std::string> propertyNames{"Height"};
-};
-
-// Extents of a raster, when its file could be read.
-struct RasterInfo {
-    double minX = 0, maxX = 0, minY = 0, maxY = 0;
 };
 
 struct Reply {
@@ -120,6 +148,7 @@ private:
     Viewer* addressedViewer(const Value& body, const std::string& type, Effects& fx);
     void applyCameraData(Camera& camera, const Value& cameraData);
     void destroyObject(std::uint64_t id);
+    void appendToBuffer(SceneObject& object, const Value* list);
 };
 
 // The values beside a terrain folder ("standin_survey.json" in the folder that holds it), else
@@ -128,5 +157,25 @@ SurveyInfo readSurveyInfo(const std::string& terrainPath);
 
 // The extents of a GeoTIFF from its tie point and pixel scale, or nothing.
 std::optional<RasterInfo> readRasterInfo(const std::string& fileName);
+
+// A raster's pixels for drawing: RGBA bytes, row 0 at the north edge.
+struct RasterImage {
+    RasterInfo extents;
+    std::uint32_t width = 0, height = 0;
+    std::vector<std::uint32_t> pixels; // 0xAABBGGRR as libtiff gives them
+};
+std::optional<RasterImage> readRasterImage(const std::string& fileName);
+
+// One elevation tile of a grid-engine terrain: float heights, row 0 at the north edge, NaN empty.
+struct ElevationTile {
+    RasterInfo extents;
+    std::uint32_t width = 0, height = 0;
+    std::vector<float> heights;
+};
+std::optional<ElevationTile> readElevationTile(const std::string& localPath);
+
+// The local paths of the tiles of a terrain folder (the client's path): every ".tiff" below the
+// finest numbered level of its "zMedian" folder.
+std::vector<std::string> terrainTiles(const std::string& terrainPath);
 
 } // namespace orlex_standin

@@ -1,14 +1,24 @@
-// The stand-in's window: a plain top-down sketch of one viewer's scene (objects as markers,
-// lines and labels, the camera centre). It draws no terrain.
+// The stand-in's window: a top-down sketch of one viewer's scene, north up: rasters at their
+// extents, grid-engine terrains from their elevation tiles coloured by their colour map, point
+// buffers, lines, the vessels, labels and the camera centre. It draws at most a few frames a
+// second, however fast messages come.
 #pragma once
 
+#include <QElapsedTimer>
+#include <QImage>
 #include <QWidget>
 
 #include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+class QTimer;
 
 namespace orlex_standin {
 
 class Scene;
+struct ColorMapSpec;
 
 class SketchWindow : public QWidget {
 public:
@@ -18,8 +28,33 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    struct Picture {
+        qint64 modified = -1;
+        QImage image;
+        double minX = 0, maxX = 0, minY = 0, maxY = 0;
+        std::vector<float> heights; // tiles: kept to colour again when the map changes
+        std::string colouring;      // the colour map and range the image was made with
+    };
+    struct TerrainFolder {
+        QElapsedTimer scanned;
+        std::vector<std::string> tiles;
+    };
+
     const Scene& m_scene;
     std::int32_t m_viewerId;
+    QTimer* m_refresh;
+    QTimer* m_renderLater;
+    QImage m_frame;           // the sketch as last drawn
+    QElapsedTimer m_rendered; // when it was drawn
+    std::map<std::string, Picture> m_rasters;
+    std::map<std::string, Picture> m_tiles;
+    std::map<std::string, TerrainFolder> m_terrains;
+
+    void render();
+    const Picture* raster(const std::string& fileName);
+    const Picture* tile(const std::string& localPath, const std::string& colouring, const ColorMapSpec& map,
+                        double low, double high);
+    const std::vector<std::string>& tilesOf(const std::string& terrainPath);
 };
 
 } // namespace orlex_standin

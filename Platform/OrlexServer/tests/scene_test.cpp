@@ -9,6 +9,8 @@
 
 #include <xtiffio.h>
 
+#include <cmath>
+
 using namespace orlex_standin;
 
 namespace {
@@ -329,3 +331,158 @@ TEST(RasterInfo, ExtentsComeFromTheGeoTiffTags)
 }
 
 } // namespace
+
+TEST(ColourMap, ValuesFollowTheHueRampBandsAndEndMode)
+{
+    ColorMapSpec map;
+    map.start = {1, 0, 0, 1}; // red, hue 0
+    map.end = {0, 0, 1, 1};   // blue, hue 2/3
+    map.min = 0;
+    map.max = 10;
+    struct Case {
+        bool clockwise;
+        int wrap;
+        double value;
+        Rgba expected;
+    } cases[] = {
+        {true, 0, 0, {1, 0, 0, 1}},
+        {true, 0, 10, {0, 0, 1, 1}},
+        {true, 0, 5, {0, 1, 0, 1}},      // hue rising: half way is green
+        {false, 0, 5, {1, 0, 1, 1}},     // hue falling through magenta
+        {true, 0, -4, {1, 0, 0, 1}},     // clamped
+        {true, 0, 14, {0, 0, 1, 1}},
+        {true, 1, 15, {0, 1, 0, 1}},     // wrapped to 5
+        {true, 2, 10.5, {0, 0, 0, 0}},   // cut
+        {true, 0, std::nan(""), {0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        map.clockwise = c.clockwise;
+        map.wrap = c.wrap;
+        const Rgba got = colourAt(map, c.value, 0, 0);
+        for (int n = 0; n < 4; ++n)
+            EXPECT_NEAR(got[static_cast<std::size_t>(n)], c.expected[static_cast<std::size_t>(n)], 1e-5)
+                << c.value << " clockwise " << c.clockwise << " wrap " << c.wrap << " component " << n;
+    }
+    // A band wins inside its range; an automatic range comes from the caller.
+    map.clockwise = true;
+    map.wrap = 0;
+    map.bands.push_back({{0, 1, 0, 1}, 2, 3});
+    EXPECT_EQ(colourAt(map, 2.5, 0, 0), (Rgba{0, 1, 0, 1}));
+    map.autoRange = true;
+    const Rgba top = colourAt(map, 20, -20, 20);
+    EXPECT_NEAR(top[2], 1, 1e-5);
+    EXPECT_NEAR(top[0], 0, 1e-5);
+}
+
+TEST_F(SceneTest, TerrainsAndPointBuffersKeepWhatTheyAreDrawnWith)
+{
+    send("LoadExtensionMessage", {Level(), {{0, stringValue("Quennet")}}});
+    auto color = [](float r, float g, float b) {
+        return structValue({{{0, floatValue(r)}, {1, floatValue(g)}, {2, floatValue(b)}}});
+    };
+    auto colourMap = [&](float min, float max, bool autoRange) {
+        Level fields{{0, color(1, 0, 0)}, {1, color(0, 0, 1)}, {2, boolValue(true)}};
+        if (autoRange)
+            fields.push_back({3, boolValue(true)});
+        fields.push_back({4, structValue({{{0, floatValue(min)}, {1, floatValue(max)}}})});
+        return structValue({fields});
+    };
+    sendExt("CreateGridEngineTerrainMessage",
+            {Level(), objectPart(50, position(0, 0, 0)), {{0, stringValue("C:/none/Terrain")}, {3, colourMap(-40, -10, false)}}});
+    const SceneObject& terrain = scene.objects().at(50);
+    ASSERT_TRUE(terrain.colorMap);
+    EXPECT_EQ(terrain.colorMap->min, -40);
+    EXPECT_EQ(terrain.colorMap->start, (Rgba{1, 0, 0, 1}));
+    EXPECT_EQ(terrain.colorMap->end[2], 1);
+    EXPECT_EQ(terrain.zMin, -50); // the values reported for it
+    sendExt("SetColorMapRangeMessage", {Level(), updatePart(50), {{0, colourMap(-30, -5, false)}}});
+    EXPECT_EQ(scene.objects().at(50).colorMap->max, -5);
+
+    // A buffer of four points that follows the terrain's range; the oldest points leave once it is full.
+    const Value settings = structValue({{{0, intValue(WireType::Int64, 4)}, {3, colourMap(0, 0, true)},
+                                         {4, nullableValue(uintValue(WireType::UInt64, 50))}}});
+    sendExt("CreatePointBufferMessage", {Level(), objectPart(60, position(0, 0, 0)), {{0, settings}}});
+    auto add = [&](std::vector<double> values) {
+        std::vector<Value> elements;
+        for (double v : values)
+            elements.push_back(doubleValue(v));
+        return sendExt("AddToPointBufferMessage", {Level(), updatePart(60), {{0, listValue(WireType::Double, elements)}}});
+    };
+    add({1, 2, -30, 3, 4, -31});
+    add({5, 6, -32, 7, 8, -33, 9, 10, -34, 11, 12});
+    const SceneObject& buffer = scene.objects().at(60);
+    ASSERT_EQ(buffer.buffer.size(), 4u); // the trailing two values are no point
+    EXPECT_EQ(buffer.buffer.front(), (Vec3{3, 4, -31}));
+    EXPECT_EQ(buffer.buffer.back(), (Vec3{9, 10, -34}));
+    EXPECT_EQ(buffer.rangeSource, std::optional<std::uint64_t>(50));
+    EXPECT_TRUE(buffer.colorMap->autoRange);
+    add({13, 14, -35, 15, 16, -36});
+    EXPECT_EQ(scene.objects().at(60).buffer.size(), 4u);
+    EXPECT_EQ(scene.objects().at(60).buffer.front(), (Vec3{7, 8, -33}));
+    EXPECT_EQ(scene.objects().at(60).buffer.back(), (Vec3{15, 16, -36}));
+    EXPECT_TRUE(add({1, 1, 1}).warnings.empty());
+    EXPECT_TRUE(warned(sendExt("AddToPointBufferMessage", {Level(), updatePart(61), {}}), "unknown object 61"));
+}
+
+TEST(RasterInfo, TerrainTilesComeFromTheFinestLevelAndReadBack)
+{
+    const QString terrain = platform::winRoot() + QStringLiteral("/c/qeldata/Grids/V/Tiles/Terrain");
+    for (const char* level : {"2", "10", "x"})
+        QDir().mkpath(terrain + QStringLiteral("/zMedian/") + QLatin1String(level) + QStringLiteral("/7"));
+    auto writeTile = [](const QString& path, bool floats) {
+        TIFF* tif = XTIFFOpen(QFile::encodeName(path).constData(), "w");
+        ASSERT_NE(tif, nullptr);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 2);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 2);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, floats ? 32 : 8);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+        if (floats)
+            TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        double tie[6] = {0, 0, 0, 1000, 2000, 0};
+        double scale[3] = {5, 5, 0};
+        TIFFSetField(tif, TIFFTAG_GEOTIEPOINTS, 6, tie);
+        TIFFSetField(tif, TIFFTAG_GEOPIXELSCALE, 3, scale);
+        float heights[2][2] = {{-10.5f, std::nanf("")}, {-20, -30}};
+        unsigned char grey[2][2] = {{0, 255}, {10, 20}};
+        for (int row = 0; row < 2; ++row)
+            TIFFWriteScanline(tif, floats ? static_cast<void*>(heights[row]) : static_cast<void*>(grey[row]), row, 0);
+        XTIFFClose(tif);
+    };
+    writeTile(terrain + QStringLiteral("/zMedian/2/7/0.tiff"), true);
+    writeTile(terrain + QStringLiteral("/zMedian/10/7/1.tiff"), true);
+    writeTile(terrain + QStringLiteral("/zMedian/10/7/2.tiff"), false);
+    QFile broken(terrain + QStringLiteral("/zMedian/10/7/3.tiff"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("II*\0garbage", 11);
+    broken.close();
+
+    // Level 10, not level 2 (numbers, not text order); the folder named "x" is no level.
+    const std::vector<std::string> tiles = terrainTiles("C:/qeldata/Grids/V/Tiles/Terrain");
+    ASSERT_EQ(tiles.size(), 3u);
+    EXPECT_NE(tiles[0].find("/zMedian/10/7/1.tiff"), std::string::npos);
+    EXPECT_TRUE(terrainTiles("C:/qeldata/Grids/V/None/Terrain").empty());
+
+    const auto tile = readElevationTile(tiles[0]);
+    ASSERT_TRUE(tile);
+    EXPECT_EQ(tile->extents.minX, 1000);
+    EXPECT_EQ(tile->extents.minY, 1990);
+    EXPECT_EQ(tile->heights[0], -10.5f);
+    EXPECT_TRUE(std::isnan(tile->heights[1]));
+    EXPECT_EQ(tile->heights[3], -30);
+    EXPECT_FALSE(readElevationTile(tiles[1])); // eight-bit grey is no elevation
+    EXPECT_FALSE(readElevationTile(tiles[2]));
+
+    // Drawn as pictures: grey from the file, floats from lowest to highest, empty cells clear.
+    const auto grey = readRasterImage("C:/qeldata/Grids/V/Tiles/Terrain/zMedian/10/7/2.tiff");
+    ASSERT_TRUE(grey);
+    EXPECT_EQ(grey->pixels[1] & 0xFF, 255u);
+    EXPECT_EQ(grey->pixels[1] >> 24, 255u);
+    const auto floats = readRasterImage("C:/qeldata/Grids/V/Tiles/Terrain/zMedian/10/7/1.tiff");
+    ASSERT_TRUE(floats);
+    EXPECT_EQ(floats->pixels[0] & 0xFF, 255u); // -10.5 is the highest
+    EXPECT_EQ(floats->pixels[1], 0u);
+    EXPECT_EQ(floats->pixels[3] & 0xFF, 0u);   // -30 the lowest
+    EXPECT_FALSE(readRasterImage("C:/qeldata/Grids/V/Tiles/Terrain/zMedian/10/7/3.tiff"));
+}

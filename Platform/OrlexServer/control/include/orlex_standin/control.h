@@ -2,7 +2,8 @@
 // its log. The stand-in answers the client by itself; the control adds scripted messages, raw
 // bytes, waits for what the client sent, rules that delay or suppress replies, and pipe faults.
 //
-// Records (log lines and control answers) are JSON objects with "seq", "time" and "dir":
+// Records (log lines and control answers) are JSON objects with "seq", "time" (UTC), "monoUs" (the
+// steady clock in microseconds) and "dir":
 //   "in"/"out"  a message: "type", "length", "body" {"levels": [[fields], ...]} ("in" also
 //               "offset" in the stream); an "out" of bytes that decode as no message has "hex"
 //   "violation" a breach of the protocol by the client: "text", "type" when known, "offset"

@@ -1,0 +1,124 @@
+// What the stand-in's window draws, north up: a raster at its extents, a terrain's elevation tile
+// in the colours of its map, a point buffer and a vessel along its heading.
+#include "scene.h"
+#include "sketch_window.h"
+
+#include "platform/paths.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPixmap>
+
+#include <xtiffio.h>
+
+#include <cmath>
+
+using namespace orlex_standin;
+
+namespace {
+
+const std::string kCore = "Tavrin.Dremm.Orlex.";
+const std::string kQuennetPrefix = "Tavrin.Dremm.Orlex.Extensions.Quennet.";
+
+Value position(double x, double y, double z)
+{
+    return structValue({{{0, doubleValue(x)}, {1, doubleValue(y)}, {2, doubleValue(z)}}});
+}
+
+Level objectPart(std::uint64_t id, double x, double y, const Quat& rotation = {0, 0, 0, 1})
+{
+    return {{0, uintValue(WireType::UInt64, id)},
+            {4, position(x, y, 0)},
+            {5, structValue({{{2, floatValue(static_cast<float>(rotation[2]))}, {3, floatValue(static_cast<float>(rotation[3]))}}})}};
+}
+
+Value colour(float r, float g, float b)
+{
+    return structValue({{{0, floatValue(r)}, {1, floatValue(g)}, {2, floatValue(b)}, {3, floatValue(1)}}});
+}
+
+// A GeoTIFF of one colour (eight-bit RGB) or of one height (float), 'size' metres a side.
+void writeTiff(const QString& path, double west, double north, double size, bool floats, float height = 0)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    TIFF* tif = XTIFFOpen(QFile::encodeName(path).constData(), "w");
+    ASSERT_NE(tif, nullptr);
+    const int pixels = 8;
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, pixels);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, pixels);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, floats ? 32 : 8);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, floats ? 1 : 3);
+    if (floats)
+        TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, floats ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    double tie[6] = {0, 0, 0, west, north, 0};
+    double scale[3] = {size / pixels, size / pixels, 0};
+    TIFFSetField(tif, TIFFTAG_GEOTIEPOINTS, 6, tie);
+    TIFFSetField(tif, TIFFTAG_GEOPIXELSCALE, 3, scale);
+    std::vector<float> heights(pixels, height);
+    std::vector<unsigned char> rgb;
+    for (int n = 0; n < pixels; ++n)
+        rgb.insert(rgb.end(), {200, 20, 20});
+    for (int row = 0; row < pixels; ++row)
+        TIFFWriteScanline(tif, floats ? static_cast<void*>(heights.data()) : static_cast<void*>(rgb.data()), static_cast<std::uint32_t>(row), 0);
+    XTIFFClose(tif);
+}
+
+} // namespace
+
+TEST(SketchWindow, DrawsRasterTerrainTailAndVesselWhereTheyLie)
+{
+    const QString root = platform::winRoot();
+    writeTiff(root + QStringLiteral("/c/maps/red.tif"), 1000, 2100, 100, false);
+    // Heights from -50 to -10 over the survey; this tile lies at the top.
+    writeTiff(root + QStringLiteral("/c/grids/S/Terrain/zMedian/3/0/0.tiff"), 1200, 2100, 100, true, -10);
+    QFile values(root + QStringLiteral("/c/grids/S/standin_survey.json"));
+    ASSERT_TRUE(values.open(QIODevice::WriteOnly));
+    values.write(R"({"zMin": -50, "zMax": -10})");
+    values.close();
+
+    Scene scene;
+    auto send = [&](const std::string& type, std::vector<Level> levels) { return scene.handle(type, structValue(std::move(levels))); };
+    send(kCore + "CreateViewerMessage", {Level(), {{0, intValue(WireType::Int32, 1)}}, Level()});
+    const Value camera = structValue({{{3, nullableValue(position(1150, 2100, 500))}, {6, nullableValue(doubleValue(400))}}});
+    send(kCore + "SetCameraDataMessage", {Level(), {{0, intValue(WireType::Int32, 1)}}, Level(), {{0, camera}}});
+    const Effects raster = send(kCore + "CreateRasterSource",
+                                {Level(), objectPart(10, 0, 0), {{0, nullableValue(stringValue(R"({"Filename":"C:/maps/red.tif"})"))}}});
+    ASSERT_TRUE(raster.warnings.empty());
+    send(kCore + "LoadExtensionMessage", {Level(), {{0, stringValue("Quennet")}}});
+    // Red at the top of the range, blue at the bottom, the hue falling through magenta.
+    const Value map = structValue({{{0, colour(0, 0, 1)}, {1, colour(1, 0, 0)}, {3, boolValue(true)}}});
+    send(kQuennetPrefix + "CreateGridEngineTerrainMessage",
+         {Level(), objectPart(11, 0, 0), {{0, stringValue("C:/grids/S/Terrain")}, {3, map}}});
+    const Value settings = structValue({{{3, structValue({{{0, colour(0, 1, 0)}, {1, colour(0, 1, 0)}}})}}});
+    send(kQuennetPrefix + "CreatePointBufferMessage", {Level(), objectPart(12, 0, 0), {{0, settings}}});
+    std::vector<Value> points;
+    for (int n = 0; n < 10; ++n)
+        for (double v : {1050.0 + n, 2150.0, -30.0})
+            points.push_back(doubleValue(v));
+    send(kQuennetPrefix + "AddToPointBufferMessage",
+         {Level(), {{0, uintValue(WireType::UInt64, 12)}}, {{0, listValue(WireType::Double, points)}}});
+    // Heading east: a quarter turn clockwise seen from above.
+    const double half = -std::acos(-1.0) / 4;
+    send(kCore + "CreateCubeMessage", {Level(), objectPart(40000, 1150, 2150, {0, 0, std::sin(half), std::cos(half)}), Level()});
+
+    SketchWindow window(scene, 1);
+    window.resize(400, 400);
+    const QImage image = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QString shot = qEnvironmentVariable("CORV_TEST_SCRATCH") + QStringLiteral("/sketch.png");
+    image.save(shot);
+
+    // Metre x, y at pixel 200 + x - 1150, 200 - (y - 2100).
+    EXPECT_EQ(image.pixelColor(100, 250), QColor(200, 20, 20)) << shot.toStdString();
+    EXPECT_EQ(image.pixelColor(300, 250), QColor(255, 0, 0));      // the top of the terrain's range
+    EXPECT_EQ(image.pixelColor(200, 350), QColor(236, 240, 244));  // nothing there
+    EXPECT_EQ(image.pixelColor(105, 150), QColor(0, 255, 0));      // the tail
+    // The vessel points east: its hull reaches right of its position, not left or up.
+    EXPECT_EQ(image.pixelColor(203, 150), QColor(250, 200, 40));
+    EXPECT_NE(image.pixelColor(191, 150), QColor(250, 200, 40));
+    EXPECT_NE(image.pixelColor(200, 141), QColor(250, 200, 40));
+}
