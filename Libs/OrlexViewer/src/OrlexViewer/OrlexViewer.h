@@ -26,6 +26,7 @@ class QVBoxLayout;
 class QWidget;
 class COrlexDataManager;
 class COrlexGrid;
+class CCalLinesDlg;
 class CPlanningInterf;
 class CShipModel;
 class ColorMapDialog;
@@ -71,6 +72,8 @@ public:
     void initViewer(int nMode);
     // Creates the planning interface when there is none.
     void initPlanning(bool bMode);
+    // Null until initPlanning.
+    CPlanningInterf* getPlanningInterf() const { return m_pPlanning; }
 
     // The viewer server's resource folder, ending in a backslash.
     static std::string viewerResourcePath();
@@ -162,6 +165,29 @@ public:
     // Rebuilds the calibration corridor around the measured line with that width (metres).
     void setCorridorWidth(float fWidth);
 
+    // Planning: plan-line edits, the runtime link's plan calls, line highlights.
+    void moveLine(double dX, double dY);
+    void movePoint(double dX, double dY);
+    void deletePoint(double dX, double dY);
+    void cancelMovePoint(int nVertexCount, std::vector<float>& initial, std::vector<float>& working);
+    // (east, north) pairs; stored as a new line (id 0) or under the line's own id.
+    void sendEditedLine(std::vector<float>& points, std::uint64_t nId);
+    void sendNewPlanObject(bool bActivate);
+    // -1 deactivates.
+    void activatePlanLine(int nLineId);
+    Q_INVOKABLE void openPlanJob(QString strJobName);
+    void setLineHighlight(std::uint64_t nId, bool bHighlight, const QColor& oColor, int nWidth);
+    void selectTvgplObjects(QString strText);
+    void setSelectTvgplPolygon(bool bOn);
+    // Calibration (cross-line) mode.
+    void toggleCalibMode(bool bOn);
+    void selectCalLineItem();
+    // Context menus; an id of 0 means none under the pointer.
+    void showPlanningMenu(std::uint64_t nId);
+    void showCalibMenu();
+    void showGeneralMenu();
+    void showUserObjectMenu(std::uint64_t nId);
+
     // Display settings of the map viewer.
     void set2DBackgroundColor(const QColor& oColor);
     void setGraticuleColor(const QColor& oColor);
@@ -225,6 +251,11 @@ public slots:
     void newUserPoint(bool);
     void newMarker(bool);
     void showGridLines(std::vector<float> northPoints, std::vector<float> eastPoints);
+    void onMoveLine();
+    void onMovePoint();
+    void onDeletePoint();
+    void selectCalLines();
+    void calibTriggered(bool bOn);
 
 private slots:
     void onErrorMessageReceived(const ::Tavrin::Dremm::Orlex::ErrorMessage* pMessage);
@@ -275,17 +306,22 @@ private:
     // The distance label between two view positions; its id.
     std::uint64_t createDistanceLabel(const PositionData& oFrom, const PositionData& oTo);
     void showReadout(const ::Tavrin::Dremm::Orlex::MouseMovedMessage& message);
+    // The zoom rectangle's first corner, shown there at a tiny size.
+    void placeZoomRectCorner(const PositionData& oPos);
     void endMeasurement(const ::Tavrin::Dremm::Orlex::MeasurementMessage& message);
     void buildCorridor(float fWidth);
     void removeCorridor();
     void sendGraticuleSettings();
     void sendLoggingLabel(bool bCreate);
     // Work of later features that the read-outs start.
-    void moveLine(double dX, double dY);
-    void movePoint(double dX, double dY);
-    void sendNewPlanObject(bool bFlag);
-    void calibTriggered(bool bOn);
     std::uint64_t addUserObject(bool bFlag);
+    // Picks and menus on user objects: nRequest 0 selects, 1 deletes, 2 edits.
+    void userObjectPicked(std::uint64_t nId, const PositionData& oPos, int nRequest);
+    bool userObjectUnder(std::uint64_t nId);
+    // 1 edit, 2 delete, 3 open media of m_nSelectedObjectId.
+    void userObjectMenuCommand(int nCommand);
+    // Longitude, latitude pairs.
+    void addMarkerPoints(std::vector<float>& lonLat);
     void initObjects();
 
     int m_nMode = 0;
@@ -370,6 +406,36 @@ private:
     std::uint64_t m_nCorridorId = 0;
     std::vector<PositionData> m_planPoints;
     std::vector<PositionData> m_corridorPoints;
+
+    // Planning and calibration.
+    // -1 prepare, 0 started, 1 dragging, 2 finish, any other value cancel.
+    int m_nEditState = 0;
+    std::uint64_t m_nSelectedObjectId = 0;
+    std::uint64_t m_nSelectedLineId = 0;
+    bool m_bCalibActive = false;
+    bool m_bDeleteUserObjPending = false;
+    bool m_bEditUserObjPending = false;
+    CCalLinesDlg* m_pCalLinesDlg = nullptr;
+    // The edits' buffers: working and initial copies of the line's (east, north) pairs.
+    struct LineMoveBuffer {
+        std::vector<float> working;
+        std::vector<float> initial;
+        double dLastX = 0;
+        double dLastY = 0;
+    } m_lineMove;
+    struct PointMoveBuffer {
+        std::vector<float> working;
+        std::vector<float> initial;
+        int nLine = -1;
+        int nIndex = -1;
+        double dLastX = 0;
+        double dLastY = 0;
+        bool bFirstMoveSeen = false;
+    } m_pointMove;
+    struct PointDeleteBuffer {
+        std::vector<float> working;
+        int nLine = -1;
+    } m_pointDelete;
 
     // Display settings.
     QColor m_backgroundColor;

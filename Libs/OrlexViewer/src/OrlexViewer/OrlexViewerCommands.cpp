@@ -1,5 +1,4 @@
-// Commands the main window gives the controller: background maps, planning jobs
-// and user objects.
+// Commands the main window gives the controller: background maps and user objects.
 #include "OrlexViewer/OrlexViewer.h"
 
 #include "OrlexViewer/OrlexDataManager.h"
@@ -48,11 +47,6 @@ void COrlexViewer::addTerrainFromJson(const QString& strText)
     message.TerrainDefinition = strText.toUtf8().toStdString();
     send(message);
     m_nBackgroundMapId = message.Id;
-}
-
-void COrlexViewer::planningMenuAction(int)
-{
-    notAvailable("planningMenuAction");
 }
 
 void COrlexViewer::readObjectsFromDatabase()

@@ -62,6 +62,11 @@ QString CPrompter::openFileName(QWidget* pParent, const QString& strCaption, con
     return QFileDialog::getOpenFileName(pParent, strCaption, strDir, strFilter);
 }
 
+void CPrompter::information(QWidget* pParent, const QString& strTitle, const QString& strText)
+{
+    QMessageBox::information(pParent, strTitle, strText, QMessageBox::Ok);
+}
+
 CPrompter& CPrompter::current()
 {
     static CPrompter s_default;

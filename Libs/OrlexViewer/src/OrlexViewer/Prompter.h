@@ -35,6 +35,9 @@ public:
     virtual QString openFileName(QWidget* pParent, const QString& strCaption, const QString& strDir,
                                  const QString& strFilter);
 
+    // An information box with an OK button.
+    virtual void information(QWidget* pParent, const QString& strTitle, const QString& strText);
+
     // The prompter in use; the default one shows real boxes and menus.
     static CPrompter& current();
     // Installs a prompter (null restores the default) and returns the one it replaces; the caller
