@@ -75,8 +75,8 @@ public:
 
     // Number of the active plan line; -1 when none.
     int m_nActiveLine = -1;
-    // Heading of the active line, hundredths of a degree.
-    std::int32_t m_nActiveLineHeading = 0;
+    // Heading of the active line, hundredths of a degree; -1 when no line is active.
+    std::int32_t m_nActiveLineHeading = -1;
     CProjection* m_poProjection = nullptr;
 
 signals:

@@ -165,7 +165,7 @@ int PlanModel::heading(int nNumber) const
 {
     const PlanObject* pObject = find(nNumber);
     if (!pObject || pObject->points.size() < 2)
-        return 0;
+        return -1;
     const PlanPoint& a = pObject->points.front();
     const PlanPoint& b = pObject->points.back();
     double dDegrees = std::atan2(b.east - a.east, b.north - a.north) * 180.0 / kPi;

@@ -45,7 +45,7 @@ public:
     // False (nothing changes) for a number that is not a line.
     bool activate(int nNumber);
     void deactivate() { m_nActiveLine = -1; }
-    // Hundredths of a degree from the first to the last vertex, 0 to 35999.
+    // Hundredths of a degree from the first to the last vertex, 0 to 35999; -1 for no line.
     int heading(int nNumber) const;
 
     // Edits on the selection; each returns the numbers of the objects it changed, added or removed.

@@ -334,6 +334,7 @@ void CPlanningLib::Planning_request(const QString& strRequest)
             model.clear();
             m_pImpl->redrawAll();
             m_nActiveLine = -1;
+            m_nActiveLineHeading = -1;
             return;
         }
         if (!strAction.startsWith(QLatin1String("__openjob__")) && !strAction.startsWith(QLatin1String("___saveas__")))
@@ -407,7 +408,7 @@ void CPlanningLib::Planning_request(const QString& strRequest)
         const int nPrevious = model.activeLine();
         model.deactivate();
         m_nActiveLine = -1;
-        m_nActiveLineHeading = 0;
+        m_nActiveLineHeading = -1;
         m_pImpl->redraw({nPrevious});
     } else if (strWord == QLatin1String("__editpoly__")) {
         // "x_rowN=<north>&y_rowN=<east>&...", then ",RT:<text>".

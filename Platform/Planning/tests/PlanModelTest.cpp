@@ -111,6 +111,7 @@ TEST(PlanModelTest, HeadingIsFromFirstToLastVertex)
     const int southWest = model.add(line({{0, 0}, {-10, -10}}));
     EXPECT_EQ(model.heading(east), 9000);
     EXPECT_EQ(model.heading(southWest), 22500);
+    EXPECT_EQ(model.heading(99), -1);
     EXPECT_FALSE(model.activate(99));
     EXPECT_TRUE(model.activate(east));
     model.remove(east);

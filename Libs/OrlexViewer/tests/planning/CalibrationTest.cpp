@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QListWidget>
 #include <QSignalSpy>
 

@@ -327,6 +327,7 @@ TEST_F(PlanEditingTest, TheActiveLineIsNotEdited)
     menu(static_cast<quint64>(nLine), QStringLiteral("Activate line"));
     ASSERT_EQ(lib().m_nActiveLine, nLine);
     EXPECT_EQ(viewer()->getPlanningInterf()->activeLine(), nLine);
+    EXPECT_EQ(viewer()->getPlanningInterf()->getActiveLineHeading(), 9000) << "east, for the view's rotation";
     plantest::clearRequestLog();
     pick(static_cast<quint64>(nLine), 50, 0);
     for (const char* szEntry : {"Reverse line", "Move line", "Move point", "Delete point", "Edit line", "Make parallels"})
@@ -335,6 +336,7 @@ TEST_F(PlanEditingTest, TheActiveLineIsNotEdited)
     EXPECT_EQ(pointsOf(lib(), static_cast<std::uint64_t>(nLine)), (std::vector<float>{0, 0, 100, 0}));
     viewer()->activatePlanLine(-1);
     EXPECT_EQ(lib().m_nActiveLine, -1);
+    EXPECT_EQ(viewer()->getPlanningInterf()->getActiveLineHeading(), -1);
 }
 
 TEST_F(PlanEditingTest, HighlightsAndTheZoomRectangle)
@@ -372,6 +374,16 @@ TEST_F(PlanEditingTest, HighlightsAndTheZoomRectangle)
     EXPECT_EQ(data.position(0, 3)[0], 150.0);
     EXPECT_EQ(data.position(0, 3)[1], -50.0);
     EXPECT_EQ(data.number(0, 6), 300.0);
+}
+
+TEST_F(PlanEditingTest, ANewProjectionIsHandedToThePlanningLibrary)
+{
+    const QString strPath = QString::fromStdString(projection_detail::dataFolderProjectionFile());
+    viewer()->updateProj(strPath);
+    EXPECT_EQ(loggedRequests(), QStringList{QStringLiteral("$NEW_PROJECTION_PATH=%1\n").arg(strPath)});
+    plantest::clearRequestLog();
+    viewer()->updateProj(strPath + QStringLiteral(".missing"));
+    EXPECT_TRUE(loggedRequests().isEmpty());
 }
 
 TEST_F(PlanEditingTest, OpeningAJobByName)
