@@ -344,6 +344,7 @@ void CMainWindow::initView()
     if (poViewer) {
         poViewer->initViewer(3);
         poViewer->initPlanning(false);
+        poViewer->initObjects();
     }
 
     qDebug() << "constrInitApp";

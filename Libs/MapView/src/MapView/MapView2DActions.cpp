@@ -264,6 +264,10 @@ void CMapView2D::createToolBars()
                                    + QStringLiteral("savedpos.txt"),
                                tr("Save position to file (F7)"), false);
         poSavePos->setShortcut(QKeySequence(Qt::Key_F7));
+        connect(poSavePos, &QAction::triggered, this, [this]() {
+            if (m_poViewer)
+                m_poViewer->savePosition();
+        });
         poBar->addAction(poSavePos);
     }
 

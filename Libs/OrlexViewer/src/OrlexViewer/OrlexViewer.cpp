@@ -132,6 +132,8 @@ COrlexViewer::~COrlexViewer()
         m_pClient->reader()->removeErrorReceiver(this);
     }
     disconnect(this, &COrlexViewer::messageReceivedSignal, this, &COrlexViewer::onMessageReceived);
+    // The library holds the connection's dispatcher: it goes first.
+    m_pObjects.reset();
     m_pClient.reset();
     if (m_pCameraTimer)
         m_pCameraTimer->stop();
@@ -272,6 +274,7 @@ void COrlexViewer::initViewer(int nMode)
     LOG4CPLUS_INFO(viewerLogger(), LOG4CPLUS_TEXT("COrlexViewer::initViewer"));
     if (!m_pHostWindow)
         return;
+    initObjects();
     m_nMode = nMode;
 
     const QDesktopWidget* pDesktop = QApplication::desktop();

@@ -25,6 +25,7 @@ class QTimer;
 class QVBoxLayout;
 class QWidget;
 class COrlexDataManager;
+class COrlexObjs;
 class COrlexGrid;
 class CCalLinesDlg;
 class CPlanningInterf;
@@ -137,10 +138,19 @@ public:
     // current one.
     void addTerrainFromJson(const QString& strText);
     // User objects.
+    // Creates the user-object library object once; every user-object operation calls it first.
+    void initObjects();
+    // Null before initObjects.
+    COrlexObjs* getObjectLibrary() const { return m_pObjects.get(); }
     void readObjectsFromDatabase();
     void loadSavedPos();
     void removeAllObjects();
     void loadGeoJson(const QString& strPath);
+    // "a,b,c[,L]": L "D" (or absent) longitude, latitude degrees; "P" east, north metres; "R"
+    // latitude, longitude radians. c is the height. Creates the named object or moves it.
+    void addDynamicObject(const QString& strName, const QString& strText);
+    // Appends the vessel's position to the data folder's "savedpos.txt" and marks it with a point.
+    void savePosition();
 
     // The graticule, pointed at the data folder's projection file.
     void createGraticule();
@@ -256,6 +266,10 @@ public slots:
     void onDeletePoint();
     void selectCalLines();
     void calibTriggered(bool bOn);
+    // Context-menu actions on the user object m_nSelectedObjectId.
+    void deleteUserObj();
+    void editUserObj();
+    void viewUserObj();
 
 private slots:
     void onErrorMessageReceived(const ::Tavrin::Dremm::Orlex::ErrorMessage* pMessage);
@@ -314,7 +328,9 @@ private:
     void sendGraticuleSettings();
     void sendLoggingLabel(bool bCreate);
     // Work of later features that the read-outs start.
-    std::uint64_t addUserObject(bool bFlag);
+    // A user object of kind m_nNewObjectKind from m_planPoints (bStore: kept in the database);
+    // its id, 0 when none was made. m_planPoints is emptied.
+    std::uint64_t addUserObject(bool bStore);
     // Picks and menus on user objects: nRequest 0 selects, 1 deletes, 2 edits.
     void userObjectPicked(std::uint64_t nId, const PositionData& oPos, int nRequest);
     bool userObjectUnder(std::uint64_t nId);
@@ -322,7 +338,6 @@ private:
     void userObjectMenuCommand(int nCommand);
     // Longitude, latitude pairs.
     void addMarkerPoints(std::vector<float>& lonLat);
-    void initObjects();
 
     int m_nMode = 0;
     Dremm::Orlex::QtClient::OrlexHostWindow* m_pHostWindow = nullptr;
@@ -436,6 +451,8 @@ private:
         std::vector<float> working;
         int nLine = -1;
     } m_pointDelete;
+    // User objects.
+    std::shared_ptr<COrlexObjs> m_pObjects;
 
     // Display settings.
     QColor m_backgroundColor;

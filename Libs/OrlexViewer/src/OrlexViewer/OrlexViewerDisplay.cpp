@@ -10,6 +10,7 @@
 #include "OrlexProtocol/codec/Color.h"
 #include "OrlexQtClient/ObjectIdAllocator.h"
 #include "OrlexQtClient/OrlexHostWindow.h"
+#include "OrlexObjs.h"
 #include "PlanningLib.h"
 
 #include <QDebug>
@@ -145,6 +146,8 @@ void COrlexViewer::setPlanColor(int nIndex, const QColor& oColor)
     if (nIndex < 8) {
         if (const std::shared_ptr<CPlanningLib> pLib = m_pPlanning->getPlanningLib())
             pLib->setColor(nIndex, oColor);
+    } else if (m_pObjects) {
+        m_pObjects->setColor(nIndex, oColor);
     }
 }
 

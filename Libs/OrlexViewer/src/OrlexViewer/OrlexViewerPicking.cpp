@@ -11,6 +11,7 @@
 
 #include "MapView/MapView2D.h"
 #include "MapView/QaMapViewManager.h"
+#include "OrlexObjs.h"
 #include "OrlexQtClient/OrlexHostWindow.h"
 #include "PlanningLib.h"
 #include "Projection/Projection.h"
@@ -518,22 +519,36 @@ void COrlexViewer::showUserObjectMenu(std::uint64_t nId)
 // ---------------------------------------------------------------------------------------------
 // User objects
 
-void COrlexViewer::userObjectPicked(std::uint64_t nId, const PositionData&, int nRequest)
+void COrlexViewer::userObjectPicked(std::uint64_t nId, const PositionData& oPos, int nRequest)
 {
-    qDebug() << "User object pick" << nId << nRequest << "- not available in this build";
+    if (!m_pObjects)
+        return;
+    switch (nRequest) {
+    case 1: m_pObjects->deleteObj(nId, true, true); break;
+    case 2: m_pObjects->editObject(nId); break;
+    default:
+        m_pObjects->selectedObject(nId, static_cast<int>(oPos.X * 100.0), static_cast<int>(oPos.Y * 100.0));
+        break;
+    }
 }
 
-bool COrlexViewer::userObjectUnder(std::uint64_t)
+bool COrlexViewer::userObjectUnder(std::uint64_t nId)
 {
-    return false;
+    return m_pObjects && m_pObjects->isPlanObject(nId);
 }
 
 void COrlexViewer::userObjectMenuCommand(int nCommand)
 {
-    qDebug() << "User object command" << nCommand << "- not available in this build";
+    switch (nCommand) {
+    case orlex_menus::EditObject: editUserObj(); break;
+    case orlex_menus::DeleteObject: deleteUserObj(); break;
+    case orlex_menus::OpenMedia: viewUserObj(); break;
+    default: break;
+    }
 }
 
 void COrlexViewer::addMarkerPoints(std::vector<float>& lonLat)
 {
-    qDebug() << "Marker with" << lonLat.size() / 2 << "points - not available in this build";
+    if (m_pObjects)
+        m_pObjects->addMarker(lonLat);
 }

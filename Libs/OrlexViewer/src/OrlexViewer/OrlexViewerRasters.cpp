@@ -6,6 +6,7 @@
 #include "OrlexViewer/OrlexDataManager.h"
 #include "OrlexViewer/OrlexViewerPrivate.h"
 #include "OrlexViewer/PlanningInterf.h"
+#include "OrlexObjs.h"
 #include "OrlexViewer/Prompter.h"
 #include "OrlexViewer/TiffDlg.h"
 
@@ -276,6 +277,8 @@ void COrlexViewer::updateProj(const QString& strPath)
         if (file.open(QIODevice::ReadOnly))
             m_pPlanning->sendToCorv(QStringLiteral("$PQQEL,CVN_PROJECTION,%1\n\r").arg(QString::fromLatin1(file.readAll())));
     }
+    if (m_pObjects)
+        m_pObjects->setProjection(CProjection::instance());
     if (pPlanningLib)
         pPlanningLib->m_poProjection = CProjection::instance();
 }

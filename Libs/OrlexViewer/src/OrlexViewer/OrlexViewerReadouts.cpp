@@ -4,6 +4,7 @@
 #include "OrlexViewer/OrlexViewer.h"
 
 #include "OrlexViewer/OrlexViewerPrivate.h"
+#include "OrlexObjs.h"
 #include "OrlexViewer/Prompter.h"
 
 #include "Common/CorvPaths.h"
@@ -254,10 +255,16 @@ void COrlexViewer::buildCorridor(float fWidth)
 {
     if (m_planPoints.empty())
         return;
-    // The corridor polygon is made from the measured points until the user-object library
-    // can widen the line into corner points.
-    qDebug().noquote() << QStringLiteral("Corridor width %1 m").arg(static_cast<double>(fWidth));
+    const PositionData& oFirst = m_planPoints.front();
+    const PositionData& oLast = m_planPoints.back();
+    const std::vector<int> line{centimetres(oFirst.X), centimetres(oFirst.Y), centimetres(oLast.X), centimetres(oLast.Y)};
     const std::vector<PositionData> measured = m_planPoints;
+    std::vector<QPoint> corners;
+    if (COrlexObjs::setCorridorWidth(line, fWidth, corners)) {
+        m_planPoints.clear();
+        for (const QPoint& oCorner : corners)
+            m_planPoints.push_back(orlex_viewer_detail::position(oCorner.x() / 100.0, oCorner.y() / 100.0, 0));
+    }
     m_nNewObjectKind = 1;
     m_nCorridorId = addUserObject(false);
     m_planPoints = measured;
@@ -267,21 +274,8 @@ void COrlexViewer::removeCorridor()
 {
     if (m_nCorridorId == 0)
         return;
-    // The corridor is a user object: the library that made it removes it.
-    qDebug().noquote() << QStringLiteral("Remove corridor %1").arg(m_nCorridorId);
+    // The corridor is a user object: the library that made it removes it and frees its id.
+    if (m_pObjects)
+        m_pObjects->deleteObj(m_nCorridorId, true, false);
     m_nCorridorId = 0;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Work of later features
-
-std::uint64_t COrlexViewer::addUserObject(bool)
-{
-    qDebug("COrlexViewer::addUserObject - not available in this build");
-    m_planPoints.clear();
-    return 0;
-}
-
-void COrlexViewer::initObjects()
-{
 }

@@ -78,9 +78,12 @@ void CPostingGuiSink::setLoggingState(bool bOn)
     });
 }
 
-void CPostingGuiSink::addDynamicObject(const QString&, const QString&)
+void CPostingGuiSink::addDynamicObject(const QString& strName, const QString& strCsv)
 {
-    notAvailable("COrlexViewer::addDynamicObject");
+    post([strName, strCsv] {
+        if (COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName)))
+            poViewer->addDynamicObject(strName, strCsv);
+    });
 }
 
 void CPostingGuiSink::setCorridorWidth(float fWidth)
