@@ -9,6 +9,7 @@
 #include "OrlexViewer/OrlexViewerMenus.h"
 #include "OrlexViewer/ParallelsDlg.h"
 #include "OrlexViewer/PlanningInterf.h"
+#include "OrlexObjs.h"
 #include "PlanningLib.h"
 #include "Projection/ProjEngine.h"
 
@@ -384,6 +385,27 @@ TEST_F(PlanEditingTest, ANewProjectionIsHandedToThePlanningLibrary)
     plantest::clearRequestLog();
     viewer()->updateProj(strPath + QStringLiteral(".missing"));
     EXPECT_TRUE(loggedRequests().isEmpty());
+}
+
+TEST_F(PlanEditingTest, UserObjectMenusAndPicks)
+{
+    viewer()->togglePlanMode(false, -1);
+    viewer()->toggleUserMode(true, -1);
+    COrlexObjs* pObjects = viewer()->getObjectLibrary();
+    ASSERT_NE(pObjects, nullptr);
+    const std::uint64_t nPoint = pObjects->newDremmPoint({1.0f, 2.0f}, true, 0, false, QStringLiteral("p"), 0);
+    ASSERT_NE(nPoint, 0u);
+
+    menu(nPoint, QString());
+    EXPECT_EQ(s_prompter.menus.last(), (QStringList{"Edit object", "Delete object", "Open media/URL"}));
+    // Away from objects: new objects, and edit or delete on the next pick.
+    menu(0, QStringLiteral("Delete object"));
+    EXPECT_EQ(s_prompter.menus.last(),
+              (QStringList{"Point", "Line", "Polygon", "Create marker", "-", "Edit object", "Delete object"}));
+    pick(nPoint, 100000, 200000);
+    settle();
+    EXPECT_FALSE(pObjects->isPlanObject(nPoint)) << "the pending delete took the picked object";
+    viewer()->toggleUserMode(false, -1);
 }
 
 TEST_F(PlanEditingTest, OpeningAJobByName)
