@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -50,7 +51,16 @@ CEditObjDlg::CEditObjDlg(int nPoints) : QDialog(nullptr), m_nPoints(std::max(nPo
     connect(pButtons, &QDialogButtonBox::accepted, this, &CEditObjDlg::accept);
     connect(pButtons, &QDialogButtonBox::rejected, this, &CEditObjDlg::reject);
     pFrameLayout->addWidget(pButtons);
-    pLayout->addWidget(pFrame);
+    pLayout->addWidget(pFrame, 1);
+}
+
+void CEditObjDlg::fitTable()
+{
+    m_pTable->resizeRowsToContents();
+    m_pTable->resizeColumnsToContents();
+    // Wide enough for every column, with room for the vertical scroll bar.
+    m_pTable->setMinimumWidth(m_pTable->verticalHeader()->width() + m_pTable->horizontalHeader()->length()
+                              + 2 * m_pTable->frameWidth() + m_pTable->verticalScrollBar()->sizeHint().width());
 }
 
 void CEditObjDlg::setPoints(std::vector<float>& points, bool bKeepStored)
@@ -82,8 +92,7 @@ void CEditObjDlg::showPairs(const std::vector<double>& values)
             m_pTable->setCellWidget(nRow, 2, pDelete);
         }
     }
-    m_pTable->resizeRowsToContents();
-    m_pTable->resizeColumnsToContents();
+    fitTable();
 }
 
 void CEditObjDlg::setRuntimeParams(const QString& strText)
@@ -99,8 +108,7 @@ QString CEditObjDlg::getRuntimeParams() const
 void CEditObjDlg::onAddPoint()
 {
     m_pTable->insertRow(m_pTable->rowCount());
-    m_pTable->resizeRowsToContents();
-    m_pTable->resizeColumnsToContents();
+    fitTable();
 }
 
 void CEditObjDlg::onDeletePoint(int nRow)

@@ -37,6 +37,7 @@ public slots:
 
 private:
     void showPairs(const std::vector<double>& values);
+    void fitTable();
 
     std::vector<float> m_points;
     int m_nPoints = 0;
