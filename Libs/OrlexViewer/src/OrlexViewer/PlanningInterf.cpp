@@ -51,17 +51,19 @@ QVariant runtimeValue(const char* szKey, const QVariant& fallback)
     return GuiIni::value(QLatin1String(GuiIni::GroupRuntime), QLatin1String(szKey), fallback);
 }
 
-// A job name that may go into a request: one line, no parent references, not too long.
+// A job name that may go into a request: one line, no parent references, not too long. A
+// refused name is logged.
 bool acceptableJobName(const QString& strName)
 {
-    if (strName.isEmpty() || strName.size() > 1024)
-        return false;
+    bool bAcceptable = !strName.isEmpty() && strName.size() <= 1024;
     for (const QChar c : strName)
-        if (c.category() == QChar::Other_Control)
-            return false;
+        bAcceptable = bAcceptable && c.category() != QChar::Other_Control;
     QString strClean = strName;
     strClean.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    return !strClean.split(QLatin1Char('/')).contains(QStringLiteral(".."));
+    bAcceptable = bAcceptable && !strClean.split(QLatin1Char('/')).contains(QStringLiteral(".."));
+    if (!bAcceptable)
+        LOG4CPLUS_WARN(logger(), LOG4CPLUS_TEXT("Job name refused: ") << strName.toStdString());
+    return bAcceptable;
 }
 
 } // namespace
@@ -179,10 +181,8 @@ void CPlanningInterf::jobRequest(int nAction, QString strJobName)
         const QString strFile = prompter.openFileName(nullptr, tr("Open Job"), planDir(), strFilter);
         if (strFile.isEmpty())
             return;
-        if (!acceptableJobName(strFile)) {
-            LOG4CPLUS_WARN(logger(), LOG4CPLUS_TEXT("Job file refused: ") << strFile.toStdString());
+        if (!acceptableJobName(strFile))
             return;
-        }
         m_strCurrentJobFile = strFile;
         rememberFolder(strFile);
         strRequest += strOpen + strFile;
@@ -190,10 +190,8 @@ void CPlanningInterf::jobRequest(int nAction, QString strJobName)
     }
     case 21: {
         const QString strName = strJobName.trimmed();
-        if (!acceptableJobName(strName)) {
-            LOG4CPLUS_WARN(logger(), LOG4CPLUS_TEXT("Job name refused: ") << strName.toStdString());
+        if (!acceptableJobName(strName))
             return;
-        }
         strRequest += strOpen + strName;
         break;
     }
@@ -204,10 +202,8 @@ void CPlanningInterf::jobRequest(int nAction, QString strJobName)
             strFile = prompter.saveFileName(nullptr, tr("Save Job"), nAction == 22 ? plansFolder() : planDir(), strFilter);
             if (strFile.isEmpty())
                 return;
-            if (!acceptableJobName(strFile)) {
-                LOG4CPLUS_WARN(logger(), LOG4CPLUS_TEXT("Job file refused: ") << strFile.toStdString());
+            if (!acceptableJobName(strFile))
                 return;
-            }
             m_strCurrentJobFile = strFile;
             if (nAction == 23)
                 rememberFolder(strFile);
