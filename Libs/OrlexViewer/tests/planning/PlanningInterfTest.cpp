@@ -174,6 +174,19 @@ TEST_F(PlanningInterfTest, DisplayDatagramsOnLoopback)
     EXPECT_EQ(loggedRequests(), QStringList{kLines + QStringLiteral("__deactivateLine__")});
 }
 
+TEST_F(PlanningInterfTest, AnAddressFromTheConfigurationBeforeTheFirstSendIsKept)
+{
+    m_pInterf.reset();
+    plantest::setRuntimeKey(QStringLiteral("CorvNoMCAST"), false);
+    plantest::setRuntimeKey(QStringLiteral("CorvMcastGrpActive"), QStringLiteral("127.0.0.2"));
+    m_pInterf = std::make_unique<CPlanningInterf>(0);
+    plantest::DatagramReceiver receiver;
+    ASSERT_TRUE(receiver.bind(kDisplayPort));
+    m_pInterf->updateCorvAddr(QStringLiteral("127.0.0.1"));
+    m_pInterf->sendToCorv(QStringLiteral("$PQQEL,CVN_LOGSTATE,1"));
+    EXPECT_EQ(receiver.next(), QByteArray("$PQQEL,CVN_LOGSTATE,1"));
+}
+
 TEST_F(PlanningInterfTest, LibraryNotifications)
 {
     plantest::DatagramReceiver receiver;
