@@ -358,6 +358,24 @@ TEST_F(MainWindowActionsTest, MenusHoldTheirEntriesInOrder)
     EXPECT_EQ(action(poView, QStringLiteral("Corvane Display"))->objectName(), QStringLiteral("pages/CorvaneDisplay.html"));
 }
 
+TEST_F(MainWindowActionsTest, PlanningMenuReachesThePlanningLibrary)
+{
+    // The planning library logs each request it gets as a JSON line.
+    const QString strLog = QDir(qEnvironmentVariable("CORV_TEST_SCRATCH")).filePath(QStringLiteral("planning.jsonl"));
+    qputenv("CORV_PLANNING_LOG", strLog.toUtf8());
+    QFile::remove(strLog);
+    QAction* poPlanning = action(menu(QStringLiteral("&Tools")), QStringLiteral("Planning"));
+    ASSERT_NE(poPlanning, nullptr);
+    action(poPlanning->menu(), QStringLiteral("Clear Job"))->trigger();
+    auto logged = [&strLog] {
+        QFile oFile(strLog);
+        return oFile.open(QIODevice::ReadOnly) ? oFile.readAll() : QByteArray();
+    };
+    ASSERT_TRUE(corvtest::waitUntil([&] { return logged().contains("___clearJob__"); }));
+    EXPECT_TRUE(logged().contains("_current.asciiplan"));
+    qunsetenv("CORV_PLANNING_LOG");
+}
+
 TEST_F(MainWindowActionsTest, SounderModelFromGuiIniAndChosenByTheOperator)
 {
     QMenu* poSounders = action(menu(QStringLiteral("&File")), QStringLiteral("Sounder to connect to"))->menu();

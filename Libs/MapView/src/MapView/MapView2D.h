@@ -119,6 +119,8 @@ public slots:
     void onActionPlanningNewLine();
     void onActionPlanningNewPoly();
     void onActionCalibModeToggled(bool isChecked);
+    // Calibration mode of the controller follows the Cross Line action.
+    void onActionCrossLine(bool isChecked);
     void onActionSaveProcessPointsRegionToggled(bool bVal);
     void onActionLoadProcessPointsRegionToggled(bool);
     void onActionGetProcessPointsRegionToggled(bool isChecked);

@@ -97,6 +97,7 @@ void CMapView2D::createActions()
     m_poActionCrossLine = makeAction(this, tr("Cross Line"), "mapBtnC", ":/images/crosslines.png", tr("Cross Line"),
                                      QString(), true);
     connect(m_poActionCrossLine, &QAction::toggled, this, &CMapView2D::onActionCalibModeToggled);
+    connect(m_poActionCrossLine, &QAction::toggled, this, &CMapView2D::onActionCrossLine);
     m_poActionLoadProcessPoints = makeAction(this, tr("Load Process Points From File"), "actionLoadProcessPoints",
                                              ":/images/_Upload.png", tr("Load Process Points"), QString(), false);
     connect(m_poActionLoadProcessPoints, &QAction::triggered, this,

@@ -180,7 +180,7 @@ void CMapView2D::addTvgplObject(QString strType)
     COrlexViewer* poViewer = viewer();
     if (!poViewer)
         return;
-    // Calibration mode is the controller's; leaving it is part of starting a plan object.
+    poViewer->toggleCalibMode(false);
     poViewer->togglePlanMode(true, strType == QLatin1String("LINE") ? 0 : 1);
 }
 
@@ -216,6 +216,12 @@ void CMapView2D::onActionCalibModeToggled(bool isChecked)
             poAction->setEnabled(!isChecked);
     if (isChecked)
         uncheckOtherModeActions(m_poActionCrossLine);
+}
+
+void CMapView2D::onActionCrossLine(bool isChecked)
+{
+    if (COrlexViewer* poViewer = viewer())
+        poViewer->toggleCalibMode(isChecked);
 }
 
 void CMapView2D::onActionSaveProcessPointsRegionToggled(bool bVal)

@@ -1,5 +1,6 @@
 #include "OrlexViewer/OrlexViewer.h"
 
+#include "OrlexViewer/CalLinesDlg.h"
 #include "OrlexViewer/ColorMapDialog.h"
 #include "OrlexViewer/OrlexDataManager.h"
 #include "OrlexViewer/OrlexViewerPrivate.h"
@@ -124,6 +125,8 @@ COrlexViewer::COrlexViewer(QWidget* pParent, const QString& strPipeName) : QObje
 
 COrlexViewer::~COrlexViewer()
 {
+    delete m_pCalLinesDlg;
+    m_pCalLinesDlg = nullptr;
     if (m_pClient && m_pClient->reader()) {
         m_pClient->reader()->removeMessageReceiver(this);
         m_pClient->reader()->removeErrorReceiver(this);
@@ -329,20 +332,6 @@ void COrlexViewer::initViewer(int nMode)
     m_nGraticuleFormat = 0;
     m_nGraticuleUnit = 1;
     LOG4CPLUS_INFO(viewerLogger(), LOG4CPLUS_TEXT("COrlexViewer::initViewer done"));
-}
-
-void COrlexViewer::initPlanning(bool bMode)
-{
-    if (m_pPlanning)
-        return;
-    m_pPlanning = new CPlanningInterf(bMode);
-    connect(m_pPlanning, &CPlanningInterf::sigPlanToVessel, this, &COrlexViewer::sigPlanToVessel);
-    connect(m_pPlanning, &CPlanningInterf::sigPlanToMain, this, &COrlexViewer::slotPlanToMain);
-}
-
-void COrlexViewer::slotPlanToMain(QString strText)
-{
-    emit sigPlanToMain(strText);
 }
 
 std::string COrlexViewer::viewerResourcePath()

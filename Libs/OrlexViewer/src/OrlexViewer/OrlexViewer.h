@@ -29,6 +29,7 @@ class QWidget;
 class COrlexDataManager;
 class COrlexObjs;
 class COrlexGrid;
+class CCalLinesDlg;
 class CPlanningInterf;
 class CShipModel;
 class ColorMapDialog;
@@ -74,6 +75,8 @@ public:
     void initViewer(int nMode);
     // Creates the planning interface when there is none.
     void initPlanning(bool bMode);
+    // Null until initPlanning.
+    CPlanningInterf* getPlanningInterf() const { return m_pPlanning; }
 
     // The viewer server's resource folder, ending in a backslash.
     static std::string viewerResourcePath();
@@ -171,10 +174,6 @@ public:
     void toggleUserMode(bool bOn, int nKind);
     void togglePointSelection(bool bOn);
     void togglePositionSelect(bool bOn);
-    // Selection of plan objects with a polygon, and by a list of names: the planning side
-    // offers no selection yet, so both do nothing.
-    void setSelectTvgplPolygon(bool /*bOn*/) {}
-    void selectTvgplObjects(const QString& /*strNames*/) {}
     void setInteractionActions(bool b3D);
     // The one overlay label naming the active mode: 0 planning, 1 calibrate, 2 measuring,
     // 3 objects, 4 none.
@@ -185,6 +184,31 @@ public:
     QString getPositionString(int nEast, int nNorth);
     // Rebuilds the calibration corridor around the measured line with that width (metres).
     void setCorridorWidth(float fWidth);
+
+    // Planning: plan-line edits, the runtime link's plan calls, line highlights.
+    void moveLine(double dX, double dY);
+    void movePoint(double dX, double dY);
+    void deletePoint(double dX, double dY);
+    void cancelMovePoint(int nVertexCount, std::vector<float>& initial, std::vector<float>& working);
+    // (east, north) pairs; stored as a new line (id 0) or under the line's own id.
+    void sendEditedLine(std::vector<float>& points, std::uint64_t nId);
+    void sendNewPlanObject(bool bActivate);
+    // -1 deactivates.
+    void activatePlanLine(int nLineId);
+    Q_INVOKABLE void openPlanJob(QString strJobName);
+    void setLineHighlight(std::uint64_t nId, bool bHighlight, const QColor& oColor, int nWidth);
+    // Selection of plan objects with a polygon, and by a list of names: the planning library
+    // offers no such selection, so both do nothing.
+    void selectTvgplObjects(QString strText);
+    void setSelectTvgplPolygon(bool bOn);
+    // Calibration (cross-line) mode.
+    void toggleCalibMode(bool bOn);
+    void selectCalLineItem();
+    // Context menus; an id of 0 means none under the pointer.
+    void showPlanningMenu(std::uint64_t nId);
+    void showCalibMenu();
+    void showGeneralMenu();
+    void showUserObjectMenu(std::uint64_t nId);
 
     // Display settings of the map viewer.
     void set2DBackgroundColor(const QColor& oColor);
@@ -249,6 +273,11 @@ public slots:
     void newUserPoint(bool);
     void newMarker(bool);
     void showGridLines(std::vector<float> northPoints, std::vector<float> eastPoints);
+    void onMoveLine();
+    void onMovePoint();
+    void onDeletePoint();
+    void selectCalLines();
+    void calibTriggered(bool bOn);
     // Context-menu actions on the user object m_nSelectedObjectId.
     void deleteUserObj();
     void editUserObj();
@@ -303,19 +332,24 @@ private:
     // The distance label between two view positions; its id.
     std::uint64_t createDistanceLabel(const PositionData& oFrom, const PositionData& oTo);
     void showReadout(const ::Tavrin::Dremm::Orlex::MouseMovedMessage& message);
+    // The zoom rectangle's first corner, shown there at a tiny size.
+    void placeZoomRectCorner(const PositionData& oPos);
     void endMeasurement(const ::Tavrin::Dremm::Orlex::MeasurementMessage& message);
     void buildCorridor(float fWidth);
     void removeCorridor();
     void sendGraticuleSettings();
     void sendLoggingLabel(bool bCreate);
     // Work of later features that the read-outs start.
-    void moveLine(double dX, double dY);
-    void movePoint(double dX, double dY);
-    void sendNewPlanObject(bool bFlag);
-    void calibTriggered(bool bOn);
     // A user object of kind m_nNewObjectKind from m_planPoints (bStore: kept in the database);
     // its id, 0 when none was made. m_planPoints is emptied.
     std::uint64_t addUserObject(bool bStore);
+    // Picks and menus on user objects: nRequest 0 selects, 1 deletes, 2 edits.
+    void userObjectPicked(std::uint64_t nId, const PositionData& oPos, int nRequest);
+    bool userObjectUnder(std::uint64_t nId);
+    // 1 edit, 2 delete, 3 open media of m_nSelectedObjectId.
+    void userObjectMenuCommand(int nCommand);
+    // Longitude, latitude pairs.
+    void addMarkerPoints(std::vector<float>& lonLat);
 
     int m_nMode = 0;
     Dremm::Orlex::QtClient::OrlexHostWindow* m_pHostWindow = nullptr;
@@ -400,11 +434,37 @@ private:
     std::vector<PositionData> m_planPoints;
     std::vector<PositionData> m_corridorPoints;
 
-    // User objects.
-    std::shared_ptr<COrlexObjs> m_pObjects;
+    // Planning and calibration.
+    // -1 prepare, 0 started, 1 dragging, 2 finish, any other value cancel.
+    int m_nEditState = 0;
     std::uint64_t m_nSelectedObjectId = 0;
+    std::uint64_t m_nSelectedLineId = 0;
+    bool m_bCalibActive = false;
     bool m_bDeleteUserObjPending = false;
     bool m_bEditUserObjPending = false;
+    CCalLinesDlg* m_pCalLinesDlg = nullptr;
+    // The edits' buffers: working and initial copies of the line's (east, north) pairs.
+    struct LineMoveBuffer {
+        std::vector<float> working;
+        std::vector<float> initial;
+        double dLastX = 0;
+        double dLastY = 0;
+    } m_lineMove;
+    struct PointMoveBuffer {
+        std::vector<float> working;
+        std::vector<float> initial;
+        int nLine = -1;
+        int nIndex = -1;
+        double dLastX = 0;
+        double dLastY = 0;
+        bool bFirstMoveSeen = false;
+    } m_pointMove;
+    struct PointDeleteBuffer {
+        std::vector<float> working;
+        int nLine = -1;
+    } m_pointDelete;
+    // User objects.
+    std::shared_ptr<COrlexObjs> m_pObjects;
 
     // Display settings.
     QColor m_backgroundColor;

@@ -1,4 +1,4 @@
-// Commands the main window gives the controller: background maps and planning jobs.
+// Commands the main window gives the controller: background maps.
 #include "OrlexViewer/OrlexViewer.h"
 
 #include "OrlexViewer/OrlexDataManager.h"
@@ -16,14 +16,6 @@ using orlex_viewer_detail::viewerLogger;
 namespace {
 
 const char* const s_szRemoveBackgroundMap = "REMOVE";
-
-// A command whose machinery (planning library, user-object library) this build
-// does not have: it is logged, and nothing changes.
-void notAvailable(const char* szCommand)
-{
-    LOG4CPLUS_WARN(viewerLogger(), LOG4CPLUS_TEXT("COrlexViewer::") << szCommand
-                                       << LOG4CPLUS_TEXT(" - WARNING : not available in this build, nothing changed"));
-}
 
 } // namespace
 
@@ -47,10 +39,5 @@ void COrlexViewer::addTerrainFromJson(const QString& strText)
     message.TerrainDefinition = strText.toUtf8().toStdString();
     send(message);
     m_nBackgroundMapId = message.Id;
-}
-
-void COrlexViewer::planningMenuAction(int)
-{
-    notAvailable("planningMenuAction");
 }
 

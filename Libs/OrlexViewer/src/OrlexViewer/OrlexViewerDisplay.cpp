@@ -10,6 +10,8 @@
 #include "OrlexProtocol/codec/Color.h"
 #include "OrlexQtClient/ObjectIdAllocator.h"
 #include "OrlexQtClient/OrlexHostWindow.h"
+#include "OrlexObjs.h"
+#include "PlanningLib.h"
 
 #include <QDebug>
 
@@ -138,9 +140,15 @@ void COrlexViewer::setHighlightColor(const QColor& oColor)
 void COrlexViewer::setPlanColor(int nIndex, const QColor& oColor)
 {
     qDebug("Set plan color");
-    // The planning and user-object libraries take the colours; neither is part of this build.
-    Q_UNUSED(nIndex)
-    Q_UNUSED(oColor)
+    if (!m_pPlanning)
+        return;
+    // Colours below 8 are the planning library's; the user-object library takes the others.
+    if (nIndex < 8) {
+        if (const std::shared_ptr<CPlanningLib> pLib = m_pPlanning->getPlanningLib())
+            pLib->setColor(nIndex, oColor);
+    } else if (m_pObjects) {
+        m_pObjects->setColor(nIndex, oColor);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -301,14 +309,13 @@ void COrlexViewer::setLoggingState(bool bOn)
     if (m_nLoggingLabelId != 0 && m_bLoggingLabelVisible)
         sendLoggingLabel(false);
     if (m_nMode == 0 && m_pPlanning)
-        qDebug().noquote() << QStringLiteral("$PQQEL,CVN_LOGSTATE,%1 - display stations not available in this build")
-                                  .arg(bOn ? 1 : 0);
+        m_pPlanning->sendToCorv(QStringLiteral("$PQQEL,CVN_LOGSTATE,%1").arg(bOn ? 1 : 0));
 }
 
 void COrlexViewer::updateCorvAddr(const QString& strAddress)
 {
     if (m_pPlanning)
-        qDebug().noquote() << QStringLiteral("Display station address %1 - not available in this build").arg(strAddress);
+        m_pPlanning->updateCorvAddr(strAddress);
 }
 
 // ---------------------------------------------------------------------------------------------

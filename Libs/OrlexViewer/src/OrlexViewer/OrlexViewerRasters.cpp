@@ -5,6 +5,7 @@
 #include "OrlexViewer/GeoTiffHeader.h"
 #include "OrlexViewer/OrlexDataManager.h"
 #include "OrlexViewer/OrlexViewerPrivate.h"
+#include "OrlexViewer/PlanningInterf.h"
 #include "OrlexObjs.h"
 #include "OrlexViewer/Prompter.h"
 #include "OrlexViewer/TiffDlg.h"
@@ -13,6 +14,7 @@
 #include "Common/GuiIni.h"
 #include "MapView/QaSurveyManager.h"
 #include "OrlexQtClient/ObjectIdAllocator.h"
+#include "PlanningLib.h"
 #include "Projection/Projection.h"
 #include "platform/paths.h"
 
@@ -260,11 +262,21 @@ void COrlexViewer::updateProj(const QString& strPath)
         qDebug().noquote() << QStringLiteral("Cannot set proj: ") + strPath;
         return;
     }
+    const std::shared_ptr<CPlanningLib> pPlanningLib = m_pPlanning ? m_pPlanning->getPlanningLib() : nullptr;
+    if (pPlanningLib)
+        pPlanningLib->Planning_request(QStringLiteral("$NEW_PROJECTION_PATH=%1\n").arg(strPath));
     m_graticuleProj = strPath.toStdString();
     qDebug().noquote() << QStringLiteral("Set ProjectionPath to ") + strPath;
-    if (m_nGraticuleId != 0) {
-        sendGraticuleSettings();
-        if (m_pObjects)
-            m_pObjects->setProjection(CProjection::instance());
+    if (m_nGraticuleId == 0)
+        return;
+    sendGraticuleSettings();
+    if (m_nMode == 0 && m_pPlanning && qEnvironmentVariableIsEmpty("CORVPROJ")) {
+        QFile file(platform::toNativePath(strPath));
+        if (file.open(QIODevice::ReadOnly))
+            m_pPlanning->sendToCorv(QStringLiteral("$PQQEL,CVN_PROJECTION,%1\n\r").arg(QString::fromLatin1(file.readAll())));
     }
+    if (m_pObjects)
+        m_pObjects->setProjection(CProjection::instance());
+    if (pPlanningLib)
+        pPlanningLib->m_poProjection = CProjection::instance();
 }

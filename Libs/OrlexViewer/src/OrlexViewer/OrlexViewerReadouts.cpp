@@ -74,19 +74,7 @@ void COrlexViewer::onMouseMovedMessageReceived(const O::MouseMovedMessage* pMess
             scale.Scale.Z = 1;
             send(scale);
         } else {
-            m_zoomRectStart = oPos;
-            O::PositionUpdateMessage move;
-            move.ObjectIds.push_back(m_nZoomRectId);
-            move.Positions.push_back(oPos);
-            send(move);
-            O::UpdateScaleMessage scale;
-            scale.Id = m_nZoomRectId;
-            scale.Scale.X = 0.001;
-            scale.Scale.Y = 0.001;
-            scale.Scale.Z = 1;
-            send(scale);
-            m_bZoomRectStarted = true;
-            setObjectVisibility(m_nZoomRectId, true);
+            placeZoomRectCorner(oPos);
         }
     } else if (m_bMoveLinePending) {
         moveLine(oPos.X, oPos.Y);
@@ -291,37 +279,3 @@ void COrlexViewer::removeCorridor()
         m_pObjects->deleteObj(m_nCorridorId, true, false);
     m_nCorridorId = 0;
 }
-
-// ---------------------------------------------------------------------------------------------
-// Work of later features
-
-void COrlexViewer::onObjectPickedMessageReceived(const O::ObjectPickedMessage*)
-{
-    qDebug("COrlexViewer::onObjectPickedMessageReceived - not available in this build");
-}
-
-void COrlexViewer::onShowContextMenuMessageReceived(const O::ShowContextMenuMessage*)
-{
-    qDebug("COrlexViewer::onShowContextMenuMessageReceived - not available in this build");
-}
-
-void COrlexViewer::moveLine(double, double)
-{
-    qDebug("COrlexViewer::moveLine - not available in this build");
-}
-
-void COrlexViewer::movePoint(double, double)
-{
-    qDebug("COrlexViewer::movePoint - not available in this build");
-}
-
-void COrlexViewer::sendNewPlanObject(bool)
-{
-    qDebug("COrlexViewer::sendNewPlanObject - not available in this build");
-}
-
-void COrlexViewer::calibTriggered(bool)
-{
-    qDebug("COrlexViewer::calibTriggered - not available in this build");
-}
-

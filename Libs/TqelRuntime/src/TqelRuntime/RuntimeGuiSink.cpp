@@ -29,12 +29,6 @@ void post(F&& fnCall)
         QMetaObject::invokeMethod(poApp, std::forward<F>(fnCall), Qt::QueuedConnection);
 }
 
-// An operation whose receiver does not offer it yet.
-void notAvailable(const char* szOperation)
-{
-    post([szOperation] { qDebug() << szOperation << "is not available in this build"; });
-}
-
 } // namespace
 
 CRuntimeGuiSink::~CRuntimeGuiSink() = default;
@@ -62,14 +56,20 @@ void CPostingGuiSink::updateVessel(int nEast, int nNorth, int nHeading, const QS
     });
 }
 
-void CPostingGuiSink::openPlanJob(const QString&)
+void CPostingGuiSink::openPlanJob(const QString& strJobName)
 {
-    notAvailable("COrlexViewer::openPlanJob");
+    post([strJobName] {
+        if (COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName)))
+            poViewer->openPlanJob(strJobName);
+    });
 }
 
-void CPostingGuiSink::activatePlanLine(int)
+void CPostingGuiSink::activatePlanLine(int nLineId)
 {
-    notAvailable("COrlexViewer::activatePlanLine");
+    post([nLineId] {
+        if (COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName)))
+            poViewer->activatePlanLine(nLineId);
+    });
 }
 
 void CPostingGuiSink::setLoggingState(bool bOn)

@@ -381,7 +381,7 @@ void CUlmaRuntime::storeReceivedFile(const QString& strName, const QString& strF
                     COrlexViewer* poViewer = COrlexViewer::instance(QStringLiteral("dremm"));
                     if (!poViewer
                         || !QMetaObject::invokeMethod(poViewer, "openPlanJob", Qt::DirectConnection, Q_ARG(QString, strPlan)))
-                        qDebug().noquote() << "openPlanJob not available in this build: " + strPlan;
+                        qWarning().noquote() << "Plan job could not be opened: " + strPlan;
                 },
                 Qt::QueuedConnection);
     }
