@@ -424,9 +424,9 @@ TEST_F(MainWindowActionsTest, MapConfiguratorGetsTheViewAndProjection)
         return orlex_standin::field(nId, QLatin1String(szType), d);
     };
     const QJsonObject oPosition = orlex_standin::structField(
-        0, QJsonArray{QJsonArray{number(0, "double", 1234.567), number(1, "double", -789.015), number(2, "double", 900.0)}});
+        0, QJsonArray() << QJsonArray{number(0, "double", 1234.567), number(1, "double", -789.015), number(2, "double", 900.0)});
     const QJsonArray lstLevels{QJsonArray(), QJsonArray{number(0, "int32", nViewerId)},
-                               QJsonArray{orlex_standin::structField(1, QJsonArray{QJsonArray{oPosition}})}};
+                               QJsonArray{orlex_standin::structField(1, QJsonArray() << QJsonArray{oPosition})}};
     ASSERT_TRUE(oControl.send(orlex_standin::coreType("QueryNavigationStateResponseMessage"), orlex_standin::body(lstLevels)));
     ASSERT_TRUE(corvtest::waitUntil([] {
         double dX = 0;
