@@ -9,6 +9,21 @@
 
 namespace corvtest {
 
+// How many times slower the address and undefined-behaviour checks (CORV_SANITIZE) make the code
+// under test: a test that loads the program at a fixed rate and bounds its delays stretches both
+// by this much.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kSanitizerSlowdown = 3;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr int kSanitizerSlowdown = 3;
+#else
+constexpr int kSanitizerSlowdown = 1;
+#endif
+#else
+constexpr int kSanitizerSlowdown = 1;
+#endif
+
 // Polls 'condition' while serving this thread's events; true as soon as it holds, false when
 // 'timeoutMs' ran out first.
 inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 10000)

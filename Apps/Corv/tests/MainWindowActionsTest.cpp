@@ -451,9 +451,9 @@ TEST_F(MainWindowActionsTest, MapConfiguratorGetsTheViewAndProjection)
         return orlex_standin::field(nId, QLatin1String(szType), d);
     };
     const QJsonObject oPosition = orlex_standin::structField(
-        0, QJsonArray{QJsonArray{number(0, "double", 1234.567), number(1, "double", -789.015), number(2, "double", 900.0)}});
+        0, QJsonArray() << QJsonArray{number(0, "double", 1234.567), number(1, "double", -789.015), number(2, "double", 900.0)});
     const QJsonArray lstLevels{QJsonArray(), QJsonArray{number(0, "int32", nViewerId)},
-                               QJsonArray{orlex_standin::structField(1, QJsonArray{QJsonArray{oPosition}})}};
+                               QJsonArray{orlex_standin::structField(1, QJsonArray() << QJsonArray{oPosition})}};
     ASSERT_TRUE(oControl.send(orlex_standin::coreType("QueryNavigationStateResponseMessage"), orlex_standin::body(lstLevels)));
     ASSERT_TRUE(corvtest::waitUntil([] {
         double dX = 0;
@@ -638,7 +638,7 @@ TEST_F(MainWindowActionsTest, EventFloodKeepsTheGuiOnTime)
             QMetaObject::invokeMethod(poWindow, [poWindow, nId, strText] { poWindow->onHandleUlmaMsg(nId, strText); },
                                       Qt::QueuedConnection);
             if (i % 2 == 1)
-                std::this_thread::sleep_until(tStart + std::chrono::microseconds(500 * (i + 1)));
+                std::this_thread::sleep_until(tStart + std::chrono::microseconds(500 * corvtest::kSanitizerSlowdown * (i + 1)));
         }
         QMetaObject::invokeMethod(poWindow, [&bHandled] { bHandled = true; }, Qt::QueuedConnection);
         bSent = true;
@@ -646,7 +646,7 @@ TEST_F(MainWindowActionsTest, EventFloodKeepsTheGuiOnTime)
     EXPECT_TRUE(corvtest::waitUntil([&] { return bSent && bHandled; }, 60000));
     oFlood.join();
     oTick.stop();
-    EXPECT_LE(nLongestGap, 100) << "ms between two ticks of a 20 ms timer";
+    EXPECT_LE(nLongestGap, 100 * corvtest::kSanitizerSlowdown) << "ms between two ticks of a 20 ms timer";
 
     EXPECT_TRUE(corvtest::waitUntil([&] { return nLoads > 0; }, 15000));
     EXPECT_EQ(poView->url(), QUrl(QStringLiteral("http://127.0.0.3:8188/Pages/CorvaneDisplay.html")));

@@ -96,4 +96,37 @@ TEST_F(FileCollectorTest, StopsAfterTheFileThatCrossesTheByteLimit)
     EXPECT_EQ(oCollector.collect(m_oRoot.path(), QStringLiteral("*.tiff"), true, false, 0).files.size(), 1);
 }
 
+TEST_F(FileCollectorTest, AFileAboveTheLimitIsSkippedWithoutBeingRead)
+{
+    // Sparse files: their size is known without a byte on disk.
+    const struct {
+        qint64 nSize;
+        bool bTaken;
+    } aCases[] = {{CFileCollector::s_nMaxTotalBytes, true},
+                  {CFileCollector::s_nMaxTotalBytes + 1, false},
+                  {qint64(64) << 30, false}};
+    for (const auto& oCase : aCases) {
+        QTemporaryDir oRoot;
+        const QString strBig = oRoot.filePath(QStringLiteral("a.tiff"));
+        {
+            QFile oFile(strBig);
+            ASSERT_TRUE(oFile.open(QIODevice::WriteOnly));
+            ASSERT_TRUE(oFile.resize(oCase.nSize)) << oFile.errorString().toStdString();
+        }
+        QFile oSmall(oRoot.filePath(QStringLiteral("b.tiff")));
+        ASSERT_TRUE(oSmall.open(QIODevice::WriteOnly));
+        oSmall.write("t");
+        oSmall.close();
+
+        CFileCollector oCollector;
+        const auto oGot = oCollector.collect(oRoot.path(), QStringLiteral("*.tiff"), true, false, 0);
+        const QString strBigPath = QFileInfo(strBig).absoluteFilePath();
+        EXPECT_EQ(oGot.files.contains(strBigPath), oCase.bTaken) << oCase.nSize;
+        EXPECT_EQ(oGot.files.value(strBigPath).size(), oCase.bTaken ? oCase.nSize : 0);
+        // A skipped file is not recorded, and the rest of the folder is still collected.
+        EXPECT_EQ(oGot.modified.contains(strBigPath), oCase.bTaken);
+        EXPECT_TRUE(oGot.files.contains(QFileInfo(oSmall).absoluteFilePath()));
+    }
+}
+
 } // namespace

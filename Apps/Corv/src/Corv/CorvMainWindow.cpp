@@ -139,6 +139,10 @@ CMainWindow::CMainWindow(int argc, char* argv[]) : QMainWindow(nullptr)
 CMainWindow::~CMainWindow()
 {
     stopRuntimeThread();
+    // The children torn down after this body may run the event loop (the viewer's close wait):
+    // the window's own timers must not call into it half destroyed.
+    for (QTimer* poTimer : findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly))
+        poTimer->stop();
     // Parentless windows of the main window.
     delete m_poSettingsDock;
     delete m_poColorMappingPane;

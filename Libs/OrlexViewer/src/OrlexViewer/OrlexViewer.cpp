@@ -110,7 +110,7 @@ COrlexViewer::COrlexViewer(QWidget* pParent, const QString& strPipeName) : QObje
         qDebug("CMapView2D - Failed to connect to Orlex server");
     }
 
-    m_pColorMappingModel = new QStandardItemModel();
+    m_pColorMappingModel = new QStandardItemModel(this);
     m_pColorMapDialog = new ColorMapDialog(nullptr);
     connect(m_pColorMapDialog, &ColorMapDialog::openButtonClicked, this, &COrlexViewer::loadColorMap);
     connect(m_pColorMapDialog, &ColorMapDialog::saveButtonClicked, this, &COrlexViewer::saveColorMap);

@@ -257,7 +257,7 @@ TEST_F(GridTest, ColourSlotsOwnTheirMaps)
     nFrom = from();
     const QJsonArray report{QJsonArray(),
                             QJsonArray{viewertest::uint64Field(0, pGrid->getTerrainId()),
-                                       orlex_standin::structField(1, QJsonArray{QJsonArray{viewertest::floatField(0, -40), viewertest::floatField(1, -10)}}),
+                                       orlex_standin::structField(1, QJsonArray() << QJsonArray{viewertest::floatField(0, -40), viewertest::floatField(1, -10)}),
                                        orlex_standin::field(2, QStringLiteral("string"), QStringLiteral("reflection"))}};
     ASSERT_TRUE(harness().sendToClient(orlex_standin::quennetType("SurveyPropertyRangeUpdatedMessage"), report));
     ASSERT_TRUE(viewertest::waitUntil([&] { return !bodies(QStringLiteral("UpdateLegendMessage"), nFrom).isEmpty(); }));
@@ -272,7 +272,7 @@ TEST_F(GridTest, ColourSlotsOwnTheirMaps)
     // Height reports only change the maps and the data range.
     const QJsonArray height{QJsonArray(),
                             QJsonArray{viewertest::uint64Field(0, pGrid->getTerrainId()),
-                                       orlex_standin::structField(1, QJsonArray{QJsonArray{viewertest::floatField(0, -50), viewertest::floatField(1, -10)}}),
+                                       orlex_standin::structField(1, QJsonArray() << QJsonArray{viewertest::floatField(0, -50), viewertest::floatField(1, -10)}),
                                        orlex_standin::field(2, QStringLiteral("string"), QStringLiteral("Height"))}};
     nFrom = from();
     ASSERT_TRUE(harness().sendToClient(orlex_standin::quennetType("SurveyPropertyRangeUpdatedMessage"), height));

@@ -48,8 +48,8 @@ public:
 
 QJsonObject positionLevels(double dX, double dY, double dZ)
 {
-    return QJsonObject{{"levels", QJsonArray{QJsonArray{viewertest::doubleField(0, dX), viewertest::doubleField(1, dY),
-                                                        viewertest::doubleField(2, dZ)}}}};
+    return QJsonObject{{"levels", QJsonArray() << QJsonArray{viewertest::doubleField(0, dX), viewertest::doubleField(1, dY),
+                                                           viewertest::doubleField(2, dZ)}}};
 }
 
 class ModesTest : public viewertest::LiveViewTest

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <QPointer>
+#include <QStandardItemModel>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -162,7 +164,11 @@ TEST(ControllerStartup, FromConnectionToDestruction)
     EXPECT_EQ(settings.text(0, 2), programDataPath() + QStringLiteral("qel_projv6.txt"));
 
     // The end: the accessor answers null from now on, and a second destruction does nothing.
+    // What the controller made goes with it.
+    const QPointer<QStandardItemModel> pColourModel = pViewer->getColorMappingModel();
+    ASSERT_TRUE(pColourModel);
     COrlexViewer::destroyInstance();
+    EXPECT_TRUE(pColourModel.isNull());
     EXPECT_EQ(COrlexViewer::instance(QStringLiteral("dremm")), nullptr);
     EXPECT_EQ(COrlexViewer::instance(QStringLiteral("dremmCorv")), nullptr);
     COrlexViewer::destroyInstance();

@@ -37,7 +37,16 @@ CFileCollector::Collected CFileCollector::collect(const QString& folder, const Q
                                       .arg(oFile.fileName(), oFile.errorString());
             continue;
         }
-        const QByteArray baData = oFile.readAll();
+        // The size decides before anything is read: a file above the limit alone never fits a
+        // collection, and a file that grows meanwhile is read only up to the size seen here.
+        const qint64 nSize = oFile.size();
+        if (nSize > s_nMaxTotalBytes) {
+            qWarning().noquote() << QStringLiteral("getAllFileData - WARNING - file too large to send (%1 kB): %2")
+                                        .arg(nSize / 1000)
+                                        .arg(strPath);
+            continue;
+        }
+        const QByteArray baData = oFile.read(nSize);
         nTotal += baData.size();
         oResult.files.insert(strPath, baData);
         oResult.modified.insert(strPath, nModified);

@@ -17,7 +17,8 @@ public:
         QHash<QString, qint64> modified;
     };
 
-    // Collection stops after the file that takes the total above this many bytes.
+    // Collection stops after the file that takes the total above this many bytes; a file larger
+    // than this alone is skipped unread.
     static constexpr qint64 s_nMaxTotalBytes = 51200000;
 
     // Seconds a file must be newer than its recorded send to be taken again; read per file.
