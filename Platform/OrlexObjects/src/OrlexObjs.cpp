@@ -10,6 +10,7 @@
 #include "Projection/Projection.h"
 #include "SurveyUtils/QelGeoJSON.h"
 
+#include <platform/json_line_log.h>
 #include <platform/paths.h>
 
 #include <QDesktopServices>
@@ -123,14 +124,7 @@ public:
     // Every call as one JSON line to the file named by CORV_OBJECTS_LOG.
     static void log(const char* szCall, QJsonObject args)
     {
-        const QString strPath = qEnvironmentVariable("CORV_OBJECTS_LOG");
-        if (strPath.isEmpty())
-            return;
-        args.insert(QStringLiteral("call"), QLatin1String(szCall));
-        QFile file(strPath);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-            return;
-        file.write(QJsonDocument(args).toJson(QJsonDocument::Compact) + '\n');
+        platform::appendJsonLine("CORV_OBJECTS_LOG", QLatin1String(szCall), std::move(args));
     }
 
     // View position (metres east, north) of a longitude, latitude pair.

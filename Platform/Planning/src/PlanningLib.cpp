@@ -2,7 +2,9 @@
 
 #include "PlanModel.h"
 
+#include "OrlexProtocol/codec/Color.h"
 #include "OrlexQtClient/MessageDispatcher.h"
+#include "platform/json_line_log.h"
 #include "platform/paths.h"
 
 #include <QDebug>
@@ -32,15 +34,7 @@ const std::string s_strLayer = "Planning";
 // Appends one JSON line to the file named by CORV_PLANNING_LOG, when it is set.
 void logCall(const QString& strCall, const QJsonObject& arguments)
 {
-    const QString strPath = qEnvironmentVariable("CORV_PLANNING_LOG");
-    if (strPath.isEmpty())
-        return;
-    QJsonObject entry = arguments;
-    entry.insert(QStringLiteral("call"), strCall);
-    QFile file(strPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return;
-    file.write(QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n');
+    platform::appendJsonLine("CORV_PLANNING_LOG", strCall, arguments);
 }
 
 QJsonArray floatArray(const std::vector<float>& values)
@@ -53,12 +47,8 @@ QJsonArray floatArray(const std::vector<float>& values)
 
 O::Color toColor(const QColor& oColor)
 {
-    O::Color color;
-    color.R = static_cast<float>(oColor.redF());
-    color.G = static_cast<float>(oColor.greenF());
-    color.B = static_cast<float>(oColor.blueF());
-    color.A = 1.0f;
-    return color;
+    return O::makeColor(static_cast<float>(oColor.redF()), static_cast<float>(oColor.greenF()),
+                        static_cast<float>(oColor.blueF()), 1.0f);
 }
 
 // A job name fit for a file: absolute, no parent references, the plan extension.

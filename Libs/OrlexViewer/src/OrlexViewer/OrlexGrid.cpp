@@ -1,6 +1,7 @@
 #include "OrlexViewer/OrlexGrid.h"
 
 #include "OrlexViewer/ColorMap.h"
+#include "OrlexProtocol/codec/Color.h"
 #include "OrlexViewer/OrlexViewer.h"
 #include "OrlexViewer/ShipModel.h"
 
@@ -59,12 +60,8 @@ const SlotInfo s_aSlots[] = {
 
 O::Color toColor(const QColor& oColour)
 {
-    O::Color colour;
-    colour.R = static_cast<float>(oColour.redF());
-    colour.G = static_cast<float>(oColour.greenF());
-    colour.B = static_cast<float>(oColour.blueF());
-    colour.A = 1.0f;
-    return colour;
+    return O::makeColor(static_cast<float>(oColour.redF()), static_cast<float>(oColour.greenF()),
+                        static_cast<float>(oColour.blueF()), 1.0f);
 }
 
 // Label colours go out as bytes divided by 255.
