@@ -119,9 +119,9 @@ protected:
     {
         QJsonArray elements;
         for (const QPointF& p : positions)
-            elements.append(QJsonObject{{"levels", QJsonArray{QJsonArray{viewertest::doubleField(0, p.x()),
-                                                                         viewertest::doubleField(1, p.y()),
-                                                                         viewertest::doubleField(2, 0)}}}});
+            elements.append(QJsonObject{{"levels", QJsonArray() << QJsonArray{viewertest::doubleField(0, p.x()),
+                                                                              viewertest::doubleField(1, p.y()),
+                                                                              viewertest::doubleField(2, 0)}}});
         const QJsonArray own{viewertest::uint64Field(0, nObjectId), orlex_standin::listField(3, QStringLiteral("struct"), elements),
                              orlex_standin::field(4, QStringLiteral("bool"), false)};
         ASSERT_TRUE(harness().sendToClient(orlex_standin::coreType("MeasurementMessage"),

@@ -13,8 +13,9 @@ namespace plantest {
 
 inline QJsonObject positionLevels(double dX, double dY, double dZ)
 {
-    return QJsonObject{{"levels", QJsonArray{QJsonArray{viewertest::doubleField(0, dX), viewertest::doubleField(1, dY),
-                                                        viewertest::doubleField(2, dZ)}}}};
+    // Built with << so that clang and gcc both nest the inner array.
+    return QJsonObject{{"levels", QJsonArray() << QJsonArray{viewertest::doubleField(0, dX), viewertest::doubleField(1, dY),
+                                                             viewertest::doubleField(2, dZ)}}};
 }
 
 // Sends a viewer event of the core protocol to the controller.
