@@ -4,8 +4,8 @@
 //   xvfb-run -a -s "-screen 0 1600x1000x24" build-bench/bin/live_feed_soak_benchmark
 // LIVE_SOAK_SECONDS sets the length (default 600). Counters: latency percentiles from a position
 // datagram leaving the feed to the server reading the vessel's move, and from a depth datagram to
-// the server reading its soundings; datagrams without a match; the program's memory after the
-// first minute and at the end.
+// the server reading its soundings (the "logged" ones end when the stand-in has logged it);
+// datagrams without a match; the program's memory after the first minute and at the end.
 #include "feed.h"
 
 #include <benchmark/benchmark.h>
@@ -36,6 +36,10 @@ struct Pending {
     double east, north;
     qint64 sentNs;
     bool matched = false;
+};
+
+struct Latency {
+    double readUs, loggedUs;
 };
 
 // Records of the stand-in's log as they are appended.
@@ -76,20 +80,24 @@ QJsonValue valueOf(const QJsonArray& level, int id)
     return QJsonValue();
 }
 
-// Marks the nearest unmatched datagram within 5 cm as read; its latency in microseconds, or -1.
-double match(std::deque<Pending>& pending, double x, double y, double readUs)
+// Marks the nearest unmatched datagram within 5 cm as read and keeps its latencies.
+void match(std::deque<Pending>& pending, double x, double y, double readUs, double loggedUs, std::vector<Latency>& out)
 {
     for (Pending& p : pending) {
         if (!p.matched && std::fabs(p.east - x) < 0.05 && std::fabs(p.north - y) < 0.05) {
             p.matched = true;
-            return readUs - p.sentNs / 1000.0;
+            out.push_back({readUs - p.sentNs / 1000.0, loggedUs - p.sentNs / 1000.0});
+            return;
         }
     }
-    return -1;
 }
 
-double percentile(std::vector<double> values, double q)
+double percentile(const std::vector<Latency>& latencies, double Latency::*which, double q)
 {
+    std::vector<double> values;
+    values.reserve(latencies.size());
+    for (const Latency& l : latencies)
+        values.push_back(l.*which);
     if (values.empty())
         return -1;
     std::sort(values.begin(), values.end());
@@ -170,7 +178,7 @@ void BM_LiveSoak(benchmark::State& state)
         Feed feed(options);
         std::deque<Pending> positions, depths;
         std::uint64_t positionsSent = 0, depthsSent = 0, positionsLost = 0, depthsLost = 0;
-        std::vector<double> positionLatency, depthLatency;
+        std::vector<Latency> positionLatency, depthLatency;
         QObject::connect(&feed, &Feed::positionSent, [&](int, quint16, double east, double north, qint64 ns) {
             positions.push_back({east, north, ns});
             ++positionsSent;
@@ -200,23 +208,20 @@ void BM_LiveSoak(benchmark::State& state)
             tail.poll([&](const QJsonObject& record) {
                 if (record.value(QStringLiteral("dir")).toString() != QLatin1String("in"))
                     return;
-                const double readUs = record.value(QStringLiteral("monoUs")).toDouble();
+                const double loggedUs = record.value(QStringLiteral("monoUs")).toDouble();
+                const double readUs = record.value(QStringLiteral("readUs")).toDouble(loggedUs);
                 const QString type = record.value(QStringLiteral("type")).toString();
                 if (type.endsWith(QLatin1String(".PositionUpdateMessage"))) {
                     const QJsonArray values = valueOf(levelOf(record, 2), 0).toArray();
                     for (const QJsonValue& v : values) {
                         const QJsonArray xyz = v.toObject().value(QStringLiteral("levels")).toArray().at(0).toArray();
-                        const double latency = match(positions, valueOf(xyz, 0).toDouble(), valueOf(xyz, 1).toDouble(), readUs);
-                        if (latency >= 0)
-                            positionLatency.push_back(latency);
+                        match(positions, valueOf(xyz, 0).toDouble(), valueOf(xyz, 1).toDouble(), readUs, loggedUs,
+                              positionLatency);
                     }
                 } else {
                     const QJsonArray values = valueOf(levelOf(record, 2), 0).toArray();
-                    if (values.size() >= 3) {
-                        const double latency = match(depths, values.at(0).toDouble(), values.at(1).toDouble(), readUs);
-                        if (latency >= 0)
-                            depthLatency.push_back(latency);
-                    }
+                    if (values.size() >= 3)
+                        match(depths, values.at(0).toDouble(), values.at(1).toDouble(), readUs, loggedUs, depthLatency);
                 }
             });
             const qint64 nowNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -241,12 +246,14 @@ void BM_LiveSoak(benchmark::State& state)
         state.SetIterationTime(run.elapsed() / 1000.0);
         state.counters["positions_sent"] = static_cast<double>(positionsSent);
         state.counters["positions_unread"] = static_cast<double>(positionsLost);
-        state.counters["position_p50_us"] = percentile(positionLatency, 0.50);
-        state.counters["position_p99_us"] = percentile(positionLatency, 0.99);
+        state.counters["position_p50_us"] = percentile(positionLatency, &Latency::readUs, 0.50);
+        state.counters["position_p99_us"] = percentile(positionLatency, &Latency::readUs, 0.99);
+        state.counters["position_logged_p99_us"] = percentile(positionLatency, &Latency::loggedUs, 0.99);
         state.counters["depths_sent"] = static_cast<double>(depthsSent);
         state.counters["depths_unread"] = static_cast<double>(depthsLost);
-        state.counters["depth_p50_us"] = percentile(depthLatency, 0.50);
-        state.counters["depth_p99_us"] = percentile(depthLatency, 0.99);
+        state.counters["depth_p50_us"] = percentile(depthLatency, &Latency::readUs, 0.50);
+        state.counters["depth_p99_us"] = percentile(depthLatency, &Latency::readUs, 0.99);
+        state.counters["depth_logged_p99_us"] = percentile(depthLatency, &Latency::loggedUs, 0.99);
         state.counters["rss_after_1min_MB"] = rssMinute;
         state.counters["rss_end_MB"] = rssEnd;
         state.counters["rss_peak_MB"] = rssPeak;

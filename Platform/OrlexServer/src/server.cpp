@@ -14,6 +14,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -290,6 +291,9 @@ void Server::onInputReadable()
     const std::size_t chunk = std::clamp<std::size_t>(std::max(held, m_inNeeded > held ? m_inNeeded - held : 0),
                                                       kReadChunk, kMaxReadChunk);
     const platform::IoResult result = platform::readAvailable(m_in.get(), m_inBuffer, 0ms, chunk);
+    // Messages completed by this read were read now, however long logging them takes.
+    m_inReadUs = static_cast<double>(
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch()).count());
     switch (result.status) {
     case platform::IoStatus::Ok:
         if (static_cast<std::size_t>(m_inBuffer.size()) >= m_inNeeded)
@@ -391,6 +395,7 @@ void Server::handleMessage(const DecodedMessage& message, std::uint64_t offset)
                       {QStringLiteral("type"), text(type)},
                       {QStringLiteral("length"), static_cast<double>(message.consumed)},
                       {QStringLiteral("offset"), static_cast<double>(offset)},
+                      {QStringLiteral("readUs"), m_inReadUs},
                       {QStringLiteral("body"), structToJson(message.body)}};
     if (message.header.levels.size() != 1 || message.header.levels.front().size() != 1)
         entry.insert(QStringLiteral("header"), structToJson(message.header));

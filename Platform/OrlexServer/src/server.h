@@ -108,6 +108,7 @@ private:
     QByteArray m_inBuffer;
     std::size_t m_inNeeded = 0; // the message at the front is not looked at again below this size
     std::uint64_t m_streamOffset = 0;
+    double m_inReadUs = 0; // steady clock of the last read of the request pipe, microseconds
     bool m_sawMessage = false;
     bool m_resyncing = false;
     std::uint64_t m_skipped = 0;

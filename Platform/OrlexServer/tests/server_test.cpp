@@ -247,8 +247,12 @@ TEST_F(StandinServerTest, LargeMessageArrivingInPiecesIsHandledOnceWhole)
     const QByteArray points = message("Extensions.Quennet.AddToPointBufferMessage", body);
     // In pieces of 4 KiB, the last one followed by the next message.
     const QByteArray stream = points + createViewer(0);
-    for (int at = 0; at < stream.size(); at += 4096)
+    double lastWriteUs = 0;
+    for (int at = 0; at < stream.size(); at += 4096) {
+        lastWriteUs = static_cast<double>(
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch()).count());
         write(stream.mid(at, 4096));
+    }
     expectReply(viewerCreated(0));
 
     const QJsonArray in = control.entries(QStringLiteral("in"), QStringLiteral("Tavrin.Dremm.Orlex.Extensions.Quennet.AddToPointBufferMessage"));
@@ -258,6 +262,9 @@ TEST_F(StandinServerTest, LargeMessageArrivingInPiecesIsHandledOnceWhole)
     const QJsonObject list = entry.value("body").toObject().value("levels").toArray().at(2).toArray().at(0).toObject();
     EXPECT_EQ(list.value("n").toDouble(), 100000);
     EXPECT_EQ(list.value("v").toArray().at(999).toDouble(), 499.5);
+    // Read when its last piece was read, not when the first one was, and before it was logged.
+    EXPECT_GE(entry.value("readUs").toDouble(), lastWriteUs);
+    EXPECT_LE(entry.value("readUs").toDouble(), entry.value("monoUs").toDouble());
     EXPECT_TRUE(control.entries(QStringLiteral("violation")).isEmpty());
 }
 

@@ -5,7 +5,8 @@
 // Records (log lines and control answers) are JSON objects with "seq", "time" (UTC), "monoUs" (the
 // steady clock in microseconds) and "dir":
 //   "in"/"out"  a message: "type", "length", "body" {"levels": [[fields], ...]} ("in" also
-//               "offset" in the stream); an "out" of bytes that decode as no message has "hex"
+//               "offset" in the stream and "readUs", the steady clock when the read that
+//               completed it returned); an "out" of bytes that decode as no message has "hex"
 //   "violation" a breach of the protocol by the client: "text", "type" when known, "offset"
 //   "scene"     a create of an existing id, an update or destroy of an unknown one: "type", "text"
 //   "event"     connections, windows, rules applied, the exit ("exit <code>: <reason>"): "text"
