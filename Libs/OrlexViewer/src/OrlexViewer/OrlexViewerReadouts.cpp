@@ -7,7 +7,7 @@
 #include "OrlexObjs.h"
 #include "OrlexViewer/Prompter.h"
 
-#include "Common/CorvPaths.h"
+#include "Common/GuiIni.h"
 #include "OrlexQtClient/ObjectIdAllocator.h"
 #include "OrlexQtClient/OrlexHostWindow.h"
 #include "Projection/Projection.h"
@@ -15,7 +15,6 @@
 
 #include <QCursor>
 #include <QDebug>
-#include <QSettings>
 
 #include <cmath>
 
@@ -35,8 +34,7 @@ int centimetres(double dMetres)
 // The corridor width of gui.ini; the default when the key is absent or not a number.
 float corridorWidthSetting()
 {
-    QSettings settings(guiIniPath(), QSettings::IniFormat);
-    const QVariant value = settings.value(QStringLiteral("RUNTIME/CORR_WIDTH"));
+    const QVariant value = GuiIni::value(QLatin1String(GuiIni::GroupRuntime), QStringLiteral("CORR_WIDTH"), QVariant());
     if (!value.isValid())
         return kDefaultCorridorWidth;
     bool bOk = false;
