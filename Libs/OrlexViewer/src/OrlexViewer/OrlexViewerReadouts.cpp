@@ -277,3 +277,9 @@ void COrlexViewer::removeCorridor()
         m_pObjects->deleteObj(m_nCorridorId, true, false);
     m_nCorridorId = 0;
 }
+
+void COrlexViewer::forgetRemovedCorridor()
+{
+    if (m_nCorridorId != 0 && m_pObjects && !m_pObjects->isPlanObject(m_nCorridorId))
+        m_nCorridorId = 0;
+}

@@ -354,4 +354,31 @@ TEST_F(CalibrationTest, CorridorIsRebuiltAndRemovedThroughTheObjectLibrary)
     EXPECT_TRUE(destroyed(nFrom).isEmpty());
 }
 
+// A corridor the operator removed with the user objects is forgotten: its id, handed out again,
+// belongs to the next object, which leaving calibration mode must not take away.
+TEST_F(CalibrationTest, CorridorRemovedByTheOperatorIsForgotten)
+{
+    viewer()->toggleCalibMode(true);
+    qint64 nFrom = markNow();
+    crossLine({{100, 200, 0}, {300, 200, 0}});
+    settle();
+    const QList<LoggedBody> created = sent("CreateLineMessage", nFrom);
+    ASSERT_EQ(created.size(), 1);
+    const quint64 nCorridor = static_cast<quint64>(created.front().number(1, 0));
+
+    viewer()->removeAllObjects();
+    COrlexObjs* pLibrary = viewer()->getObjectLibrary();
+    const std::uint64_t nNext = pLibrary->newDremmPoint({0.0f, 0.0f}, true, 0, false, QString(), 0.0);
+    ASSERT_EQ(nNext, nCorridor) << "the freed id comes straight back";
+
+    nFrom = markNow();
+    viewer()->setCorridorWidth(5.0f);
+    viewer()->toggleCalibMode(false);
+    EXPECT_EQ(destroyed(nFrom), QList<quint64>{9999});
+    EXPECT_TRUE(sent("CreateLineMessage", nFrom).isEmpty());
+    EXPECT_TRUE(pLibrary->isPlanObject(nNext));
+    pLibrary->deleteObj(nNext, true, false);
+}
+
 } // namespace
+
