@@ -337,6 +337,8 @@ private:
     void endMeasurement(const ::Tavrin::Dremm::Orlex::MeasurementMessage& message);
     void buildCorridor(float fWidth);
     void removeCorridor();
+    // Forgets the corridor once the operator removed it as a user object: its id may be reused.
+    void forgetRemovedCorridor();
     void sendGraticuleSettings();
     void sendLoggingLabel(bool bCreate);
     // Work of later features that the read-outs start.

@@ -146,6 +146,7 @@ void COrlexViewer::deleteUserObj()
     if (m_nSelectedObjectId == 0 || !m_pObjects)
         return;
     m_pObjects->deleteObj(m_nSelectedObjectId, true, true);
+    forgetRemovedCorridor();
     m_bDeleteUserObjPending = false;
 }
 
@@ -195,6 +196,7 @@ void COrlexViewer::removeAllObjects()
 {
     initObjects();
     m_pObjects->removeAll();
+    forgetRemovedCorridor();
 }
 
 void COrlexViewer::savePosition()

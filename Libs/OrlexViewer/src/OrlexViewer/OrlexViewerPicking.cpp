@@ -524,7 +524,10 @@ void COrlexViewer::userObjectPicked(std::uint64_t nId, const PositionData& oPos,
     if (!m_pObjects)
         return;
     switch (nRequest) {
-    case 1: m_pObjects->deleteObj(nId, true, true); break;
+    case 1:
+        m_pObjects->deleteObj(nId, true, true);
+        forgetRemovedCorridor();
+        break;
     case 2: m_pObjects->editObject(nId); break;
     default:
         m_pObjects->selectedObject(nId, static_cast<int>(oPos.X * 100.0), static_cast<int>(oPos.Y * 100.0));

@@ -7,7 +7,7 @@
 #include "OrlexObjs.h"
 #include "OrlexViewer/Prompter.h"
 
-#include "Common/CorvPaths.h"
+#include "Common/GuiIni.h"
 #include "OrlexQtClient/ObjectIdAllocator.h"
 #include "OrlexQtClient/OrlexHostWindow.h"
 #include "Projection/Projection.h"
@@ -15,7 +15,6 @@
 
 #include <QCursor>
 #include <QDebug>
-#include <QSettings>
 
 #include <cmath>
 
@@ -35,8 +34,7 @@ int centimetres(double dMetres)
 // The corridor width of gui.ini; the default when the key is absent or not a number.
 float corridorWidthSetting()
 {
-    QSettings settings(guiIniPath(), QSettings::IniFormat);
-    const QVariant value = settings.value(QStringLiteral("RUNTIME/CORR_WIDTH"));
+    const QVariant value = GuiIni::value(QLatin1String(GuiIni::GroupRuntime), QStringLiteral("CORR_WIDTH"), QVariant());
     if (!value.isValid())
         return kDefaultCorridorWidth;
     bool bOk = false;
@@ -278,4 +276,10 @@ void COrlexViewer::removeCorridor()
     if (m_pObjects)
         m_pObjects->deleteObj(m_nCorridorId, true, false);
     m_nCorridorId = 0;
+}
+
+void COrlexViewer::forgetRemovedCorridor()
+{
+    if (m_nCorridorId != 0 && m_pObjects && !m_pObjects->isPlanObject(m_nCorridorId))
+        m_nCorridorId = 0;
 }

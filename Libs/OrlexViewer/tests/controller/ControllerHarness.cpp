@@ -283,6 +283,15 @@ QJsonObject positionField(int nId, double dX, double dY, double dZ)
     return orlex_standin::structField(nId, QJsonArray() << QJsonArray{doubleField(0, dX), doubleField(1, dY), doubleField(2, dZ)});
 }
 
+QList<QPointF> lineVertices(const LoggedBody& body)
+{
+    const QJsonArray positions = body.structAt(body.ownLevel(), 0).list(0, 1);
+    QList<QPointF> vertices;
+    for (int i = 0; i + 2 < positions.size(); i += 3)
+        vertices << QPointF(positions.at(i).toDouble(), positions.at(i + 1).toDouble());
+    return vertices;
+}
+
 QJsonArray navigationAnswer(int nViewerId, double dX, double dY, double dZ, double dFocal, double dViewportHeight,
                             double dFieldOfView)
 {

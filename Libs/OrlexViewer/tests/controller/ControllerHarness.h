@@ -8,6 +8,8 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QList>
+#include <QPointF>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -55,6 +57,8 @@ private:
 
 // The body of a logged entry.
 LoggedBody bodyOf(const QJsonObject& entry);
+// The view positions (metres) of the vertices of a created or updated line.
+QList<QPointF> lineVertices(const LoggedBody& body);
 // "Tavrin.Dremm.Orlex.X" and "...Quennet.X" give "X".
 QString shortType(const QJsonObject& entry);
 

@@ -33,6 +33,7 @@
 
 using viewertest::bodyOf;
 using viewertest::LoggedBody;
+using viewertest::lineVertices;
 
 namespace {
 
@@ -133,16 +134,6 @@ protected:
 
     std::unique_ptr<COrlexObjs> m_pObjects;
 };
-
-// The view positions (metres) of a created line's vertices.
-QList<QPointF> lineVertices(const LoggedBody& body)
-{
-    const QJsonArray positions = body.structAt(body.ownLevel(), 0).list(0, 1);
-    QList<QPointF> vertices;
-    for (int i = 0; i + 2 < positions.size(); i += 3)
-        vertices << QPointF(positions.at(i).toDouble(), positions.at(i + 1).toDouble());
-    return vertices;
-}
 
 bool near(const QPointF& a, const QPointF& b)
 {

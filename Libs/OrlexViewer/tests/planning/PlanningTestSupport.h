@@ -105,9 +105,12 @@ inline QJsonObject intToken(const char* szName, int nValue)
 class ScriptedPrompter : public CPrompter
 {
 public:
-    QMessageBox::StandardButton question(QWidget*, const QString&, const QString&, QMessageBox::StandardButtons) override
+    QMessageBox::StandardButton question(QWidget* pParent, const QString& strTitle, const QString& strText,
+                                         QMessageBox::StandardButtons buttons) override
     {
-        return QMessageBox::No;
+        questions << strTitle + QStringLiteral("|") + strText;
+        questionParents << pParent;
+        return buttons.testFlag(questionAnswer) ? questionAnswer : QMessageBox::No;
     }
     QAction* popup(QMenu& menu, const QPoint&) override
     {
@@ -152,6 +155,9 @@ public:
     }
 
     QString menuChoice;
+    QMessageBox::StandardButton questionAnswer = QMessageBox::No;
+    QStringList questions;
+    QList<QWidget*> questionParents;
     QList<QStringList> menus;
     QStringList tips;
     QStringList boxes;
