@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QSettings>
 #include <QSize>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -60,30 +61,11 @@ public:
 
     bool isOpen() const { return m_pDisplay != nullptr; }
 
-    // The first mapped top-level window whose title starts with strPrefix; 0 when none.
+    // The first mapped top-level window whose title starts with strPrefix, also inside a window
+    // manager's frame; 0 when none.
     Window findWindow(const QString& strPrefix, QString* pstrTitle = nullptr) const
     {
-        Window root = 0;
-        Window parent = 0;
-        Window* pChildren = nullptr;
-        unsigned int nCount = 0;
-        if (!XQueryTree(m_pDisplay, DefaultRootWindow(m_pDisplay), &root, &parent, &pChildren, &nCount))
-            return 0;
-        Window found = 0;
-        for (unsigned int i = 0; i < nCount && !found; ++i) {
-            XWindowAttributes oAttributes;
-            if (!XGetWindowAttributes(m_pDisplay, pChildren[i], &oAttributes) || oAttributes.map_state != IsViewable)
-                continue;
-            const QString strTitle = title(pChildren[i]);
-            if (strTitle.startsWith(strPrefix)) {
-                found = pChildren[i];
-                if (pstrTitle)
-                    *pstrTitle = strTitle;
-            }
-        }
-        if (pChildren)
-            XFree(pChildren);
-        return found;
+        return findIn(DefaultRootWindow(m_pDisplay), strPrefix, pstrTitle, 3);
     }
 
     QString title(Window window) const
@@ -133,6 +115,33 @@ public:
     }
 
 private:
+    Window findIn(Window parentWindow, const QString& strPrefix, QString* pstrTitle, int nDepth) const
+    {
+        Window root = 0;
+        Window parent = 0;
+        Window* pChildren = nullptr;
+        unsigned int nCount = 0;
+        if (!XQueryTree(m_pDisplay, parentWindow, &root, &parent, &pChildren, &nCount))
+            return 0;
+        Window found = 0;
+        for (unsigned int i = 0; i < nCount && !found; ++i) {
+            XWindowAttributes oAttributes;
+            if (!XGetWindowAttributes(m_pDisplay, pChildren[i], &oAttributes) || oAttributes.map_state != IsViewable)
+                continue;
+            const QString strTitle = title(pChildren[i]);
+            if (strTitle.startsWith(strPrefix)) {
+                found = pChildren[i];
+                if (pstrTitle)
+                    *pstrTitle = strTitle;
+            } else if (nDepth > 1 && strTitle.isEmpty()) {
+                found = findIn(pChildren[i], strPrefix, pstrTitle, nDepth - 1);
+            }
+        }
+        if (pChildren)
+            XFree(pChildren);
+        return found;
+    }
+
     Display* m_pDisplay;
 };
 
@@ -446,6 +455,49 @@ TEST_F(ProgramTest, MainWindowDestroyedByTheWindowSystemEndsTheProgram)
     EXPECT_EQ(m_poProcess->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(m_poProcess->exitCode(), 0);
     EXPECT_TRUE(corvtest::waitUntil([&] { return serversLeft().empty(); }, 10000));
+    // The viewer's window went with the main window: the server does not report its own errors
+    // for it.
+    const QByteArray baErrors = m_poProcess->readAllStandardError();
+    EXPECT_FALSE(baErrors.contains("BadWindow")) << baErrors.toStdString();
+}
+
+// Closing under a window manager: the viewer's window, embedded in the main window, is destroyed
+// by its own server while it still exists; no X error reaches the program's standard error (the
+// server's is the program's).
+TEST_F(ProgramTest, ClosingUnderAWindowManagerRaisesNoXErrors)
+{
+    const QString strOpenbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+    if (strOpenbox.isEmpty())
+        GTEST_SKIP() << "openbox is not installed";
+    QProcess oWindowManager;
+    oWindowManager.start(strOpenbox, {QStringLiteral("--sm-disable")});
+    ASSERT_TRUE(oWindowManager.waitForStarted());
+    struct StopWindowManager {
+        QProcess& oProcess;
+        ~StopWindowManager()
+        {
+            oProcess.terminate();
+            oProcess.waitForFinished(5000);
+        }
+    } oStop{oWindowManager};
+
+    start();
+    const Window window = waitForWindow();
+    ASSERT_NE(window, 0u) << m_poProcess->readAllStandardError().toStdString();
+    ASSERT_TRUE(waitForInitView());
+    QElapsedTimer oClosing;
+    oClosing.start();
+    EXPECT_EQ(closeAndWait(window), 0);
+    EXPECT_LT(oClosing.elapsed(), 10000);
+    const QByteArray baErrors = m_poProcess->readAllStandardError();
+    EXPECT_FALSE(baErrors.contains("BadWindow")) << baErrors.toStdString();
+    EXPECT_FALSE(baErrors.contains("XCB error")) << baErrors.toStdString();
+    EXPECT_TRUE(messagesRead().contains(QStringLiteral("DestroyViewerMessage")));
+    // The server found its window still there when it destroyed it.
+    for (const QJsonObject& oRecord : orlex_standin::readLog(standinLog())) {
+        const QString strText = oRecord.value(QStringLiteral("text")).toString();
+        EXPECT_FALSE(strText.contains(QLatin1String("already destroyed"))) << strText.toStdString();
+    }
 }
 
 // A second copy in the same pipe folder says so and leaves the first one and its server alone.

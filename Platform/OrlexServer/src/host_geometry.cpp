@@ -1,12 +1,53 @@
 #include "host_geometry.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
+#include <QTimer>
 #include <QX11Info>
 
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <memory>
 
 namespace orlex_standin {
+
+namespace {
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+
+// Swallows BadWindow errors naming one window until its timer ends it.
+class BadWindowFilter : public QObject, public QAbstractNativeEventFilter {
+public:
+    BadWindowFilter(xcb_window_t window, int timeoutMs) : m_window(window)
+    {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+        QTimer::singleShot(timeoutMs, this, [this] { deleteLater(); });
+    }
+    ~BadWindowFilter() override
+    {
+        if (QCoreApplication* app = QCoreApplication::instance())
+            app->removeNativeEventFilter(this);
+    }
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, long*) override
+    {
+        if (eventType != "xcb_generic_event_t")
+            return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if (event->response_type != 0)
+            return false;
+        const auto* error = static_cast<const xcb_generic_error_t*>(message);
+        return error->error_code == XCB_WINDOW && error->resource_id == m_window;
+    }
+
+private:
+    xcb_window_t m_window;
+};
+
+} // namespace
 
 QSize hostWindowSize(WId window)
 {
@@ -14,12 +55,31 @@ QSize hostWindowSize(WId window)
         return QSize();
     xcb_connection_t* connection = QX11Info::connection();
     const xcb_get_geometry_cookie_t cookie = xcb_get_geometry(connection, static_cast<xcb_drawable_t>(window));
-    xcb_get_geometry_reply_t* reply = xcb_get_geometry_reply(connection, cookie, nullptr);
+    const std::unique_ptr<xcb_get_geometry_reply_t, FreeDeleter> reply(xcb_get_geometry_reply(connection, cookie, nullptr));
     if (!reply)
         return QSize();
-    const QSize size(reply->width, reply->height);
-    std::free(reply);
-    return size;
+    return QSize(reply->width, reply->height);
+}
+
+bool windowExists(WId window)
+{
+    if (!QX11Info::isPlatformX11())
+        return true;
+    xcb_connection_t* connection = QX11Info::connection();
+    const xcb_get_window_attributes_cookie_t cookie =
+        xcb_get_window_attributes(connection, static_cast<xcb_window_t>(window));
+    xcb_generic_error_t* rawError = nullptr;
+    const std::unique_ptr<xcb_get_window_attributes_reply_t, FreeDeleter> reply(
+        xcb_get_window_attributes_reply(connection, cookie, &rawError));
+    const std::unique_ptr<xcb_generic_error_t, FreeDeleter> error(rawError);
+    return reply != nullptr;
+}
+
+void ignoreBadWindowErrors(WId window, int timeoutMs)
+{
+    if (!QX11Info::isPlatformX11())
+        return;
+    new BadWindowFilter(static_cast<xcb_window_t>(window), timeoutMs);
 }
 
 } // namespace orlex_standin

@@ -1,4 +1,5 @@
-// The size of a foreign X window (Qt does not fetch it for a window made with fromWinId).
+// The size of a foreign X window (Qt does not fetch it for a window made with fromWinId), and
+// what the stand-in needs to know about its own window inside a foreign one.
 #pragma once
 
 #include <QSize>
@@ -8,5 +9,12 @@ namespace orlex_standin {
 
 // Empty when the window cannot be asked (another platform, a bad handle).
 QSize hostWindowSize(WId window);
+
+// False when the window is gone from the display (destroyed with a parent of another client);
+// true on other platforms.
+bool windowExists(WId window);
+
+// Drops the BadWindow errors that requests on the gone window raise from now on, for timeoutMs.
+void ignoreBadWindowErrors(WId window, int timeoutMs);
 
 } // namespace orlex_standin

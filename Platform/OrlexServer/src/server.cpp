@@ -33,6 +33,7 @@ namespace {
 constexpr std::size_t kHistoryLimit = 100000;
 constexpr std::size_t kHistoryBytes = 16 * 1024 * 1024;
 constexpr int kTerminateGraceMs = 2500;
+constexpr int kGoneWindowErrorsMs = 2000;
 constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr std::size_t kMaxReadChunk = 16 * 1024 * 1024;
 
@@ -478,7 +479,17 @@ void Server::destroyWindow(std::int32_t viewerId)
     const auto found = m_windows.find(viewerId);
     if (found == m_windows.end())
         return;
+    // X destroys the window with a parent of the client's: Qt's unmap and destroy of it then fail.
+    const WId native = found->second->winId();
+    if (!windowExists(native)) {
+        ignoreBadWindowErrors(native, kGoneWindowErrorsMs);
+        event(QStringLiteral("viewer %1: window 0x%2 was already destroyed with its host")
+                  .arg(viewerId).arg(native, 0, 16));
+    }
+    // The client's window it was made in goes too: Qt would go on asking about it once it is gone.
+    QWindow* host = found->second->windowHandle() ? found->second->windowHandle()->parent() : nullptr;
     delete found->second;
+    delete host;
     m_windows.erase(found);
     QGuiApplication::sync();
 }

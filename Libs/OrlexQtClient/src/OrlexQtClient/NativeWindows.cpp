@@ -5,6 +5,9 @@
 #include <QX11Info>
 
 #include <X11/Xlib.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
 
 namespace Dremm::Orlex::QtClient {
 
@@ -34,12 +37,34 @@ void collectChildren(Display* pDisplay, Window window, int nDepth, std::vector<W
     }
 }
 
+bool isX11()
+{
+    return QGuiApplication::platformName() == QLatin1String("xcb") && QX11Info::isPlatformX11();
+}
+
+// Waits for a checked request; its error, if any, is dropped rather than reported by Qt.
+void checkQuietly(xcb_connection_t* pConnection, xcb_void_cookie_t cookie)
+{
+    std::free(xcb_request_check(pConnection, cookie));
+}
+
 } // namespace
+
+void releaseForeignWindow(WId window)
+{
+    if (!isX11() || window == 0)
+        return;
+    xcb_connection_t* pConnection = QX11Info::connection();
+    const auto nWindow = static_cast<xcb_window_t>(window);
+    checkQuietly(pConnection, xcb_unmap_window_checked(pConnection, nWindow));
+    checkQuietly(pConnection, xcb_reparent_window_checked(pConnection, nWindow,
+                                                          static_cast<xcb_window_t>(QX11Info::appRootWindow()), 0, 0));
+}
 
 std::vector<WId> nativeDescendantWindows(WId window)
 {
     std::vector<WId> result;
-    if (QGuiApplication::platformName() != QLatin1String("xcb") || !QX11Info::isPlatformX11())
+    if (!isX11())
         return result;
     Display* pDisplay = QX11Info::display();
     if (!pDisplay || window == 0)

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDesktopWidget>
 #include <QEvent>
+#include <QPlatformSurfaceEvent>
 #include <QResizeEvent>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -112,6 +113,11 @@ OrlexHostWindow::~OrlexHostWindow()
     disconnect(this, &OrlexHostWindow::messageReceivedSignal, this, &OrlexHostWindow::onMessageReceived);
     QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
     m_delayedMessages.clear();
+    // The server destroys its own window: it is handed back before our native windows can take
+    // it with them, and the container lets go of it, so that nothing here touches it after.
+    releaseServerWindow();
+    delete m_pContainer;
+    m_pContainer = nullptr;
     // Destroy the viewer while this window is still whole: events processed during the wait may
     // call its overrides.
     shutdownViewer();
@@ -148,6 +154,11 @@ void OrlexHostWindow::initialize(std::shared_ptr<MessageClient> pClient, ViewerC
         const std::vector<WId> descendants = nativeDescendantWindows(nativeWindow);
         QWindow* pServerWindow = descendants.size() == 1 ? QWindow::fromWinId(descendants.front()) : nullptr;
         if (pServerWindow) {
+            m_pServerWindow = pServerWindow;
+            m_nServerWindow = descendants.front();
+            // A close of the top-level window destroys its native windows, children first: the
+            // server's window is handed back before the native window holding it goes.
+            pServerWindow->installEventFilter(this);
             m_pContainer = QWidget::createWindowContainer(pServerWindow, nullptr, Qt::WindowFlags());
             m_pLayout = new QVBoxLayout;
             // The server's window covers the whole host window, edge to edge.
@@ -237,8 +248,23 @@ void OrlexHostWindow::resizeEvent(QResizeEvent* pEvent)
         QWidget::resizeEvent(pEvent);
 }
 
+void OrlexHostWindow::releaseServerWindow()
+{
+    if (m_nServerWindow == 0)
+        return;
+    if (m_pServerWindow)
+        m_pServerWindow->removeEventFilter(this);
+    releaseForeignWindow(m_nServerWindow);
+    m_nServerWindow = 0;
+}
+
 bool OrlexHostWindow::eventFilter(QObject* pWatched, QEvent* pEvent)
 {
+    if (pWatched == m_pServerWindow && pEvent->type() == QEvent::PlatformSurface
+        && static_cast<QPlatformSurfaceEvent*>(pEvent)->surfaceEventType() == QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed) {
+        releaseServerWindow();
+        return false;
+    }
     if (pEvent->type() == QEvent::HoverEnter) {
         activateWindow();
         return false;

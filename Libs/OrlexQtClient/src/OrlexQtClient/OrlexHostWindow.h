@@ -6,6 +6,7 @@
 #include "OrlexQtClient/IMessageReceiver.h"
 
 #include <QMetaType>
+#include <QPointer>
 #include <QWidget>
 
 #include <deque>
@@ -82,6 +83,7 @@ private:
     static void registerMetaTypes();
 
     void dispatchMessage(const std::shared_ptr<const IMessage>& message);
+    void releaseServerWindow();
     void replayDelayedMessages();
 
     bool m_bReceiveAll = false;
@@ -89,6 +91,9 @@ private:
     bool m_bReplaying = false;
     std::deque<std::shared_ptr<const IMessage>> m_delayedMessages;
     QWidget* m_pContainer = nullptr;
+    // The server's window as embedded here, and its handle while it is ours to hand back.
+    QPointer<QWindow> m_pServerWindow;
+    WId m_nServerWindow = 0;
     QVBoxLayout* m_pLayout = nullptr;
 };
 
