@@ -149,10 +149,6 @@ void OrlexHostWindow::initialize(std::shared_ptr<MessageClient> pClient, ViewerC
         QWindow* pServerWindow = descendants.size() == 1 ? QWindow::fromWinId(descendants.front()) : nullptr;
         if (pServerWindow) {
             m_pContainer = QWidget::createWindowContainer(pServerWindow, nullptr, Qt::WindowFlags());
-            // A container of its own native window keeps the server's window inside it; otherwise
-            // Qt hangs that window on the top-level window, where it stays at the top left corner
-            // once widgets of the main window turn native (a web view, a dock).
-            m_pContainer->winId();
             m_pLayout = new QVBoxLayout;
             // The server's window covers the whole host window, edge to edge.
             m_pLayout->setContentsMargins(0, 0, 0, 0);
