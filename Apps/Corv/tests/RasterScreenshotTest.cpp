@@ -210,8 +210,8 @@ TEST_F(RasterScreenshotTest, LoadedRasterShowsInTheEmbeddedView)
             return false;
         }
         oShot = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
-        // The server's window, not the host's area: after initView the server's window has been
-        // seen at the main window's top left corner instead of over the host (see NOTES).
+        // The server's window, not the host's area: after initView the server's window sits at
+        // the main window's top left corner instead of over the host (see NOTES).
         oView = screenRect(nServerWindow);
         oCentre = oView.center();
         nQuarter = oView.height() / 8; // from the centre to a quadrant's centre
