@@ -22,6 +22,7 @@
 #include "platform/paths.h"
 #include "test_scratch.h"
 #include "test_wait.h"
+#include "WindowWithViewer.h"
 
 #include <gtest/gtest.h>
 
@@ -32,8 +33,6 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
-
-#include <log4cplus/initializer.h>
 
 #include <QApplication>
 #include <QDir>
@@ -237,23 +236,18 @@ protected:
                                 strScratch + QStringLiteral("/TerrainEditor/Tavrin.Dremm.TerrainEditorApp.exe")));
         ASSERT_TRUE(QDir::setCurrent(workFolder()));
 
-        s_poLog4cplus = new log4cplus::Initializer();
-        s_poServer = new orlex_standin::StandinProcess();
-        ASSERT_TRUE(s_poServer->start());
-        char szProgram[] = "Corv";
-        char* aArguments[] = {szProgram, nullptr};
-        s_poWindow = new CMainWindow(1, aArguments);
-        s_poWindow->show();
+        s_poUnderTest = new corvtest::WindowWithViewer();
+        ASSERT_TRUE(s_poUnderTest->start());
+        s_poServer = s_poUnderTest->server();
+        s_poWindow = s_poUnderTest->window();
     }
 
     static void TearDownTestSuite()
     {
-        delete s_poWindow;
         s_poWindow = nullptr;
-        delete s_poServer;
         s_poServer = nullptr;
-        delete s_poLog4cplus;
-        s_poLog4cplus = nullptr;
+        delete s_poUnderTest;
+        s_poUnderTest = nullptr;
     }
 
     void SetUp() override { ASSERT_NE(s_poWindow, nullptr); }
@@ -307,12 +301,12 @@ protected:
 
     static CMainWindow* s_poWindow;
     static orlex_standin::StandinProcess* s_poServer;
-    static log4cplus::Initializer* s_poLog4cplus;
+    static corvtest::WindowWithViewer* s_poUnderTest;
 };
 
 CMainWindow* MainWindowActionsTest::s_poWindow = nullptr;
 orlex_standin::StandinProcess* MainWindowActionsTest::s_poServer = nullptr;
-log4cplus::Initializer* MainWindowActionsTest::s_poLog4cplus = nullptr;
+corvtest::WindowWithViewer* MainWindowActionsTest::s_poUnderTest = nullptr;
 
 TEST_F(MainWindowActionsTest, MenusHoldTheirEntriesInOrder)
 {

@@ -1,10 +1,12 @@
-// Small GeoTIFF files written by the tests: a 4 x 4 RGBA image with the keys a case asks for.
+// Small GeoTIFF files written by the tests: a 4 x 4 RGBA image with the keys a case asks for, or
+// an image of the caller's pixels.
 #pragma once
 
 #include <geotiff/geotiff.h>
 #include <geotiff/xtiffio.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,25 +44,27 @@ inline std::vector<std::uint16_t> twoShortsDirectory(std::uint16_t nModel, std::
     return {1, 1, 0, 2, kModelType, 0, 1, nModel, nKeyId, 34735, 2, 12, nValue, nValue};
 }
 
-// Writes the image with the keys, or with rawDirectory as the key directory when it is given.
-// Tie point (0, 0) at (dOriginX, dOriginY), pixel size dPixel.
-inline bool writeGeoTiff(const std::string& strPath, const std::vector<Key>& keys, const std::vector<std::uint16_t>& rawDirectory = {},
-                         double dOriginX = 500000.0, double dOriginY = 6000400.0, double dPixel = 100.0)
+// Writes a width x height RGBA image, pixel (x, y) counted from the top left as rgbaAt gives it
+// (R in the lowest byte), with the keys, or with rawDirectory as the key directory when it is
+// given. Tie point (0, 0) at (dOriginX, dOriginY), pixel size dPixel.
+inline bool writeGeoTiffImage(const std::string& strPath, const std::vector<Key>& keys, std::uint32_t nWidth,
+                              std::uint32_t nHeight, const std::function<std::uint32_t(std::uint32_t, std::uint32_t)>& rgbaAt,
+                              const std::vector<std::uint16_t>& rawDirectory = {}, double dOriginX = 500000.0,
+                              double dOriginY = 6000400.0, double dPixel = 100.0)
 {
     std::unique_ptr<TIFF, void (*)(TIFF*)> pTiff(XTIFFOpen(strPath.c_str(), "w"), XTIFFClose);
     if (!pTiff)
         return false;
     TIFF* tif = pTiff.get();
-    const std::uint32_t nSide = 4;
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, nSide);
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, nSide);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, nWidth);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, nHeight);
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
     TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 4);
     const std::uint16_t nExtra = EXTRASAMPLE_UNASSALPHA;
     TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &nExtra);
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, nSide);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, nHeight);
     double adTie[6] = {0, 0, 0, dOriginX, dOriginY, 0};
     double adScale[3] = {dPixel, dPixel, 0};
     TIFFSetField(tif, TIFFTAG_GEOTIEPOINTS, 6, adTie);
@@ -81,16 +85,26 @@ inline bool writeGeoTiff(const std::string& strPath, const std::vector<Key>& key
         }
         GTIFWriteKeys(pKeys.get());
     }
-    // Rows top to bottom: red, green, blue, white.
-    const std::uint8_t aRows[4][4] = {{255, 0, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}, {255, 255, 255, 255}};
-    for (std::uint32_t nRow = 0; nRow < nSide; ++nRow) {
-        std::vector<std::uint8_t> line;
-        for (std::uint32_t nCol = 0; nCol < nSide; ++nCol)
-            line.insert(line.end(), aRows[nRow], aRows[nRow] + 4);
+    std::vector<std::uint8_t> line(static_cast<std::size_t>(nWidth) * 4);
+    for (std::uint32_t nRow = 0; nRow < nHeight; ++nRow) {
+        for (std::uint32_t nCol = 0; nCol < nWidth; ++nCol) {
+            const std::uint32_t nRgba = rgbaAt(nCol, nRow);
+            for (int nByte = 0; nByte < 4; ++nByte)
+                line[nCol * 4 + nByte] = static_cast<std::uint8_t>(nRgba >> (8 * nByte));
+        }
         if (TIFFWriteScanline(tif, line.data(), nRow, 0) < 0)
             return false;
     }
     return true;
+}
+
+// The 4 x 4 image: rows top to bottom red, green, blue, white.
+inline bool writeGeoTiff(const std::string& strPath, const std::vector<Key>& keys, const std::vector<std::uint16_t>& rawDirectory = {},
+                         double dOriginX = 500000.0, double dOriginY = 6000400.0, double dPixel = 100.0)
+{
+    const std::uint32_t aRows[4] = {0xFF0000FFu, 0xFF00FF00u, 0xFFFF0000u, 0xFFFFFFFFu};
+    return writeGeoTiffImage(strPath, keys, 4, 4, [&](std::uint32_t, std::uint32_t nRow) { return aRows[nRow]; }, rawDirectory,
+                             dOriginX, dOriginY, dPixel);
 }
 
 } // namespace geotifftest
