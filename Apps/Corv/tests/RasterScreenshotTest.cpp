@@ -6,6 +6,7 @@
 #include "OrlexViewer/OrlexDataManager.h"
 #include "OrlexViewer/OrlexViewer.h"
 #include "OrlexViewer/Prompter.h"
+#include "OrlexQtClient/OrlexHostWindow.h"
 #include "orlex_standin/control.h"
 #include "platform/paths.h"
 #include "test_scratch.h"
@@ -210,9 +211,11 @@ TEST_F(RasterScreenshotTest, LoadedRasterShowsInTheEmbeddedView)
             return false;
         }
         oShot = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
-        // The server's window, not the host's area: after initView the server's window sits at
-        // the main window's top left corner instead of over the host (see NOTES).
+        // The server's window covers the map pane, whatever the window did since it was made.
         oView = screenRect(nServerWindow);
+        const auto* poHost = s_poUnderTest->window()->findChild<Dremm::Orlex::QtClient::OrlexHostWindow*>();
+        EXPECT_TRUE(poHost && oView == QRect(poHost->mapToGlobal(QPoint(0, 0)), poHost->size()))
+            << "server window " << oView.x() << "," << oView.y() << " " << oView.width() << "x" << oView.height();
         oCentre = oView.center();
         nQuarter = oView.height() / 8; // from the centre to a quadrant's centre
         return near(patchColour(oShot, oCentre + QPoint(-nQuarter, -nQuarter)), aWanted[0]);

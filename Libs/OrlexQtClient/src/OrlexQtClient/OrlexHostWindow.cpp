@@ -159,7 +159,11 @@ void OrlexHostWindow::initialize(std::shared_ptr<MessageClient> pClient, ViewerC
             // A close of the top-level window destroys its native windows, children first: the
             // server's window is handed back before the native window holding it goes.
             pServerWindow->installEventFilter(this);
-            m_pContainer = QWidget::createWindowContainer(pServerWindow, nullptr, Qt::WindowFlags());
+            // A native container holds the server's window as its own child at 0,0, so X moves it
+            // with the container. Without one, Qt parents it to the top-level window at the
+            // container's offset there, which goes stale when a pane around it moves.
+            m_pContainer = QWidget::createWindowContainer(pServerWindow, this, Qt::WindowFlags());
+            m_pContainer->winId();
             m_pLayout = new QVBoxLayout;
             // The server's window covers the whole host window, edge to edge.
             m_pLayout->setContentsMargins(0, 0, 0, 0);
@@ -263,6 +267,12 @@ bool OrlexHostWindow::eventFilter(QObject* pWatched, QEvent* pEvent)
     if (pWatched == m_pServerWindow && pEvent->type() == QEvent::PlatformSurface
         && static_cast<QPlatformSurfaceEvent*>(pEvent)->surfaceEventType() == QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed) {
         releaseServerWindow();
+        return false;
+    }
+    if (pWatched == m_pServerWindow && pEvent->type() == QEvent::Show && m_pContainer) {
+        // The container places the window before it is shown, at its offset in the top-level
+        // window: once shown inside the container it belongs at the container's origin.
+        m_pServerWindow->setGeometry(QRect(QPoint(0, 0), m_pContainer->size()));
         return false;
     }
     if (pEvent->type() == QEvent::HoverEnter) {
