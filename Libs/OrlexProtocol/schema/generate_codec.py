@@ -211,10 +211,12 @@ def cursor_allows(i):
 
 def fast_cases(w, s):
     """The common case decoded straight from the window in one step: a stop byte, or a field of
-    the declared wire type with a one-byte header holding a number or a nullable number. Anything
-    else (other ids or wire types, a window that ends inside the value) goes the generic way,
-    which reads the same bytes to the same result."""
+    the declared wire type with a one-byte header holding a number or a nullable number; other
+    fields of the declared wire type with a one-byte header go straight to their value's reader.
+    Anything else (other ids or wire types, a window that ends inside the value) goes the generic
+    way, which reads the same bytes to the same result."""
     cases = []
+    others = []
     for i, f in enumerate(s.fields):
         t = f.type
         if f.id > 5:
@@ -224,9 +226,15 @@ def fast_cases(w, s):
         elif t.kind == 'nullable' and t.element.kind == 'scalar' and \
                 (t.element.name in FIXED_SIZE or t.element.name in VARINT_CAST):
             cases.append((i, f, (f.id << 5) | 11, t.element.name, True))
+        else:
+            others.append((i, f, (f.id << 5) | wire_number(t)))
     w('        {')
     w('            auto& input = reader.input();')
-    w('            const std::size_t avail = input.windowSize();')
+    w('            std::size_t avail = input.windowSize();')
+    w('            // A field header is due: an empty window is filled here rather than in the')
+    w('            // generic read of its first byte.')
+    w('            if (avail == 0 && input.fillWindow())')
+    w('                avail = input.windowSize();')
     w('            if (avail != 0) {')
     w('                const std::uint8_t* p = input.windowData();')
     w('                switch (p[0]) {')
@@ -250,6 +258,16 @@ def fast_cases(w, s):
             w('%s        continue;' % ind)
             w('%s    }' % ind)
             w('%s}' % ind)
+        w('%sbreak;' % ind)
+    for i, f, header in others:
+        w('                case 0x%02X:' % header)
+        ind = '                    '
+        w('%sif (%s) {' % (ind, cursor_allows(i)))
+        w('%s    input.advance(1);' % ind)
+        w('%s    readValue(reader, ::%s, value.%s);' % (ind, wire_type(f.type), f.name))
+        w('%s    cursor = %d;' % (ind, i))
+        w('%s    continue;' % ind)
+        w('%s}' % ind)
         w('%sbreak;' % ind)
     w('                default: break;')
     w('                }')

@@ -334,10 +334,13 @@ void readBlock(::bond::CompactBinaryReader<Input>& reader, std::vector<E>& value
         } else if (input.windowSize() == 0) {
             input.fillWindow();
         } else {
-            // An element split over two receives.
-            E value;
-            input.read(&value, sizeof value);
-            values.push_back(value);
+            // An element split over two receives, put together in its place in the list.
+            const std::size_t first = input.windowSize();
+            values.emplace_back();
+            auto* target = reinterpret_cast<std::uint8_t*>(&values.back());
+            std::memcpy(target, input.windowData(), first);
+            input.advance(first);
+            input.read(target + first, sizeof(E) - first);
             --left;
         }
     }
