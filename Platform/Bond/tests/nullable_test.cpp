@@ -20,17 +20,9 @@ struct Point
     }
 };
 
-// The same shape, marked to be held inline.
-struct InlinePoint
+// The same, marked to be held inline.
+struct InlinePoint : Point
 {
-    double X = 0.0;
-    double W = 1.0;
-    std::vector<int> Tags;
-
-    friend bool operator==(const InlinePoint& a, const InlinePoint& b)
-    {
-        return a.X == b.X && a.W == b.W && a.Tags == b.Tags;
-    }
 };
 
 } // namespace
