@@ -4,14 +4,16 @@
 Usage: generate_codec.py <schema file> <output folder>
 
 Writes, from orlex.schema (read with generate_schema.py's parser):
-  OrlexProtocol/codec/StructIO.h     per struct the writer and the reader of its parts, with direct
-                                     member access (StructIO<T>, see ValueCodec.h)
+  OrlexProtocol/codec/StructIO.h     per struct the writer, the reader of its parts and the reset to
+                                     its defaults, with direct member access (StructIO<T>, see
+                                     ValueCodec.h)
   OrlexProtocol/codec/Serializers.h  the named operations: serialize<Name> and write<Name> for every
                                      struct the program sends and every struct inside one or at its
                                      base; deserialize<Name> for every struct it receives and every
                                      struct inside one, deserialize<Name>Base for their bases
   CodecTables.cpp                    the named operations and the by-record entry points of
-                                     StructCodec.h (writeStruct, readStruct, readBasePart)
+                                     StructCodec.h (writeStruct, readStruct, readStructReusing,
+                                     readBasePart)
 Structs that are only declared (schema-only) get no code.
 """
 
@@ -209,10 +211,12 @@ def cursor_allows(i):
 
 def fast_cases(w, s):
     """The common case decoded straight from the window in one step: a stop byte, or a field of
-    the declared wire type with a one-byte header holding a number or a nullable number. Anything
-    else (other ids or wire types, a window that ends inside the value) goes the generic way,
-    which reads the same bytes to the same result."""
+    the declared wire type with a one-byte header holding a number or a nullable number; other
+    fields of the declared wire type with a one-byte header go straight to their value's reader.
+    Anything else (other ids or wire types, a window that ends inside the value) goes the generic
+    way, which reads the same bytes to the same result."""
     cases = []
+    others = []
     for i, f in enumerate(s.fields):
         t = f.type
         if f.id > 5:
@@ -222,9 +226,15 @@ def fast_cases(w, s):
         elif t.kind == 'nullable' and t.element.kind == 'scalar' and \
                 (t.element.name in FIXED_SIZE or t.element.name in VARINT_CAST):
             cases.append((i, f, (f.id << 5) | 11, t.element.name, True))
+        else:
+            others.append((i, f, (f.id << 5) | wire_number(t)))
     w('        {')
     w('            auto& input = reader.input();')
-    w('            const std::size_t avail = input.windowSize();')
+    w('            std::size_t avail = input.windowSize();')
+    w('            // A field header is due: an empty window is filled here rather than in the')
+    w('            // generic read of its first byte.')
+    w('            if (avail == 0 && input.fillWindow())')
+    w('                avail = input.windowSize();')
     w('            if (avail != 0) {')
     w('                const std::uint8_t* p = input.windowData();')
     w('                switch (p[0]) {')
@@ -249,10 +259,51 @@ def fast_cases(w, s):
             w('%s    }' % ind)
             w('%s}' % ind)
         w('%sbreak;' % ind)
+    for i, f, header in others:
+        w('                case 0x%02X:' % header)
+        ind = '                    '
+        w('%sif (%s) {' % (ind, cursor_allows(i)))
+        w('%s    input.advance(1);' % ind)
+        w('%s    readValue(reader, ::%s, value.%s);' % (ind, wire_type(f.type), f.name))
+        w('%s    cursor = %d;' % (ind, i))
+        w('%s    continue;' % ind)
+        w('%s}' % ind)
+        w('%sbreak;' % ind)
     w('                default: break;')
     w('                }')
     w('            }')
     w('        }')
+
+
+def clear_struct(w, s):
+    """StructIO<T>::clear: every field back at its declared default; lists and texts keep their
+    memory, nullable structs are held inline and take none."""
+    w('inline void StructIO<%s>::clear(%s& value)' % (s.cpp, s.cpp))
+    w('{')
+    if s.base is not None:
+        w('    StructIO<%s>::clear(value);' % s.base.cpp)
+    if not s.fields and s.base is None:
+        w('    (void)value;')
+    for f in s.fields:
+        t = f.type
+        member = 'value.' + f.name
+        if t.kind == 'struct':
+            w('    StructIO<%s>::clear(%s);' % (t.struct.cpp, member))
+        elif t.kind in ('list', 'map'):
+            w('    %s.clear();' % member)
+        elif t.kind == 'nullable':
+            w('    %s.reset();' % member)
+        elif t.name == 'string':
+            if f.default is None or f.default == '':
+                w('    %s.clear();' % member)
+            else:
+                w('    %s = %s;' % (member, schema.cpp_literal(f)))
+        elif f.default is not None:
+            w('    %s = %s;' % (member, schema.cpp_literal(f)))
+        else:
+            w('    %s = {};' % member)
+    w('}')
+    w('')
 
 
 def struct_io(structs):
@@ -280,6 +331,7 @@ def struct_io(structs):
             w('    static constexpr std::size_t kBound = %d;' % bound)
             w('    static std::uint8_t* put(std::uint8_t* p, const %s& value, bool asBase);' % s.cpp)
         w('    static void write(Writer& writer, const %s& value, bool asBase);' % s.cpp)
+        w('    static void clear(%s& value);' % s.cpp)
         w('    template <typename Input>')
         w('    static ::bond::BondDataType readParts(::bond::CompactBinaryReader<Input>& reader, %s& value);' % s.cpp)
         w('};')
@@ -349,6 +401,7 @@ def struct_io(structs):
             w('    writer.writeStructEnd(asBase);')
             w('}')
             w('')
+        clear_struct(w, s)
         w('template <typename Input>')
         w('::bond::BondDataType StructIO<%s>::readParts(::bond::CompactBinaryReader<Input>& reader, %s& value)'
           % (s.cpp, s.cpp))
@@ -477,6 +530,7 @@ def tables(structs, used, writers, readers, read_bases):
     w('{')
     w('    void (*write)(Writer&, const void*, bool);')
     w('    ::bond::BondDataType (*readParts)(Reader&, void*);')
+    w('    void (*clear)(void*);')
     w('};')
     w('')
     w('template <typename T>')
@@ -491,13 +545,19 @@ def tables(structs, used, writers, readers, read_bases):
     w('    return detail::StructIO<T>::readParts(reader, *static_cast<T*>(object));')
     w('}')
     w('')
+    w('template <typename T>')
+    w('void clearErased(void* object)')
+    w('{')
+    w('    detail::StructIO<T>::clear(*static_cast<T*>(object));')
+    w('}')
+    w('')
     w('// In the order of the schema\'s struct records; structs that never travel have none.')
     w('const Entry g_entries[%d] = {' % len(structs))
     for s in structs:
         if s.name in used_names:
-            w('    {&writeErased<%s>, &readErased<%s>},' % (s.cpp, s.cpp))
+            w('    {&writeErased<%s>, &readErased<%s>, &clearErased<%s>},' % (s.cpp, s.cpp, s.cpp))
         else:
-            w('    {nullptr, nullptr}, // %s' % s.name)
+            w('    {nullptr, nullptr, nullptr}, // %s' % s.name)
     w('};')
     w('')
     w('const Entry& entryOf(const Schema::StructDef& def)')
@@ -519,6 +579,15 @@ def tables(structs, used, writers, readers, read_bases):
     w('void readStruct(Reader& reader, const Schema::StructDef& def, void* object)')
     w('{')
     w('    const Entry& entry = entryOf(def);')
+    w('    Reader::Nesting nesting(reader);')
+    w('    if (entry.readParts(reader, object) == ::bond::BT_STOP_BASE)')
+    w('        reader.skipStructRest();')
+    w('}')
+    w('')
+    w('void readStructReusing(Reader& reader, const Schema::StructDef& def, void* object)')
+    w('{')
+    w('    const Entry& entry = entryOf(def);')
+    w('    entry.clear(object);')
     w('    Reader::Nesting nesting(reader);')
     w('    if (entry.readParts(reader, object) == ::bond::BT_STOP_BASE)')
     w('        reader.skipStructRest();')

@@ -407,6 +407,24 @@ def header(structs, order):
         w('} // namespace %s' % ns.replace('.', '::'))
         w('')
 
+    # Every struct is defined before the structs that hold it and none contains itself (see
+    # definition_order), so nullables of structs hold them inline.
+    held = []
+    for s in structs:
+        for f in s.fields:
+            t = f.type
+            if t.kind == 'nullable' and t.element.kind == 'struct' and t.element.struct not in held:
+                held.append(t.element.struct)
+    if held:
+        w('namespace bond {')
+        for s in sorted(held, key=lambda x: x.index):
+            w('template <>')
+            w('struct nullable_inline<%s> : std::true_type' % s.cpp)
+            w('{')
+            w('};')
+        w('} // namespace bond')
+        w('')
+
     current = None
     for s in order:
         if s.namespace != current:

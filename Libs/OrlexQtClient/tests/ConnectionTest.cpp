@@ -8,6 +8,7 @@
 #include "OrlexQtClient/MessageWriterThread.h"
 
 #include "platform/pipes.h"
+#include "test_wait.h"
 
 #include <gtest/gtest.h>
 
@@ -388,6 +389,77 @@ TEST(MessageReader, DestructionWakesABlockedReadWithoutAnErrorReport)
     f.reader.reset();
     EXPECT_LT(msSince(start), 1000);
     EXPECT_TRUE(f.errors.messages().empty());
+}
+
+// Keeps a copy of each list message and the room its list had, not the message itself.
+class CopyingReceiver : public QC::IMessageReceiver
+{
+public:
+    void messageReceived(std::shared_ptr<const QC::IMessage> message) override
+    {
+        const auto* list = dynamic_cast<const O::ListObjectsResponseMessage*>(message.get());
+        if (!list)
+            return;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_capacities.push_back(list->Objects.capacity());
+        m_copies.push_back(*list);
+    }
+    std::vector<std::size_t> capacities()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_capacities;
+    }
+    std::vector<O::ListObjectsResponseMessage> copies()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_copies;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::size_t> m_capacities;
+    std::vector<O::ListObjectsResponseMessage> m_copies;
+};
+
+TEST(MessageReader, MessageReleasedByEveryReceiverIsReadIntoAgainAndHeldOnesStayIntact)
+{
+    auto list = [](std::int32_t code, std::size_t count) {
+        O::ListObjectsResponseMessage m;
+        m.ResponseCode = code;
+        for (std::size_t i = 0; i < count; ++i)
+            m.Objects.push_back((1ull << 50) + i); // 8 bytes each
+        return m;
+    };
+    const std::vector<O::ListObjectsResponseMessage> sent = {list(1, 40), list(2, 3), list(0, 0), list(4, 20000), list(5, 2)};
+
+    // Only the copying receiver: every message is released once delivered.
+    {
+        ReaderFixture f;
+        CopyingReceiver copying;
+        f.reader->removeMessageReceiver(&f.messages);
+        f.reader->addMessageReceiver(&copying);
+        for (const auto& m : sent)
+            f.peer.send(m);
+        ASSERT_TRUE(corvtest::waitUntil([&] { return copying.copies().size() == sent.size(); }));
+        for (std::size_t i = 0; i < sent.size(); ++i)
+            EXPECT_TRUE(copying.copies()[i] == sent[i]) << "message " << i;
+        // A list read into a new message has room for its own elements only.
+        EXPECT_EQ(copying.capacities(), (std::vector<std::size_t>{40, 40, 40, 20000, 2}))
+            << "read into the released message, except after one of 160 KB";
+    }
+    // A receiver that keeps them: each message has its own object, unchanged by later ones.
+    {
+        ReaderFixture f;
+        for (const auto& m : sent)
+            f.peer.send(m);
+        ASSERT_TRUE(f.messages.waitForCount(sent.size()));
+        const auto messages = f.messages.messages();
+        for (std::size_t i = 0; i < sent.size(); ++i) {
+            const auto* held = dynamic_cast<const O::ListObjectsResponseMessage*>(messages[i].get());
+            ASSERT_NE(held, nullptr);
+            EXPECT_TRUE(*held == sent[i]) << "message " << i;
+        }
+    }
 }
 
 TEST(MessageReader, SecondFactoryUnderANameReplacesTheFirst)

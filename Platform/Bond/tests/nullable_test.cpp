@@ -20,6 +20,20 @@ struct Point
     }
 };
 
+// The same, marked to be held inline.
+struct InlinePoint : Point
+{
+};
+
+} // namespace
+
+template <>
+struct bond::nullable_inline<InlinePoint> : std::true_type
+{
+};
+
+namespace {
+
 struct Holder
 {
     bond::nullable<std::uint64_t> ParentId;
@@ -64,6 +78,31 @@ TEST(NullableTest, StructsLiveOnTheHeapOthersInline)
     EXPECT_EQ(sizeof(bond::nullable<Point>), sizeof(void*));
     EXPECT_GE(sizeof(bond::nullable<std::string>), sizeof(std::string));
     EXPECT_GE(sizeof(bond::nullable<std::vector<Point>>), sizeof(std::vector<Point>));
+}
+
+TEST(NullableTest, MarkedStructsLiveInline)
+{
+    EXPECT_GE(sizeof(bond::nullable<InlinePoint>), sizeof(InlinePoint));
+
+    bond::nullable<InlinePoint> a;
+    EXPECT_FALSE(a.hasvalue());
+    EXPECT_THROW(a.value(), bond::CoreException);
+    EXPECT_EQ(a.set().W, 1.0) << "created at its declared defaults";
+    a.value().Tags = {4, 5};
+
+    bond::nullable<InlinePoint> copy = a;
+    copy.value().Tags.push_back(6);
+    EXPECT_EQ(a.value().Tags, (std::vector<int>{4, 5})) << "copies are deep";
+    EXPECT_NE(a, copy);
+
+    bond::nullable<InlinePoint> moved = std::move(copy);
+    EXPECT_EQ(moved.value().Tags, (std::vector<int>{4, 5, 6}));
+
+    a.swap(moved);
+    EXPECT_EQ(a.value().Tags.size(), 3u);
+    a.reset();
+    EXPECT_TRUE(a.empty());
+    EXPECT_EQ(a.set().Tags.size(), 0u) << "after reset a fresh value starts at its defaults";
 }
 
 TEST(NullableTest, CopiesAreDeepForPresentAndAbsentValues)

@@ -4,9 +4,11 @@
 // Bodies are measured without the message header, which protobuf has no counterpart of. Decoding
 // is measured from memory (codec_decode), and through the path the connection's reader thread
 // takes (codec_decode_pipe_path): ReaderInputBuffer over a BufferedReader, PipeReader's base,
-// whose receives hand out the bytes 64 KiB at a time as the socket does. Protobuf parses from
-// memory into a fresh message (protobuf_decode) and into one reused message (protobuf_decode_reused),
-// its usual habit in a loop.
+// whose receives hand out the bytes 64 KiB at a time as the socket does, into a fresh message
+// (codec_decode_pipe_path) and into the previous message (codec_decode_pipe_path_reused), as the
+// connection's reader does once the receivers have released it. Protobuf parses from memory into
+// a fresh message (protobuf_decode) and into one reused message (protobuf_decode_reused), its
+// usual habit in a loop.
 #include "MemoryInput.h"
 #include "OrlexProtocol/codec/BufferedReader.h"
 #include "OrlexProtocol/codec/ReaderInputBuffer.h"
@@ -302,6 +304,21 @@ void codecDecodePipePath(benchmark::State& state, T (*make)())
     state.SetBytesProcessed(std::int64_t(state.iterations() * encoded.size()));
 }
 
+template <typename T>
+void codecDecodePipePathReused(benchmark::State& state, T (*make)())
+{
+    const std::string encoded = encodeCodec(make());
+    auto memory = std::make_shared<MemoryPipe>(encoded);
+    Reader reader{Dremm::Orlex::QtClient::ReaderInputBuffer(memory)};
+    T value;
+    for (auto _ : state) {
+        memory->rewind();
+        Dremm::Orlex::Codec::deserializeReusing(reader, value);
+        benchmark::DoNotOptimize(&value);
+    }
+    state.SetBytesProcessed(std::int64_t(state.iterations() * encoded.size()));
+}
+
 template <typename P>
 void protobufEncode(benchmark::State& state, P (*make)())
 {
@@ -364,6 +381,7 @@ struct Pair
     void (*protobufDecode)(benchmark::State&);
     void (*codecDecodePipePath)(benchmark::State&);
     void (*protobufDecodeReused)(benchmark::State&);
+    void (*codecDecodePipePathReused)(benchmark::State&);
 };
 
 #define CORV_PAIR(name, make, makeProto)                                                              \
@@ -372,7 +390,8 @@ struct Pair
             [](benchmark::State& s) { protobufEncode(s, makeProto); },                               \
             [](benchmark::State& s) { protobufDecode(s, makeProto); },                               \
             [](benchmark::State& s) { codecDecodePipePath(s, make); },                               \
-            [](benchmark::State& s) { protobufDecodeReused(s, makeProto); }                          \
+            [](benchmark::State& s) { protobufDecodeReused(s, makeProto); },                         \
+            [](benchmark::State& s) { codecDecodePipePathReused(s, make); }                          \
     }
 
 const Pair kPairs[] = {
@@ -417,6 +436,7 @@ int main(int argc, char** argv)
         add("codec_decode/" + n, p.codecDecode);
         add("protobuf_decode/" + n, p.protobufDecode);
         add("codec_decode_pipe_path/" + n, p.codecDecodePipePath);
+        add("codec_decode_pipe_path_reused/" + n, p.codecDecodePipePathReused);
         add("protobuf_decode_reused/" + n, p.protobufDecodeReused);
     }
     add("memcpy/AddToPointBuffer100k", memcpyPoints);
@@ -425,8 +445,10 @@ int main(int argc, char** argv)
     MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    std::printf("\n%-22s %9s %9s %6s %9s %9s %9s %9s %6s %6s\n", "median CPU ns/message", "codec enc", "proto enc",
-                "ratio", "codec mem", "pipe path", "pb fresh", "pb reused", "/fresh", "/reuse");
+    // Ratios pipe path / protobuf: fresh and reused on both sides, fresh against reused and back.
+    std::printf("\n%-22s %9s %9s %6s %9s %9s %9s %9s %9s %6s %6s %6s %6s\n", "median CPU ns/message", "codec enc",
+                "proto enc", "ratio", "codec mem", "pipe frsh", "pipe reus", "pb fresh", "pb reused", "ff", "fr", "rf",
+                "rr");
     for (const Pair& p : kPairs) {
         const std::string n = p.name;
         auto ns = [&](const std::string& key) {
@@ -434,10 +456,11 @@ int main(int argc, char** argv)
             return it == reporter.m_ns.end() ? 0.0 : it->second;
         };
         const double ce = ns("codec_encode"), pe = ns("protobuf_encode"), cd = ns("codec_decode");
-        const double pp = ns("codec_decode_pipe_path"), pd = ns("protobuf_decode"), pr = ns("protobuf_decode_reused");
+        const double pf = ns("codec_decode_pipe_path"), pu = ns("codec_decode_pipe_path_reused");
+        const double pd = ns("protobuf_decode"), pr = ns("protobuf_decode_reused");
         auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
-        std::printf("%-22s %9.1f %9.1f %6.2f %9.1f %9.1f %9.1f %9.1f %6.2f %6.2f\n", p.name, ce, pe, ratio(ce, pe), cd, pp,
-                    pd, pr, ratio(pp, pd), ratio(pp, pr));
+        std::printf("%-22s %9.1f %9.1f %6.2f %9.1f %9.1f %9.1f %9.1f %9.1f %6.2f %6.2f %6.2f %6.2f\n", p.name, ce, pe,
+                    ratio(ce, pe), cd, pf, pu, pd, pr, ratio(pf, pd), ratio(pf, pr), ratio(pu, pd), ratio(pu, pr));
     }
     auto rate = [&](const std::string& key) {
         auto it = reporter.m_bytesPerSecond.find(key);

@@ -6,9 +6,10 @@
 //
 // Every struct read without error is written, read back and written again; both writings must be
 // equal. Reading must fail only with the codec's own exceptions or at the end of the input.
-// The bytes are read twice, value by value (a reader without a window) and from windows of a few
-// bytes each (the rest of the first byte chooses how many); both must read the same structs and
-// end the same way.
+// The bytes are read three times, value by value (a reader without a window), from windows of a few
+// bytes each (the rest of the first byte chooses how many), and from those windows into objects
+// kept from earlier inputs, as the connection's reader reuses a released message; all three must
+// read the same structs and end the same way.
 //
 // With ORLEX_FUZZ_SEED_DIR set, the golden vectors below are written there as seed files first.
 #include "MemoryReader.h"
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -70,8 +72,24 @@ void checkRoundTrip(const Schema::StructDef& def, const void* object)
     }
 }
 
-void readOne(Codec::Reader& reader, const Schema::StructDef& def, std::string& read)
+// One object per struct, holding what the last input read into it (or left half read).
+void* reusedObject(const Schema::StructDef& def)
 {
+    static std::map<const Schema::StructDef*, Object> objects;
+    auto it = objects.find(&def);
+    if (it == objects.end())
+        it = objects.emplace(&def, Object(def.create(), def.destroy)).first;
+    return it->second.get();
+}
+
+void readOne(Codec::Reader& reader, const Schema::StructDef& def, bool reuse, std::string& read)
+{
+    if (reuse) {
+        void* object = reusedObject(def);
+        Codec::readStructReusing(reader, def, object);
+        read += bytesOf(def, object) + "|";
+        return;
+    }
     Object object(def.create(), def.destroy);
     Codec::readStruct(reader, def, object.get());
     checkRoundTrip(def, object.get());
@@ -79,19 +97,24 @@ void readOne(Codec::Reader& reader, const Schema::StructDef& def, std::string& r
 }
 
 template <typename More>
-void readStream(Codec::Reader& reader, More more, std::string& read)
+void readStream(Codec::Reader& reader, More more, bool reuse, std::string& read)
 {
     const Schema::StructDef& headerDef = Schema::structDef<Tavrin::Dremm::Orlex::MessageHeader>();
+    Tavrin::Dremm::Orlex::MessageHeader header;
     while (more()) {
-        Tavrin::Dremm::Orlex::MessageHeader header;
-        Codec::readStruct(reader, headerDef, &header);
+        if (reuse) {
+            Codec::readStructReusing(reader, headerDef, &header);
+        } else {
+            header = {};
+            Codec::readStruct(reader, headerDef, &header);
+        }
         const Schema::StructDef* body = nullptr;
         for (const Schema::StructDef* def : targets())
             if (def->metadata.qualified_name == header.Type && def != &headerDef)
                 body = def;
         if (!body)
             return;
-        readOne(reader, *body, read);
+        readOne(reader, *body, reuse, read);
     }
 }
 
@@ -152,7 +175,7 @@ void writeSeeds(const char* folder)
 }
 
 // The bytes of every struct read, then how reading ended.
-std::string outcome(std::size_t selector, std::shared_ptr<QtClient::IReader> source, std::size_t size)
+std::string outcome(std::size_t selector, std::shared_ptr<QtClient::IReader> source, std::size_t size, bool reuse = false)
 {
     Codec::Reader reader{QtClient::ReaderInputBuffer(source)};
     auto* buffered = dynamic_cast<QtClient::BufferedReader*>(source.get());
@@ -161,9 +184,9 @@ std::string outcome(std::size_t selector, std::shared_ptr<QtClient::IReader> sou
     std::string read;
     try {
         if (selector == 0)
-            readStream(reader, more, read);
+            readStream(reader, more, reuse, read);
         else
-            readOne(reader, *targets()[selector - 1], read);
+            readOne(reader, *targets()[selector - 1], reuse, read);
         return read + "done";
     } catch (const bond::CoreException& e) {
         return read + e.what();
@@ -195,9 +218,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string byValue = outcome(selector, std::make_shared<codectest::MemoryReader>(data + 1, size - 1), size - 1);
     const std::string byWindow = outcome(
         selector, std::make_shared<codectest::PieceReader>(std::string(data + 1, data + size), piece), size - 1);
-    if (byValue != byWindow) {
-        std::fprintf(stderr, "read value by value: %s\nread from windows of %zu: %s\n", codectest::toHex(byValue).c_str(),
-                     piece, codectest::toHex(byWindow).c_str());
+    const std::string reused = outcome(
+        selector, std::make_shared<codectest::PieceReader>(std::string(data + 1, data + size), piece), size - 1, true);
+    if (byValue != byWindow || reused != byWindow) {
+        std::fprintf(stderr, "read value by value: %s\nread from windows of %zu: %s\ninto reused objects: %s\n",
+                     codectest::toHex(byValue).c_str(), piece, codectest::toHex(byWindow).c_str(),
+                     codectest::toHex(reused).c_str());
         std::abort();
     }
     return 0;

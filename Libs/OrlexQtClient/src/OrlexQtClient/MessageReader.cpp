@@ -14,6 +14,11 @@ void readMessageBody(CompactBinaryReader& reader, const Schema::StructDef& def, 
     Codec::readStruct(reader, def, pPayload);
 }
 
+void readMessageBodyReusing(CompactBinaryReader& reader, const Schema::StructDef& def, void* pPayload)
+{
+    Codec::readStructReusing(reader, def, pPayload);
+}
+
 namespace {
 
 template <typename... T>
@@ -62,11 +67,11 @@ void MessageReader::run()
     try {
         CompactBinaryReader reader(ReaderInputBuffer(m_pReader), m_nProtocolVersion);
         auto* pBuffered = dynamic_cast<BufferedReader*>(m_pReader.get());
+        O::MessageHeader header;
         while (!m_bStop && !m_pReader->atEnd()) {
             if (pBuffered)
                 pBuffered->beginMessage(kMaxMessageBytes);
-            O::MessageHeader header;
-            Codec::deserialize(reader, header);
+            Codec::deserializeReusing(reader, header);
             dispatch(reader, header.Type);
         }
     } catch (const std::exception& e) {

@@ -20,6 +20,12 @@ namespace Dremm::Orlex::QtClient {
 // Reads the body of a struct that def describes into pPayload (base parts first).
 void readMessageBody(CompactBinaryReader& reader, const Schema::StructDef& def, void* pPayload);
 
+// The same into a payload holding an earlier body of that struct, whose memory it uses again.
+void readMessageBodyReusing(CompactBinaryReader& reader, const Schema::StructDef& def, void* pPayload);
+
+// Messages of at most this many bytes are kept by their factory to be read into again.
+inline constexpr std::uint64_t kReusedMessageBytes = 64 * 1024;
+
 class MessageReader
 {
 public:
@@ -32,16 +38,31 @@ public:
         virtual std::shared_ptr<IMessage> create(CompactBinaryReader& reader) = 0;
     };
 
+    // Reads into the message it returned last time once every receiver has released it, else
+    // into a new one. Used by one reader thread.
     template <typename T>
     class Factory : public IFactory
     {
     public:
         std::shared_ptr<IMessage> create(CompactBinaryReader& reader) override
         {
-            auto pMessage = std::make_shared<Message<T>>();
-            readMessageBody(reader, Schema::structDef<T>(), static_cast<T*>(pMessage.get()));
-            return pMessage;
+            const std::uint64_t nStart = reader.input().consumed();
+            if (m_pLast && m_pLast.use_count() == 1) {
+                // Pairs with the release of the last other holder: its reads are done.
+                std::atomic_thread_fence(std::memory_order_acquire);
+                readMessageBodyReusing(reader, Schema::structDef<T>(), static_cast<T*>(m_pLast.get()));
+            } else {
+                m_pLast = std::make_shared<Message<T>>();
+                readMessageBody(reader, Schema::structDef<T>(), static_cast<T*>(m_pLast.get()));
+            }
+            // A large message is not held on to for the next one.
+            if (reader.input().consumed() - nStart > kReusedMessageBytes)
+                return std::move(m_pLast);
+            return m_pLast;
         }
+
+    private:
+        std::shared_ptr<Message<T>> m_pLast;
     };
 
     // Registers the decoders of the core messages and starts the thread.

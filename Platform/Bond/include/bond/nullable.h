@@ -1,6 +1,6 @@
 // An optional member: either empty or holding one value. Numbers, strings, lists and maps are
 // held inline next to the presence flag; structs are held on the heap, created at their
-// declared defaults when a value is set. Copies are deep.
+// declared defaults when a value is set, unless marked with nullable_inline. Copies are deep.
 #pragma once
 
 #include "bond/exception.h"
@@ -15,10 +15,17 @@
 
 namespace bond {
 
+// Specialised as true for a struct that is complete wherever a nullable of it is declared and
+// does not contain itself: its nullables then hold it inline, without a heap allocation.
+template <typename T>
+struct nullable_inline : std::false_type
+{
+};
+
 namespace detail {
 
 template <typename T>
-struct held_inline : std::bool_constant<!std::is_class_v<T>>
+struct held_inline : std::bool_constant<!std::is_class_v<T> || nullable_inline<T>::value>
 {
 };
 

@@ -93,6 +93,9 @@ public:
 
     const std::shared_ptr<IReader>& reader() const { return m_reader; }
 
+    // Bytes read so far over a BufferedReader; 0 over any other reader.
+    std::uint64_t consumed() const { return m_pBuffered ? m_pBuffered->consumed() : 0; }
+
 private:
     void readVarUInt64Slow(std::uint64_t& value);
 

@@ -28,6 +28,11 @@ void writeStruct(Writer& writer, const Schema::StructDef& def, const void* objec
 // struct stop encountered for <name>" when a base part ends with 00, and the errors of the input.
 void readStruct(Reader& reader, const Schema::StructDef& def, void* object);
 
+// As readStruct, into object holding an earlier value of def's struct: its fields first return to
+// their declared defaults, lists and texts keeping their memory, so the result is that of reading
+// into a fresh object.
+void readStructReusing(Reader& reader, const Schema::StructDef& def, void* object);
+
 // Reads the struct as the base part of a derived one; true when it ended with 01, false with 00.
 bool readBasePart(Reader& reader, const Schema::StructDef& def, void* object);
 
@@ -50,6 +55,12 @@ template <typename T>
 void deserialize(Reader& reader, T& value)
 {
     readStruct(reader, Schema::structDef<T>(), &value);
+}
+
+template <typename T>
+void deserializeReusing(Reader& reader, T& value)
+{
+    readStructReusing(reader, Schema::structDef<T>(), &value);
 }
 
 } // namespace Dremm::Orlex::Codec

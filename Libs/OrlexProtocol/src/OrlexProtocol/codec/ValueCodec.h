@@ -29,6 +29,7 @@ namespace detail
 //   static constexpr std::size_t kBound;  the most bytes the struct can take
 //   static std::uint8_t* put(std::uint8_t* p, const T&, bool asBase);  writes at p, returns the end
 //   template <typename Input> static bond::BondDataType readParts(bond::CompactBinaryReader<Input>&, T&);
+//   static void clear(T&);  every field back at its declared default, lists and texts keeping memory
 // readParts reads the base parts and the own fields and returns the stop byte that ended them.
 template <typename T>
 struct StructIO;
@@ -243,6 +244,15 @@ void readStruct(::bond::CompactBinaryReader<Input>& reader, T& value)
         reader.skipStructRest();
 }
 
+// A whole struct into value, which holds an earlier one: the result is that of reading into a
+// fresh value, the memory of its lists and texts is used again.
+template <typename Input, typename T>
+void readStructReusing(::bond::CompactBinaryReader<Input>& reader, T& value)
+{
+    StructIO<T>::clear(value);
+    readStruct(reader, value);
+}
+
 // A struct as the base part of a derived one; true when it ended with 01.
 template <typename Input, typename T>
 bool readBase(::bond::CompactBinaryReader<Input>& reader, T& value)
@@ -324,10 +334,13 @@ void readBlock(::bond::CompactBinaryReader<Input>& reader, std::vector<E>& value
         } else if (input.windowSize() == 0) {
             input.fillWindow();
         } else {
-            // An element split over two receives.
-            E value;
-            input.read(&value, sizeof value);
-            values.push_back(value);
+            // An element split over two receives, put together in its place in the list.
+            const std::size_t first = input.windowSize();
+            values.emplace_back();
+            auto* target = reinterpret_cast<std::uint8_t*>(&values.back());
+            std::memcpy(target, input.windowData(), first);
+            input.advance(first);
+            input.read(target + first, sizeof(E) - first);
             --left;
         }
     }
