@@ -2,6 +2,7 @@
 // dispatcher and its handshakes, awaited replies and the extension loader.
 #include "TestPeer.h"
 
+#include "OrlexProtocol/codec/CompactBinaryWriter.h"
 #include "OrlexQtClient/Exception.h"
 #include "OrlexQtClient/MessageClient.h"
 #include "OrlexQtClient/MessageWaitFor.h"
@@ -12,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 using namespace clienttest;
@@ -617,4 +620,91 @@ TEST(MessageClient, OpensBothPipesOfItsNameAndSendsTheVersion)
     });
     client.reset();
     answer.join();
+}
+
+namespace {
+
+// Takes 'take' bytes of what is offered at once; write() takes the rest on the caller's thread.
+class TakingWriter : public QC::IWriter
+{
+public:
+    explicit TakingWriter(std::size_t nTake) : m_nTake(nTake) {}
+    bool write(const void* pBytes, std::size_t nCount) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bytes.append(static_cast<const char*>(pBytes), nCount);
+        m_workerWrites.push_back(std::this_thread::get_id());
+        return true;
+    }
+    std::size_t writeNow(const void* pBytes, std::size_t nCount) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const std::size_t nTaken = std::min(nCount, m_nTake);
+        m_bytes.append(static_cast<const char*>(pBytes), nTaken);
+        m_nowThreads.push_back(std::this_thread::get_id());
+        return nTaken;
+    }
+    bool isValid() const override { return true; }
+
+    std::string bytes()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_bytes;
+    }
+    std::vector<std::thread::id> workerWrites()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_workerWrites;
+    }
+    std::vector<std::thread::id> nowThreads()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_nowThreads;
+    }
+
+private:
+    const std::size_t m_nTake;
+    std::mutex m_mutex;
+    std::string m_bytes;
+    std::vector<std::thread::id> m_workerWrites;
+    std::vector<std::thread::id> m_nowThreads;
+};
+
+} // namespace
+
+TEST(MessageWriterThread, MessagePostedWhileIdleGoesOutOnTheSendersThreadAndTheWorkerWritesTheRest)
+{
+    O::DestroyObjectMessage first;
+    first.Id = 7;
+    O::DestroyObjectMessage second;
+    second.Id = 8;
+    ::bond::OutputBuffer expected;
+    ::bond::CompactBinaryWriter encoder(expected, 1);
+    for (const O::DestroyObjectMessage* message : {&first, &second})
+        QC::OutputMessage<O::DestroyObjectMessage>(QC::schemaTypeName<O::DestroyObjectMessage>(), *message).serialize(encoder);
+    const std::string strExpected = expected.toString();
+
+    struct Case {
+        const char* name;
+        std::size_t take;
+        bool workerWrites;
+    };
+    for (const Case& c : {Case{"the pipe takes everything", 1 << 20, false}, Case{"the pipe takes a part", 5, true},
+                          Case{"the pipe takes nothing", 0, true}}) {
+        SCOPED_TRACE(c.name);
+        auto sink = std::make_shared<TakingWriter>(c.take);
+        auto writer = std::make_shared<QC::MessageWriter>(sink, 1);
+        {
+            QC::MessageWriterThread thread(writer);
+            for (const O::DestroyObjectMessage* message : {&first, &second})
+                thread.post(std::make_unique<QC::OutputMessage<O::DestroyObjectMessage>>(
+                    QC::schemaTypeName<O::DestroyObjectMessage>(), *message));
+        } // written out
+        EXPECT_EQ(sink->bytes(), strExpected);
+        ASSERT_FALSE(sink->nowThreads().empty());
+        EXPECT_EQ(sink->nowThreads().front(), std::this_thread::get_id());
+        EXPECT_EQ(!sink->workerWrites().empty(), c.workerWrites);
+        for (std::thread::id id : sink->workerWrites())
+            EXPECT_NE(id, std::this_thread::get_id());
+    }
 }

@@ -13,7 +13,12 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -35,11 +40,20 @@ constexpr std::size_t kHistoryBytes = 16 * 1024 * 1024;
 constexpr int kTerminateGraceMs = 2500;
 constexpr int kGoneWindowErrorsMs = 2000;
 constexpr std::size_t kReadChunk = 64 * 1024;
-constexpr std::size_t kMaxReadChunk = 16 * 1024 * 1024;
+// The request pipe's reader: bytes per read, and bytes read and not yet taken by the event loop
+// at which it waits.
+constexpr std::size_t kInputReadBytes = 1024 * 1024;
+constexpr std::size_t kInputHeldBytes = 16 * 1024 * 1024;
 
 QString text(const std::string& s)
 {
     return QString::fromStdString(s);
+}
+
+double steadyMicroseconds()
+{
+    return static_cast<double>(
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch()).count());
 }
 
 } // namespace
@@ -123,6 +137,154 @@ private:
             }
             m_idle.notify_all();
         }
+    }
+};
+
+// The request pipe: a thread reads it as soon as bytes arrive, so that logging and drawing on the
+// event loop hold no read back; each piece keeps the time its read returned. The thread does not
+// read while the control has stopped reading, nor while kInputHeldBytes wait to be taken.
+class InputPipe {
+public:
+    struct Piece {
+        QByteArray bytes;
+        double readUs = 0;
+    };
+    struct End {
+        platform::IoStatus status = platform::IoStatus::Closed;
+        int error = 0;
+    };
+
+    // onInput is called on the reader thread when pieces (or the end) wait and were not
+    // announced since the last take.
+    InputPipe(platform::UniqueFd fd, bool reading, std::function<void()> onInput)
+        : m_fd(std::move(fd)), m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), m_reading(reading),
+          m_onInput(std::move(onInput)), m_thread([this] { run(); })
+    {
+    }
+
+    ~InputPipe() { close(); }
+
+    // Moves the pieces read so far to 'into'; true, with 'end', once the stream has ended after them.
+    bool take(std::deque<Piece>& into, End& end)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const bool wasFull = m_held >= kInputHeldBytes;
+        for (Piece& piece : m_pieces)
+            into.push_back(std::move(piece));
+        m_pieces.clear();
+        m_held = 0;
+        m_announced = false;
+        end = m_end;
+        if (wasFull)
+            wake();
+        return m_ended;
+    }
+
+    // No read starts once this returns with false.
+    void setReading(bool reading)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_reading = reading;
+        wake();
+    }
+
+    void close()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_closing = true;
+            wake();
+        }
+        if (m_thread.joinable())
+            m_thread.join();
+        m_fd.reset();
+        m_wake.reset();
+    }
+
+private:
+    platform::UniqueFd m_fd;
+    platform::UniqueFd m_wake; // eventfd: the reader looks at its state again
+    std::mutex m_mutex;
+    std::deque<Piece> m_pieces;
+    std::size_t m_held = 0;
+    bool m_reading;
+    bool m_announced = false;
+    bool m_ended = false;
+    End m_end;
+    bool m_closing = false;
+    std::function<void()> m_onInput;
+    std::thread m_thread;
+
+    void wake()
+    {
+        const std::uint64_t one = 1;
+        if (::write(m_wake.get(), &one, sizeof one) < 0) {
+            // Already signalled: the counter is full only when nobody reads it.
+        }
+    }
+
+    bool mayRead() const { return m_reading && m_held < kInputHeldBytes && !m_ended && !m_closing; }
+
+    void run()
+    {
+        for (;;) {
+            bool watchInput = false;
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                if (m_closing || m_ended)
+                    return;
+                watchInput = mayRead();
+            }
+            pollfd fds[2] = {{m_wake.get(), POLLIN, 0}, {watchInput ? m_fd.get() : -1, POLLIN, 0}};
+            if (::poll(fds, 2, -1) < 0) {
+                if (errno == EINTR)
+                    continue;
+                finish({platform::IoStatus::Failed, errno});
+                return;
+            }
+            if (fds[0].revents & POLLIN) {
+                std::uint64_t count = 0;
+                if (::read(m_wake.get(), &count, sizeof count) < 0) {
+                    // Nothing was signalled after all.
+                }
+            }
+            if (!(fds[1].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            std::unique_lock<std::mutex> lock(m_mutex);
+            if (!mayRead())
+                continue;
+            // Read under the lock, without waiting: setReading(false) is never overtaken.
+            QByteArray bytes;
+            const platform::IoResult result = platform::readAvailable(m_fd.get(), bytes, 0ms, kInputReadBytes);
+            const double readUs = steadyMicroseconds();
+            if (result.status == platform::IoStatus::TimedOut)
+                continue;
+            if (result.status == platform::IoStatus::Ok) {
+                m_held += static_cast<std::size_t>(bytes.size());
+                m_pieces.push_back({std::move(bytes), readUs});
+            } else {
+                m_ended = true;
+                m_end = {result.status, result.error};
+            }
+            const bool announce = !m_announced;
+            m_announced = true;
+            lock.unlock();
+            if (announce)
+                m_onInput();
+        }
+    }
+
+    void finish(End end)
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_ended = true;
+            m_end = end;
+            if (m_announced)
+                return;
+            m_announced = true;
+        }
+        m_onInput();
     }
 };
 
@@ -214,7 +376,6 @@ void Server::stop(int exitCode, const QString& reason)
     m_controlListener.close();
     m_outHangup.reset();
     m_out.reset();
-    m_inRead.reset();
     m_in.reset();
     m_inAccept.reset();
     m_outAccept.reset();
@@ -261,17 +422,16 @@ void Server::onAccept(bool requestPipe)
     platform::UniqueFd fd = listener.accept(0ms);
     if (!fd)
         return;
-    const bool taken = requestPipe ? m_in.valid() || m_inClosedByControl : static_cast<bool>(m_out);
+    const bool taken = requestPipe ? m_in || m_inClosedByControl : static_cast<bool>(m_out);
     if (taken) {
         event(QStringLiteral("a second client on %1 was turned away").arg(listener.path()));
         return;
     }
     event(QStringLiteral("client connected to %1").arg(listener.path()));
     if (requestPipe) {
-        m_in = std::move(fd);
-        m_inRead = LaterPtr<QSocketNotifier>(new QSocketNotifier(m_in.get(), QSocketNotifier::Read));
-        m_inRead->setEnabled(!m_readingStopped);
-        connect(m_inRead.get(), &QSocketNotifier::activated, this, &Server::onInputReadable);
+        m_in = std::make_unique<InputPipe>(std::move(fd), !m_readingStopped, [this] {
+            QMetaObject::invokeMethod(this, &Server::onInputReadable, Qt::QueuedConnection);
+        });
     } else {
         m_out = std::make_unique<OutputPipe>(std::move(fd), [this](const QString& what) {
             QMetaObject::invokeMethod(this, [this, what] { event(what); }, Qt::QueuedConnection);
@@ -287,30 +447,26 @@ void Server::onInputReadable()
 {
     if (!m_in)
         return;
-    // Reads grow with a message that is still arriving, so that it is looked at a few times only.
-    const auto held = static_cast<std::size_t>(m_inBuffer.size());
-    const std::size_t chunk = std::clamp<std::size_t>(std::max(held, m_inNeeded > held ? m_inNeeded - held : 0),
-                                                      kReadChunk, kMaxReadChunk);
-    const platform::IoResult result = platform::readAvailable(m_in.get(), m_inBuffer, 0ms, chunk);
-    // Messages completed by this read were read now, however long logging them takes.
-    m_inReadUs = static_cast<double>(
-        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch()).count());
-    switch (result.status) {
-    case platform::IoStatus::Ok:
+    std::deque<InputPipe::Piece> pieces;
+    InputPipe::End end;
+    const bool ended = m_in->take(pieces, end);
+    for (InputPipe::Piece& piece : pieces) {
+        if (m_stopped || !m_in)
+            return;
+        m_inBuffer.append(piece.bytes);
+        // Messages completed by this piece were read then, however long logging them takes.
+        m_inReadUs = piece.readUs;
+        // A message still arriving is looked at again only once it can be whole.
         if (static_cast<std::size_t>(m_inBuffer.size()) >= m_inNeeded)
             processInput(false);
-        break;
-    case platform::IoStatus::Closed:
-        processInput(true);
-        onClientGone(QStringLiteral("the client closed the request pipe"));
-        break;
-    case platform::IoStatus::TimedOut:
-        break;
-    case platform::IoStatus::Failed:
-        processInput(true);
-        onClientGone(QStringLiteral("reading the request pipe failed: %1").arg(QString::fromLocal8Bit(std::strerror(result.error))));
-        break;
     }
+    if (!ended || m_stopped || !m_in)
+        return;
+    processInput(true);
+    if (end.status == platform::IoStatus::Closed)
+        onClientGone(QStringLiteral("the client closed the request pipe"));
+    else
+        onClientGone(QStringLiteral("reading the request pipe failed: %1").arg(QString::fromLocal8Bit(std::strerror(end.error))));
 }
 
 void Server::onOutputHangup()
@@ -546,7 +702,6 @@ bool Server::sendBytes(const std::string& bytes)
 
 void Server::closeInput()
 {
-    m_inRead.reset();
     m_in.reset();
     m_inClosedByControl = true;
     event(QStringLiteral("request pipe closed by the control"));
@@ -742,8 +897,8 @@ QJsonObject Server::handleControl(ControlClient* client, const QJsonObject& requ
     }
     if (command == QLatin1String("stopReading") || command == QLatin1String("resumeReading")) {
         m_readingStopped = command == QLatin1String("stopReading");
-        if (m_inRead)
-            m_inRead->setEnabled(!m_readingStopped);
+        if (m_in)
+            m_in->setReading(!m_readingStopped);
         event(m_readingStopped ? QStringLiteral("reading stopped by the control") : QStringLiteral("reading resumed"));
         return ok;
     }
@@ -766,7 +921,7 @@ QJsonObject Server::handleControl(ControlClient* client, const QJsonObject& requ
             windows.append(QJsonObject{{QStringLiteral("viewer"), id}, {QStringLiteral("winId"), QString::number(window->winId())},
                                        {QStringLiteral("width"), window->width()}, {QStringLiteral("height"), window->height()}});
         state.insert(QStringLiteral("windows"), windows);
-        state.insert(QStringLiteral("connected"), m_in.valid() && m_out != nullptr);
+        state.insert(QStringLiteral("connected"), m_in != nullptr && m_out != nullptr);
         return QJsonObject{{QStringLiteral("ok"), true}, {QStringLiteral("state"), state}};
     }
     if (command == QLatin1String("exit")) {

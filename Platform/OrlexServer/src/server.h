@@ -34,6 +34,7 @@ struct DeferredDelete {
 template <class T>
 using LaterPtr = std::unique_ptr<T, DeferredDelete>;
 
+class InputPipe;
 class OutputPipe;
 class SketchWindow;
 
@@ -98,8 +99,7 @@ private:
     platform::PipeListener m_outListener;
     platform::PipeListener m_controlListener;
     LaterPtr<QSocketNotifier> m_inAccept, m_outAccept, m_controlAccept;
-    platform::UniqueFd m_in;
-    LaterPtr<QSocketNotifier> m_inRead;
+    std::unique_ptr<InputPipe> m_in;
     std::unique_ptr<OutputPipe> m_out;
     LaterPtr<QSocketNotifier> m_outHangup;
     QTimer* m_connectTimer = nullptr;

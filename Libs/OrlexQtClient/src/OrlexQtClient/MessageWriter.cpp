@@ -31,6 +31,13 @@ void MessageWriter::writeBytes(const void* pBytes, std::size_t nCount)
     fail();
 }
 
+std::size_t MessageWriter::writeNow(const void* pBytes, std::size_t nCount)
+{
+    if (m_bFailed || !m_pWriter)
+        return 0;
+    return m_pWriter->writeNow(pBytes, nCount);
+}
+
 void MessageWriter::fail()
 {
     if (m_bFailed.exchange(true))

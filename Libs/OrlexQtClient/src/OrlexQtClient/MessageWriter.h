@@ -24,6 +24,8 @@ public:
     void writeOutputBuffer(const ::bond::OutputBuffer& buffer);
     // Tells the error receivers once when the write fails; drops everything after that.
     void writeBytes(const void* pBytes, std::size_t nCount);
+    // What the pipe takes at once, without waiting (IWriter::writeNow); 0 after a failure.
+    std::size_t writeNow(const void* pBytes, std::size_t nCount);
 
     // Takes the failure path without a write: one report, then every message is dropped.
     void fail();

@@ -42,6 +42,7 @@ void MessageWriterThread::post(std::unique_ptr<IMessageSerialize> pMessage)
     if (m_pWriter->hasFailed())
         return;
     const bool bWasEmpty = m_queue.empty();
+    const bool bIdle = bWasEmpty && !m_bWorkerWriting;
     const std::size_t nBefore = m_queue.size();
     try {
         CompactBinaryWriter writer(m_queue, m_pWriter->protocolVersion());
@@ -52,6 +53,15 @@ void MessageWriterThread::post(std::unique_ptr<IMessageSerialize> pMessage)
         qWarning("Viewer message not written: %s", e.what());
         return;
     }
+    if (bIdle) {
+        // Written by the sender: handing it to the worker would wait for the worker to get a CPU.
+        m_nQueueFront = m_pWriter->writeNow(m_queue.data(), m_queue.size());
+        if (m_nQueueFront == m_queue.size()) {
+            m_queue.clear();
+            m_nQueueFront = 0;
+            return;
+        }
+    }
     if (bWasEmpty)
         m_wakeUp.notify_all();
 }
@@ -59,7 +69,7 @@ void MessageWriterThread::post(std::unique_ptr<IMessageSerialize> pMessage)
 std::size_t MessageWriterThread::queuedBytes()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_queue.size();
+    return m_queue.size() - m_nQueueFront;
 }
 
 void MessageWriterThread::run()
@@ -69,15 +79,18 @@ void MessageWriterThread::run()
     for (;;) {
         if (!m_queue.empty()) {
             std::swap(writing, m_queue);
+            const std::size_t nFront = std::exchange(m_nQueueFront, 0);
+            m_bWorkerWriting = true;
             m_room.notify_all();
             lock.unlock();
-            m_pWriter->writeOutputBuffer(writing);
+            m_pWriter->writeBytes(writing.data() + nFront, writing.size() - nFront);
             m_room.notify_all(); // senders waiting for room learn of a failed write at once
             writing.clear();
             // After a burst of large messages the buffer goes back to its usual size.
             if (writing.capacity() > 4 * m_nQueueBytes)
                 writing = ::bond::OutputBuffer();
             lock.lock();
+            m_bWorkerWriting = false;
         } else if (m_bStop) {
             return;
         } else {

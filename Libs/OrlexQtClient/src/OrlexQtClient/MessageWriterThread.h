@@ -1,5 +1,7 @@
 // Lets any thread send without waiting for the pipe: messages are queued and written in order by
-// one worker thread, everything queued in one write.
+// one worker thread, everything queued in one write. A message posted while nothing is queued or
+// being written goes into the pipe at once, as far as the pipe takes it without waiting; the
+// worker writes the rest.
 #pragma once
 
 #include "OrlexProtocol/Message.h"
@@ -57,6 +59,8 @@ private:
     std::condition_variable m_wakeUp; // the worker: something queued, or stop
     std::condition_variable m_room;   // senders: the worker took the queue
     ::bond::OutputBuffer m_queue;     // serialised messages, in posting order
+    std::size_t m_nQueueFront = 0;    // bytes at the queue's front already in the pipe
+    bool m_bWorkerWriting = false;    // the worker writes what it took from the queue
     std::thread m_thread;             // last: starts once everything above exists
 };
 

@@ -78,4 +78,11 @@ bool PipeWriter::write(const void* pBytes, std::size_t nCount)
     return platform::writeAll(m_fd.get(), pBytes, nCount, m_writeLimit).status == platform::IoStatus::Ok;
 }
 
+std::size_t PipeWriter::writeNow(const void* pBytes, std::size_t nCount)
+{
+    if (!m_fd.valid())
+        return 0;
+    return platform::writeAll(m_fd.get(), pBytes, nCount, std::chrono::milliseconds(0)).bytes;
+}
+
 } // namespace Dremm::Orlex::QtClient

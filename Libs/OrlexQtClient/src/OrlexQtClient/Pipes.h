@@ -62,6 +62,7 @@ public:
 
     // One write of the whole block within the write limit; false when it failed or timed out.
     bool write(const void* pBytes, std::size_t nCount) override;
+    std::size_t writeNow(const void* pBytes, std::size_t nCount) override;
     bool isValid() const override { return m_fd.valid(); }
 
 private:

@@ -25,6 +25,8 @@
 #include <QVBoxLayout>
 
 #include <cstdlib>
+#include <memory>
+#include <mutex>
 #include <exception>
 #include <stdexcept>
 
@@ -43,6 +45,16 @@ namespace {
 COrlexViewer* s_pInstance = nullptr;
 bool s_bDestroyed = false;
 bool s_bScenarioBuilt = false;
+
+// The ship model as other threads find it (liveShipModel); the controller owns it.
+std::mutex s_liveShipMutex;
+std::weak_ptr<CShipModel> s_pLiveShip;
+
+void publishShipModel(const std::shared_ptr<CShipModel>& pShip)
+{
+    const std::lock_guard<std::mutex> lock(s_liveShipMutex);
+    s_pLiveShip = pShip;
+}
 
 constexpr int kDefaultCameraIntervalMs = 1000;
 
@@ -82,6 +94,12 @@ COrlexViewer* COrlexViewer::instance(const QString& strName)
 COrlexViewer* COrlexViewer::existingInstance()
 {
     return s_bDestroyed ? nullptr : s_pInstance;
+}
+
+std::shared_ptr<CShipModel> COrlexViewer::liveShipModel()
+{
+    const std::lock_guard<std::mutex> lock(s_liveShipMutex);
+    return s_pLiveShip.lock();
 }
 
 void COrlexViewer::destroyInstance()
@@ -125,6 +143,9 @@ COrlexViewer::COrlexViewer(QWidget* pParent, const QString& strPipeName) : QObje
 
 COrlexViewer::~COrlexViewer()
 {
+    // Other threads stop finding the ship model before anything it reaches goes.
+    if (m_pShipModel)
+        publishShipModel(nullptr);
     delete m_pCalLinesDlg;
     m_pCalLinesDlg = nullptr;
     if (m_pClient && m_pClient->reader()) {
@@ -320,8 +341,10 @@ void COrlexViewer::initViewer(int nMode)
     setInteractionActions(false);
 
     if (bWithVessel) {
-        if (!m_pShipModel)
-            m_pShipModel = std::make_unique<CShipModel>(getDispatcher());
+        if (!m_pShipModel) {
+            m_pShipModel = std::make_shared<CShipModel>(getDispatcher());
+            publishShipModel(m_pShipModel);
+        }
         m_pShipModel->updateVessel(static_cast<int>(dEast), static_cast<int>(dNorth), 0, QStringLiteral("#INIT#"));
     }
 

@@ -95,6 +95,9 @@ public:
     COrlexDataManager* getDataManager() const { return m_pDataManager; }
     // Null before initViewer and for display modes other than 0 and 3.
     CShipModel* getShipModel() const { return m_pShipModel.get(); }
+    // The controller's ship model for any thread (the runtime's receiving thread moves the
+    // vessels with it); null before initViewer and once the controller is destroyed.
+    static std::shared_ptr<CShipModel> liveShipModel();
     // Set by the ship model once the first vessel position away from the origin has arrived.
     void setVesselPositionArrived() { m_bVesselPositionArrived = true; }
     bool hasVesselPosition() const { return m_bVesselPositionArrived; }
@@ -363,7 +366,7 @@ private:
     QStandardItemModel* m_pColorMappingModel = nullptr;
     ColorMapDialog* m_pColorMapDialog = nullptr;
     // One for the controller's life: a later initViewer keeps it.
-    std::unique_ptr<CShipModel> m_pShipModel;
+    std::shared_ptr<CShipModel> m_pShipModel;
     QTimer* m_pTailColorTimer = nullptr;
     double m_dLastGridRefX = 0;
     double m_dLastGridRefY = 0;

@@ -9,9 +9,11 @@
 #include "OrlexQtClient/MessageDispatcher.h"
 #include "platform/paths.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
@@ -19,6 +21,7 @@
 namespace O = ::Tavrin::Dremm::Orlex;
 using Dremm::Orlex::QtClient::MessageDispatcher;
 using ship_model_detail::colourOf;
+using ship_model_detail::shipMutex;
 using ship_model_detail::shipLogger;
 
 namespace {
@@ -149,6 +152,21 @@ COrlexViewer* controller()
     return COrlexViewer::existingInstance();
 }
 
+std::recursive_mutex& shipMutex()
+{
+    static std::recursive_mutex s_mutex;
+    return s_mutex;
+}
+
+void onGuiThread(std::function<void()> fnCall)
+{
+    QCoreApplication* pApp = QCoreApplication::instance();
+    if (!pApp || QThread::currentThread() == pApp->thread())
+        fnCall();
+    else
+        QMetaObject::invokeMethod(pApp, std::move(fnCall), Qt::QueuedConnection);
+}
+
 } // namespace ship_model_detail
 
 template <typename T>
@@ -203,6 +221,7 @@ int CShipModel::vesselIndex(const QString& strName, bool& bNew)
 
 void CShipModel::updateVessel(int nEast, int nNorth, int nHeading, const QString& strName)
 {
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
     int n = 0;
     const bool bInit = strName == kInitLabel;
     if (bInit) {
@@ -229,8 +248,10 @@ void CShipModel::updateVessel(int nEast, int nNorth, int nHeading, const QString
 
     if (!processState().bControllerTold && nEast != 0) {
         processState().bControllerTold = true;
-        if (COrlexViewer* pViewer = ship_model_detail::controller())
-            pViewer->setVesselPositionArrived();
+        ship_model_detail::onGuiThread([] {
+            if (COrlexViewer* pViewer = ship_model_detail::controller())
+                pViewer->setVesselPositionArrived();
+        });
     }
 
     m_rotationUpdate.ObjectIds[0] = symbolId(n);
@@ -274,6 +295,7 @@ void CShipModel::updateVessel(int nEast, int nNorth, int nHeading, const QString
 
 void CShipModel::addPositionDatagram(const char* pDatagram, int nLength)
 {
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
     if (!m_pHistory || !pDatagram || nLength <= 0)
         return;
     // A datagram of the control road carries two more bytes after its trailer.
@@ -286,18 +308,57 @@ void CShipModel::addPositionDatagram(const char* pDatagram, int nLength)
 
 void CShipModel::setVectorLength(int nSeconds)
 {
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
     if (m_pHistory)
         m_pHistory->setVectorTimeSpan(nSeconds);
 }
 
 void CShipModel::getVesselPosition(int& nEast, int& nNorth) const
 {
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
     nEast = m_nLastEast;
     nNorth = m_nLastNorth;
 }
 
+int CShipModel::getVesselHeading() const
+{
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
+    return m_nLastHeading;
+}
+
+bool CShipModel::isVesselCreated() const
+{
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
+    return m_bVesselCreated;
+}
+
+int CShipModel::vesselCount() const
+{
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
+    return std::max(1, static_cast<int>(m_labels.size()));
+}
+
+void CShipModel::setShowTrack(bool bShow)
+{
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
+    m_bShowTrack = bShow;
+}
+
+std::uint64_t CShipModel::getCogVectorId() const
+{
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
+    return static_cast<std::uint64_t>(m_nVectorId);
+}
+
+bool CShipModel::isMarkerShown() const
+{
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
+    return m_bMarkerShown;
+}
+
 void CShipModel::getNamedVesselPosition(const QString& strVesselId, int& nEast, int& nNorth) const
 {
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
     const QString strSource = strVesselId.section(QLatin1Char(':'), 0, 0);
     nEast = m_eastBySource.value(strSource, 0);
     nNorth = m_northBySource.value(strSource, 0);
@@ -308,6 +369,7 @@ void CShipModel::getNamedVesselPosition(const QString& strVesselId, int& nEast, 
 
 void CShipModel::createShipMesh(int n, int nEast, int nNorth)
 {
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
     if (!isVesselIndex(n) || processState().anchorCreated[static_cast<std::size_t>(n)])
         return;
     processState().anchorCreated[static_cast<std::size_t>(n)] = true;
@@ -346,6 +408,7 @@ void CShipModel::createShipMesh(int n, int nEast, int nNorth)
 
 void CShipModel::switchVesselSymbol(int n, bool bAsMarkers, int nEast, int nNorth)
 {
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
     if (!isVesselIndex(n))
         return;
     ProcessState& state = processState();
@@ -377,6 +440,7 @@ void CShipModel::switchVesselSymbol(int n, bool bAsMarkers, int nEast, int nNort
 
 void CShipModel::createPositionMarkers(int i)
 {
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
     if (!isVesselIndex(i))
         return;
     m_bMarkerShown = true;
@@ -404,6 +468,7 @@ void CShipModel::createPositionMarkers(int i)
 
 void CShipModel::createBoatModel(int i, int nEast, int nNorth)
 {
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
     if (!isVesselIndex(i))
         return;
     m_bMarkerShown = false;
@@ -478,6 +543,7 @@ void CShipModel::createBoatModel(int i, int nEast, int nNorth)
 
 void CShipModel::createCogVector(int n)
 {
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
     if (m_nVectorId != 0 || !isVesselIndex(n) || !processState().anchorCreated[static_cast<std::size_t>(n)])
         return;
     // The vector of vessel n hangs from that vessel's anchor.
@@ -493,6 +559,7 @@ void CShipModel::createCogVector(int n)
 
 void CShipModel::readViewParameters()
 {
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
     m_fForeDist = static_cast<float>(g_getToken.getTokValueInt("ROZOVED_BOATVIEW_FORE_DIST")) / 100.0f;
     m_fAftDist = static_cast<float>(g_getToken.getTokValueInt("ROZOVED_BOATVIEW_AFT_DIST")) / 100.0f;
     m_fPortDist = static_cast<float>(g_getToken.getTokValueInt("ROZOVED_BOATVIEW_PORT_DIST")) / 100.0f;
@@ -508,6 +575,7 @@ void CShipModel::readViewParameters()
 
 void CShipModel::onNavigationState(int, int nScale, bool bAsMarkers)
 {
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
     if (!bAsMarkers)
         return;
     const auto k = static_cast<float>(nScale / 100);
@@ -534,6 +602,7 @@ void CShipModel::onNavigationState(int, int nScale, bool bAsMarkers)
 
 void CShipModel::setShipColor(int n, const QColor& colour)
 {
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
     if (!isVesselIndex(n))
         return;
     m_vesselColor = colour;
@@ -547,6 +616,7 @@ void CShipModel::setShipColor(int n, const QColor& colour)
 
 void CShipModel::setCogVectorColor(const QColor& colour)
 {
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
     if (!m_pHistory || m_nVectorId == 0)
         return;
     m_vesselColor = colour;
@@ -558,6 +628,7 @@ void CShipModel::setCogVectorColor(const QColor& colour)
 
 void CShipModel::setTrackColor(const QColor& colour)
 {
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
     O::UpdatePropertiesMessage properties;
     properties.Id = anchorId(0);
     properties.Properties = {{"PositionHistoryColor", historyColour(colour)}};

@@ -1,4 +1,7 @@
 // The vessels in the 3-D view: symbols, spears, course vector, position history and depth tails.
+// Every call may come from any thread (the runtime's receiving thread moves the vessels and feeds
+// the tails, the GUI thread changes settings); the calls that reach the controller (boat models,
+// making a depth tail, the colour map and grid links) are the GUI thread's.
 #pragma once
 
 #include "OrlexProtocol/Structs.h"
@@ -37,7 +40,7 @@ public:
     CShipModel& operator=(const CShipModel&) = delete;
 
     // A new position (projected centimetres) and heading (hundredths of a degree) for the vessel
-    // of that label; "#INIT#" stands for the first vessel.
+    // of that label; "#INIT#" stands for the first vessel (GUI thread).
     void updateVessel(int nEast, int nNorth, int nHeading, const QString& strName);
     // A position datagram whose quality marks it for the position history.
     void addPositionDatagram(const char* pDatagram, int nLength);
@@ -65,27 +68,30 @@ public:
     // (0, 0) for a source never seen.
     void getNamedVesselPosition(const QString& strVesselId, int& nEast, int& nNorth) const;
     // The heading of the last update, hundredths of a degree.
-    int getVesselHeading() const { return m_nLastHeading; }
+    int getVesselHeading() const;
     // Set once the first vessel has been created.
-    bool isVesselCreated() const { return m_bVesselCreated; }
-    bool hasVesselModel() const { return m_bVesselCreated; }
+    bool isVesselCreated() const;
+    bool hasVesselModel() const { return isVesselCreated(); }
     // Vessels shown (labels taken, at least the first vessel).
-    int vesselCount() const { return std::max(1, static_cast<int>(m_labels.size())); }
+    int vesselCount() const;
     // The history line is shown (kept for the viewer's track setting).
-    void setShowTrack(bool bShow) { m_bShowTrack = bShow; }
+    void setShowTrack(bool bShow);
     // 0 until the course vector exists.
-    std::uint64_t getCogVectorId() const { return static_cast<std::uint64_t>(m_nVectorId); }
-    bool isMarkerShown() const { return m_bMarkerShown; }
+    std::uint64_t getCogVectorId() const;
+    bool isMarkerShown() const;
 
     // Depth tails: the soundings of one ping (x, y, z per point) for the named tail; they are
     // moved into the message sent.
     void pushDepthTail(std::vector<double>& points, const QString& strTailName);
+    // pushDepthTail for a tail whose point buffer exists; soundings are dropped while the tails
+    // are off (colour mode 0). False, with points untouched, when the buffer is still to be made.
+    bool pushToExistingTail(std::vector<double>& points, const QString& strTailName);
     void setDepthTailCount(int nCount);
     void setTailPointSize(int nSize);
     // Mode 3 keeps the mode; with bApply the first tail is re-created by the next soundings.
     void setTailColorMode(int nMode, bool bApply);
     // 0 switches the depth tails off.
-    int tailColorMode() const { return m_nTailColorMode; }
+    int tailColorMode() const;
     // Makes the active survey's terrain the colour-range source of the depth tails (or not).
     void linkTailToActiveGrid(bool bLink);
     void setTailIncludeInRange(bool bInclude);
@@ -94,6 +100,7 @@ public:
     // The named tail's point buffer; the first tail for an empty name; 0 when there is none.
     std::uint64_t getTailBufferId(const QString& strName) const;
 
+    // Not guarded: for a thread that is the only one using the ship model.
     CShipPositionHistory* history() const { return m_pHistory.get(); }
 
 private:

@@ -24,6 +24,7 @@ namespace Q = ::Tavrin::Dremm::Orlex::Extensions::Quennet;
 using Dremm::Orlex::QtClient::MessageDispatcher;
 using Dremm::Orlex::QtClient::objectIdAllocator;
 using ship_model_detail::shipLogger;
+using ship_model_detail::shipMutex;
 
 namespace {
 
@@ -72,6 +73,7 @@ O::Color opaque(const QColor& colour)
 
 void CShipModel::sendTailSettings(std::uint64_t nId) const
 {
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
     Q::UpdatePointBufferMessage update;
     update.Id = nId;
     update.Settings = m_tailSettings;
@@ -81,6 +83,7 @@ void CShipModel::sendTailSettings(std::uint64_t nId) const
 
 void CShipModel::pushDepthTail(std::vector<double>& points, const QString& strTailName)
 {
+    const std::lock_guard<std::recursive_mutex> shipLock(shipMutex());
     std::unique_lock<std::timed_mutex> lock(tailMutex(), std::defer_lock);
     if (!lock.try_lock_for(kTailLockWait))
         return;
@@ -129,8 +132,28 @@ void CShipModel::pushDepthTail(std::vector<double>& points, const QString& strTa
     }
 }
 
+bool CShipModel::pushToExistingTail(std::vector<double>& points, const QString& strTailName)
+{
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
+    if (m_nTailColorMode == 0) {
+        points.clear();
+        return true;
+    }
+    if (m_tailIds.find(strTailName) == m_tailIds.end())
+        return false;
+    pushDepthTail(points, strTailName);
+    return true;
+}
+
+int CShipModel::tailColorMode() const
+{
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
+    return m_nTailColorMode;
+}
+
 void CShipModel::setDepthTailCount(int nCount)
 {
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
     m_nTailCapacity = nCount;
     for (const auto& [strName, nId] : m_tailIds) {
         m_tailSettings.Capacity = nCount;
@@ -141,6 +164,7 @@ void CShipModel::setDepthTailCount(int nCount)
 
 void CShipModel::setTailPointSize(int nSize)
 {
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
     m_nTailPointSize = nSize;
     for (const auto& [strName, nId] : m_tailIds) {
         m_tailSettings.PointSize = static_cast<float>(nSize);
@@ -150,6 +174,7 @@ void CShipModel::setTailPointSize(int nSize)
 
 void CShipModel::setTailColorMode(int nMode, bool bApply)
 {
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
     if (nMode != 3)
         m_nTailColorMode = nMode;
     if (!bApply || m_tailIds.empty())
@@ -168,6 +193,7 @@ void CShipModel::setTailColorMode(int nMode, bool bApply)
 
 void CShipModel::linkTailToActiveGrid(bool bLink)
 {
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
     if (m_tailIds.empty())
         return;
     const std::uint64_t nTerrain = bLink ? activeTerrainId() : 0;
@@ -181,6 +207,7 @@ void CShipModel::linkTailToActiveGrid(bool bLink)
 
 void CShipModel::setTailIncludeInRange(bool bInclude)
 {
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
     if (m_tailIds.empty())
         return;
     m_tailSettings.IncludeInRangeCalculation = bInclude;
@@ -189,6 +216,7 @@ void CShipModel::setTailIncludeInRange(bool bInclude)
 
 void CShipModel::applyTailColorMap(ColorMap* pMap, int nKind)
 {
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
     if (!pMap || nKind == 1 || m_tailIds.empty())
         return;
     const std::uint64_t nTerrain = activeTerrainId();
@@ -211,6 +239,7 @@ void CShipModel::applyTailColorMap(ColorMap* pMap, int nKind)
 
 std::uint64_t CShipModel::getTailBufferId(const QString& strName) const
 {
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
     if (m_tailIds.empty())
         return 0;
     if (strName.isEmpty())

@@ -33,6 +33,20 @@ void post(F&& fnCall)
 
 CRuntimeGuiSink::~CRuntimeGuiSink() = default;
 
+CPostingGuiSink::CPostingGuiSink() : m_pnShipJobsWaiting(std::make_shared<std::atomic<int>>(0)) {}
+
+template <typename F>
+void CPostingGuiSink::postShipJob(F&& fnJob)
+{
+    if (!QCoreApplication::instance())
+        return;
+    m_pnShipJobsWaiting->fetch_add(1);
+    post([pnWaiting = m_pnShipJobsWaiting, fnJob = std::forward<F>(fnJob)]() mutable {
+        fnJob();
+        pnWaiting->fetch_sub(1);
+    });
+}
+
 void CPostingGuiSink::showWarning(const QString& strTitle, const QString& strText)
 {
     // Not modal: the GUI goes on while the box is open.
@@ -49,7 +63,13 @@ void CPostingGuiSink::showWarning(const QString& strTitle, const QString& strTex
 
 void CPostingGuiSink::updateVessel(int nEast, int nNorth, int nHeading, const QString& strName)
 {
-    post([nEast, nNorth, nHeading, strName] {
+    if (m_pnShipJobsWaiting->load() == 0) {
+        if (const std::shared_ptr<CShipModel> poShip = COrlexViewer::liveShipModel()) {
+            poShip->updateVessel(nEast, nNorth, nHeading, strName);
+            return;
+        }
+    }
+    postShipJob([nEast, nNorth, nHeading, strName] {
         COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName));
         if (CShipModel* poShip = poViewer ? poViewer->getShipModel() : nullptr)
             poShip->updateVessel(nEast, nNorth, nHeading, strName);
@@ -155,7 +175,13 @@ void CPostingGuiSink::closeAllSurveys()
 // The live survey's jobs never create the controller: before it exists there is no view to feed.
 void CPostingGuiSink::pushDepthTail(std::vector<double>&& adPoints, const QString& strTailName)
 {
-    post([adPoints = std::move(adPoints), strTailName]() mutable {
+    // Making a tail's point buffer reads the controller: the GUI thread's work.
+    if (m_pnShipJobsWaiting->load() == 0) {
+        const std::shared_ptr<CShipModel> poShip = COrlexViewer::liveShipModel();
+        if (poShip && poShip->pushToExistingTail(adPoints, strTailName))
+            return;
+    }
+    postShipJob([adPoints = std::move(adPoints), strTailName]() mutable {
         COrlexViewer* poViewer = COrlexViewer::existingInstance();
         CShipModel* poShip = poViewer ? poViewer->getShipModel() : nullptr;
         // Tail colour mode 0 switches the depth tail off.
@@ -166,7 +192,13 @@ void CPostingGuiSink::pushDepthTail(std::vector<double>&& adPoints, const QStrin
 
 void CPostingGuiSink::addPositionDatagram(const QByteArray& baDatagram)
 {
-    post([baDatagram] {
+    if (m_pnShipJobsWaiting->load() == 0) {
+        if (const std::shared_ptr<CShipModel> poShip = COrlexViewer::liveShipModel()) {
+            poShip->addPositionDatagram(baDatagram.constData(), baDatagram.size());
+            return;
+        }
+    }
+    postShipJob([baDatagram] {
         COrlexViewer* poViewer = COrlexViewer::existingInstance();
         if (CShipModel* poShip = poViewer ? poViewer->getShipModel() : nullptr)
             poShip->addPositionDatagram(baDatagram.constData(), baDatagram.size());

@@ -6,7 +6,9 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class CRuntimeGuiSink {
@@ -44,9 +46,12 @@ public:
                                        std::function<void(const QString&)> fnUse) = 0;
 };
 
-// Posts each call to the thread of the application object.
+// Posts each call to the thread of the application object; the ship model's vessel moves,
+// position history and soundings of existing depth tails are handed to it on the calling thread
+// (it is thread-safe), so that they reach the viewer without waiting for the GUI thread.
 class CPostingGuiSink : public CRuntimeGuiSink {
 public:
+    CPostingGuiSink();
     void showWarning(const QString& strTitle, const QString& strText) override;
     void updateVessel(int nEast, int nNorth, int nHeading, const QString& strName) override;
     void openPlanJob(const QString& strFile) override;
@@ -65,4 +70,11 @@ public:
     void addPositionDatagram(const QByteArray& baDatagram) override;
     void applySurveyProjection(const QString& strProjFile, const QString& strSurveyFolder,
                                std::function<void(const QString&)> fnUse) override;
+
+private:
+    // Ship-model jobs posted to the GUI thread and not yet run: while there are any, later ones
+    // are posted behind them, so that the viewer gets the ship model's messages in call order.
+    std::shared_ptr<std::atomic<int>> m_pnShipJobsWaiting;
+    template <typename F>
+    void postShipJob(F&& fnJob);
 };
