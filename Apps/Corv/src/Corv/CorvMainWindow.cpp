@@ -148,6 +148,17 @@ CMainWindow::~CMainWindow()
     delete m_poColorMappingPane;
 }
 
+void CMainWindow::runLater(int nMs, std::function<void()> fnDo)
+{
+    auto* poTimer = new QTimer(this);
+    poTimer->setSingleShot(true);
+    connect(poTimer, &QTimer::timeout, this, [poTimer, fnDo = std::move(fnDo)] {
+        poTimer->deleteLater();
+        fnDo();
+    });
+    poTimer->start(nMs);
+}
+
 void CMainWindow::stopRuntimeThread()
 {
     if (!m_oRuntimeThread.isRunning())
@@ -324,7 +335,7 @@ void CMainWindow::initSubSystems()
     }
     if (m_poPlanningMenu)
         m_poPlanningMenu->setEnabled(true);
-    QTimer::singleShot(5000, this, &CMainWindow::initView);
+    runLater(5000, [this] { initView(); });
 }
 
 void CMainWindow::installActiveWindowFilter()
@@ -333,7 +344,7 @@ void CMainWindow::installActiveWindowFilter()
         poActive->installEventFilter(this);
     else
         qDebug() << "Failed to get active window. Starting timer for retry...";
-    QTimer::singleShot(500, this, [this] {
+    runLater(500, [this] {
         if (QWidget* poActive = QApplication::activeWindow())
             poActive->installEventFilter(this);
     });

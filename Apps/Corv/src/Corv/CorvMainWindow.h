@@ -14,6 +14,7 @@
 #include <QThread>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class CAppDockWidget;
@@ -191,6 +192,9 @@ private:
     // Hands a projection file to the runtime link on its thread.
     void postProjectionFile(const QString& strFile);
     void stopRuntimeThread();
+    // Runs fnDo once after nMs on a timer of this window, so the destructor stops it with the
+    // window's other timers (a QTimer::singleShot could still call into a half-destroyed window).
+    void runLater(int nMs, std::function<void()> fnDo);
 
     QString m_strGuiIniPath;
     QDateTime m_dtLastQaLog;

@@ -86,7 +86,7 @@ void CMainWindow::fetchRemoteGrid(QString strVessel, QTimer* poTimer)
         logMsg(strLine, 2);
         return;
     }
-    QTimer::singleShot(RemoteGridLoadDelayMs, this, [this, strVessel] { onLoadRealtimeSurveyGrid(strVessel); });
+    runLater(RemoteGridLoadDelayMs, [this, strVessel] { onLoadRealtimeSurveyGrid(strVessel); });
 }
 
 void CMainWindow::onLoadRealtimeSurveyGrid(QString strVessel)
