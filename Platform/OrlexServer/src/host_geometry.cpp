@@ -7,6 +7,7 @@
 
 #include <xcb/xcb.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 
@@ -73,6 +74,17 @@ bool windowExists(WId window)
         xcb_get_window_attributes_reply(connection, cookie, &rawError));
     const std::unique_ptr<xcb_generic_error_t, FreeDeleter> error(rawError);
     return reply != nullptr;
+}
+
+bool resizeInPlace(WId window, const QSize& size)
+{
+    if (!QX11Info::isPlatformX11() || window == 0 || size.isEmpty())
+        return false;
+    const std::uint32_t values[] = {static_cast<std::uint32_t>(size.width()), static_cast<std::uint32_t>(size.height())};
+    xcb_configure_window(QX11Info::connection(), static_cast<xcb_window_t>(window),
+                         XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
+    xcb_flush(QX11Info::connection());
+    return true;
 }
 
 void ignoreBadWindowErrors(WId window, int timeoutMs)

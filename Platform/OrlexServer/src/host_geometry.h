@@ -14,6 +14,11 @@ QSize hostWindowSize(WId window);
 // true on other platforms.
 bool windowExists(WId window);
 
+// Gives window a new size and leaves its place alone, as the client may have moved it since this
+// process last heard (a resize through Qt sends the place Qt last knew too). False on other
+// platforms.
+bool resizeInPlace(WId window, const QSize& size);
+
 // Drops the BadWindow errors that requests on the gone window raise from now on, for timeoutMs.
 void ignoreBadWindowErrors(WId window, int timeoutMs);
 

@@ -591,7 +591,8 @@ void Server::handleMessage(const DecodedMessage& message, std::uint64_t offset)
         const auto window = m_windows.find(id);
         if (window != m_windows.end() && viewer.width > 0 && viewer.height > 0
             && (window->second->width() != viewer.width || window->second->height() != viewer.height))
-            window->second->resize(viewer.width, viewer.height);
+            if (!resizeInPlace(window->second->winId(), QSize(viewer.width, viewer.height)))
+                window->second->resize(viewer.width, viewer.height);
     }
     repaintWindows();
 }
