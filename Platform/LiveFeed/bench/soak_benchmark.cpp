@@ -2,7 +2,10 @@
 // 20 Hz and 20 depth datagrams a second of 1,199 soundings to the program, which drives the
 // viewer-server stand-in. Run under a display:
 //   xvfb-run -a -s "-screen 0 1600x1000x24" build-bench/bin/live_feed_soak_benchmark
-// LIVE_SOAK_SECONDS sets the length (default 600). Counters: latency percentiles from a position
+// LIVE_SOAK_SECONDS sets the length (default 600); LIVE_SOAK_BURST=1 sends every interval's
+// positions and depth datagram together (a stress run) instead of each source at its own phase.
+// The feed runs on a thread of its own, which sleeps between its datagrams as separate senders
+// would; this thread reads the stand-in's log. Counters: latency percentiles from a position
 // datagram leaving the feed to the server reading the vessel's move, and from a depth datagram to
 // the server reading its soundings (the "logged" ones end when the stand-in has logged it);
 // datagrams without a match; the program's memory after the first minute and at the end.
@@ -175,20 +178,33 @@ void BM_LiveSoak(benchmark::State& state)
         options.leadIn = 3;
         // The fixed ports stay free for tests that run meanwhile; the program's link retries.
         options.httpPort = options.tcpPort = options.requestPort = options.coveragePort = 0;
-        Feed feed(options);
+        options.burst = qEnvironmentVariableIntValue("LIVE_SOAK_BURST") != 0;
+        QThread feedThread;
+        feedThread.start();
+        auto* feed = new Feed(options);
+        feed->moveToThread(&feedThread);
+        QObject reader; // the sends are counted on this thread
         std::deque<Pending> positions, depths;
         std::uint64_t positionsSent = 0, depthsSent = 0, positionsLost = 0, depthsLost = 0;
         std::vector<Latency> positionLatency, depthLatency;
-        QObject::connect(&feed, &Feed::positionSent, [&](int, quint16, double east, double north, qint64 ns) {
+        QObject::connect(feed, &Feed::positionSent, &reader, [&](int, quint16, double east, double north, qint64 ns) {
             positions.push_back({east, north, ns});
             ++positionsSent;
         });
-        QObject::connect(&feed, &Feed::depthSent, [&](int, quint16, double east, double north, qint64 ns) {
+        QObject::connect(feed, &Feed::depthSent, &reader, [&](int, quint16, double east, double north, qint64 ns) {
             depths.push_back({east, north, ns});
             ++depthsSent;
         });
+        auto endFeed = [&] {
+            QMetaObject::invokeMethod(feed, [feed] { delete feed; }, Qt::BlockingQueuedConnection);
+            feedThread.quit();
+            feedThread.wait();
+        };
         QString error;
-        if (!feed.start(&error)) {
+        bool started = false;
+        QMetaObject::invokeMethod(feed, [&] { started = feed->start(&error); }, Qt::BlockingQueuedConnection);
+        if (!started) {
+            endFeed();
             state.SkipWithError(error.toStdString().c_str());
             return;
         }
@@ -238,7 +254,7 @@ void BM_LiveSoak(benchmark::State& state)
             }
             QThread::usleep(500);
         }
-        feed.stop();
+        endFeed();
         for (const Pending& p : positions)
             positionsLost += p.matched ? 0 : 1;
         for (const Pending& p : depths)
