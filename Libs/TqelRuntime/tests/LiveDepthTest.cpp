@@ -1,5 +1,6 @@
 // Real-time depth datagrams: both forms read within their bytes, the depth tail's update schedule,
 // the projection of the position form, and the relay of a main station.
+#include "PositionDatagram.h"
 #include "RecordingGuiSink.h"
 #include "RuntimeTestLink.h"
 
@@ -231,6 +232,42 @@ TEST_F(LiveDepth, PositionFormIsProjectedAndHandedOverOnItsOwnSchedule)
     EXPECT_DOUBLE_EQ(aTails[0].points[1], std::floor(dNorth + 0.5) / 100);
     EXPECT_DOUBLE_EQ(aTails[0].points[2], -10.0);
     EXPECT_DOUBLE_EQ(aTails[0].points[5], -10.01);
+}
+
+// Position datagrams waiting on their socket when a depth datagram is handled go first, in the
+// order they came: the depth step (projection, tail hand-over) holds no vessel move back.
+TEST_F(LiveDepth, WaitingPositionsGoBeforeTheDepthStep)
+{
+    GuiIni::setValue(QLatin1String(GuiIni::GroupRuntime), QStringLiteral("CorvPortAdd"), 1100);
+    makeLink(4, "0");
+    const quint16 nPort = m_poRuntime->boundPorts().position;
+    ASSERT_EQ(nPort, 25125 + 1100);
+    corvtest::PositionFix oFix;
+    oFix.nLatitude = 60 * 20000000;
+    oFix.nLongitude = 5 * 10000000;
+    QByteArray baFirst = corvtest::positionDatagram(oFix);
+    m_poRuntime->processShipPosition(baFirst, QStringLiteral("::1")); // no remote-station client
+    m_poSink->take();
+
+    // Nothing waits: the depth step alone.
+    depths(positionForm(1, 2, soundings(2)), 10);
+    EXPECT_TRUE(m_poSink->take().filter(QStringLiteral("updateVessel")).isEmpty());
+    EXPECT_EQ(m_poSink->takeTails().size(), 1u);
+
+    // Two positions wait (this thread's event loop does not run): both are read in the depth step.
+    QUdpSocket oSender;
+    for (int n = 1; n <= 2; ++n) {
+        oFix.nLatitude += 2000;
+        oFix.nCount = static_cast<std::uint16_t>(n);
+        oSender.writeDatagram(corvtest::positionDatagram(oFix), QHostAddress(QHostAddress::LocalHost), nPort);
+    }
+    depths(positionForm(2, 2, soundings(2)), 20);
+    const QStringList lstMoves = m_poSink->take().filter(QStringLiteral("updateVessel"));
+    ASSERT_EQ(lstMoves.size(), 2);
+    const int nFirstNorth = lstMoves.at(0).section(QLatin1Char('|'), 1, 1).toInt();
+    const int nSecondNorth = lstMoves.at(1).section(QLatin1Char('|'), 1, 1).toInt();
+    EXPECT_LT(nFirstNorth, nSecondNorth);
+    EXPECT_EQ(m_poSink->takeTails().size(), 1u);
 }
 
 TEST_F(LiveDepth, WithoutTheTokenEveryLaterMillisecondUpdates)

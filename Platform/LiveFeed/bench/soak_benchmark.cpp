@@ -2,7 +2,10 @@
 // 20 Hz and 20 depth datagrams a second of 1,199 soundings to the program, which drives the
 // viewer-server stand-in. Run under a display:
 //   xvfb-run -a -s "-screen 0 1600x1000x24" build-bench/bin/live_feed_soak_benchmark
-// LIVE_SOAK_SECONDS sets the length (default 600). Counters: latency percentiles from a position
+// LIVE_SOAK_SECONDS sets the length (default 600); LIVE_SOAK_BURST=1 sends every interval's
+// positions and depth datagram together (a stress run) instead of each source at its own phase.
+// The feed runs on a thread of its own, which sleeps between its datagrams as separate senders
+// would; this thread reads the stand-in's log. Counters: latency percentiles from a position
 // datagram leaving the feed to the server reading the vessel's move, and from a depth datagram to
 // the server reading its soundings (the "logged" ones end when the stand-in has logged it);
 // datagrams without a match; the program's memory after the first minute and at the end.
@@ -80,16 +83,31 @@ QJsonValue valueOf(const QJsonArray& level, int id)
     return QJsonValue();
 }
 
-// Marks the nearest unmatched datagram within 5 cm as read and keeps its latencies.
-void match(std::deque<Pending>& pending, double x, double y, double readUs, double loggedUs, std::vector<Latency>& out)
+// A vessel move or sounding the stand-in read, waiting for its datagram's send to be counted
+// (the feed's thread reports its sends through this thread's event queue).
+struct Seen {
+    double x, y, readUs, loggedUs;
+};
+
+// Marks the first unmatched datagram within 5 cm as read and keeps its latencies.
+bool match(std::deque<Pending>& pending, const Seen& seen, std::vector<Latency>& out)
 {
     for (Pending& p : pending) {
-        if (!p.matched && std::fabs(p.east - x) < 0.05 && std::fabs(p.north - y) < 0.05) {
+        if (!p.matched && std::fabs(p.east - seen.x) < 0.05 && std::fabs(p.north - seen.y) < 0.05) {
             p.matched = true;
-            out.push_back({readUs - p.sentNs / 1000.0, loggedUs - p.sentNs / 1000.0});
-            return;
+            out.push_back({seen.readUs - p.sentNs / 1000.0, seen.loggedUs - p.sentNs / 1000.0});
+            return true;
         }
     }
+    return false;
+}
+
+// Matches what was seen; what has no datagram yet waits, at most 2 s after it was read.
+void matchAll(std::deque<Pending>& pending, std::vector<Seen>& seen, std::vector<Latency>& out, double nowUs)
+{
+    seen.erase(std::remove_if(seen.begin(), seen.end(),
+                              [&](const Seen& s) { return match(pending, s, out) || nowUs - s.readUs > 2e6; }),
+               seen.end());
 }
 
 double percentile(const std::vector<Latency>& latencies, double Latency::*which, double q)
@@ -175,20 +193,34 @@ void BM_LiveSoak(benchmark::State& state)
         options.leadIn = 3;
         // The fixed ports stay free for tests that run meanwhile; the program's link retries.
         options.httpPort = options.tcpPort = options.requestPort = options.coveragePort = 0;
-        Feed feed(options);
+        options.burst = qEnvironmentVariableIntValue("LIVE_SOAK_BURST") != 0;
+        QThread feedThread;
+        feedThread.start();
+        auto* feed = new Feed(options);
+        feed->moveToThread(&feedThread);
+        QObject reader; // the sends are counted on this thread
         std::deque<Pending> positions, depths;
         std::uint64_t positionsSent = 0, depthsSent = 0, positionsLost = 0, depthsLost = 0;
         std::vector<Latency> positionLatency, depthLatency;
-        QObject::connect(&feed, &Feed::positionSent, [&](int, quint16, double east, double north, qint64 ns) {
+        std::vector<Seen> positionsSeen, depthsSeen;
+        QObject::connect(feed, &Feed::positionSent, &reader, [&](int, quint16, double east, double north, qint64 ns) {
             positions.push_back({east, north, ns});
             ++positionsSent;
         });
-        QObject::connect(&feed, &Feed::depthSent, [&](int, quint16, double east, double north, qint64 ns) {
+        QObject::connect(feed, &Feed::depthSent, &reader, [&](int, quint16, double east, double north, qint64 ns) {
             depths.push_back({east, north, ns});
             ++depthsSent;
         });
+        auto endFeed = [&] {
+            QMetaObject::invokeMethod(feed, [feed] { delete feed; }, Qt::BlockingQueuedConnection);
+            feedThread.quit();
+            feedThread.wait();
+        };
         QString error;
-        if (!feed.start(&error)) {
+        bool started = false;
+        QMetaObject::invokeMethod(feed, [&] { started = feed->start(&error); }, Qt::BlockingQueuedConnection);
+        if (!started) {
+            endFeed();
             state.SkipWithError(error.toStdString().c_str());
             return;
         }
@@ -215,17 +247,19 @@ void BM_LiveSoak(benchmark::State& state)
                     const QJsonArray values = valueOf(levelOf(record, 2), 0).toArray();
                     for (const QJsonValue& v : values) {
                         const QJsonArray xyz = v.toObject().value(QStringLiteral("levels")).toArray().at(0).toArray();
-                        match(positions, valueOf(xyz, 0).toDouble(), valueOf(xyz, 1).toDouble(), readUs, loggedUs,
-                              positionLatency);
+                        positionsSeen.push_back({valueOf(xyz, 0).toDouble(), valueOf(xyz, 1).toDouble(), readUs, loggedUs});
                     }
                 } else {
                     const QJsonArray values = valueOf(levelOf(record, 2), 0).toArray();
                     if (values.size() >= 3)
-                        match(depths, values.at(0).toDouble(), values.at(1).toDouble(), readUs, loggedUs, depthLatency);
+                        depthsSeen.push_back({values.at(0).toDouble(), values.at(1).toDouble(), readUs, loggedUs});
                 }
             });
             const qint64 nowNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
                                      std::chrono::steady_clock::now().time_since_epoch()).count();
+            QCoreApplication::processEvents(); // sends counted after the log was read
+            matchAll(positions, positionsSeen, positionLatency, nowNs / 1000.0);
+            matchAll(depths, depthsSeen, depthLatency, nowNs / 1000.0);
             expire(positions, positionsLost, nowNs);
             expire(depths, depthsLost, nowNs);
             if (run.elapsed() - lastSample >= 5000) {
@@ -238,7 +272,7 @@ void BM_LiveSoak(benchmark::State& state)
             }
             QThread::usleep(500);
         }
-        feed.stop();
+        endFeed();
         for (const Pending& p : positions)
             positionsLost += p.matched ? 0 : 1;
         for (const Pending& p : depths)

@@ -197,13 +197,21 @@ bool Feed::start(QString* error)
     auto timer = [&](int ms, void (Feed::*slot)()) {
         auto* t = new QTimer(this);
         t->setTimerType(Qt::PreciseTimer);
-        connect(t, &QTimer::timeout, this, slot);
+        if (slot)
+            connect(t, &QTimer::timeout, this, slot);
         if (ms > 0)
             t->start(ms);
         return t;
     };
     m_openingTimer = timer(0, &Feed::sendOpening);
     m_positionTimer = timer(0, &Feed::onPositionTick);
+    if (!m_options.burst) {
+        for (int v = 0; v < m_options.survey.vessels; ++v) {
+            QTimer* t = timer(0, nullptr);
+            connect(t, &QTimer::timeout, this, [this, v] { sendPosition(v, QDateTime::currentDateTimeUtc()); });
+            m_vesselTimers.push_back(t);
+        }
+    }
     m_depthTimer = timer(0, &Feed::onDepthTick);
     m_tileTimer = timer(0, &Feed::onTileTick);
     m_sendTimer = timer(0, &Feed::onSendTick);
@@ -249,6 +257,8 @@ void Feed::stop()
                       m_endTimer, m_replayTimer})
         if (t)
             t->stop();
+    for (QTimer* t : m_vesselTimers)
+        t->stop();
     if (m_grid && m_moving)
         m_grid->flush();
     m_moving = false;
@@ -298,41 +308,73 @@ void Feed::startMoving()
                                "Survey started", ("Live feed survey " + m_options.surveyName).toStdString()}));
     m_moving = true;
     m_surveyStart = seconds();
-    if (const int ms = intervalMs(m_options.positionRate))
-        m_positionTimer->start(ms);
-    if (const int ms = intervalMs(m_options.depthRate))
-        m_depthTimer->start(ms);
+    const int positionMs = intervalMs(m_options.positionRate);
+    const int depthMs = intervalMs(m_options.depthRate);
+    if (m_options.burst) {
+        if (positionMs)
+            m_positionTimer->start(positionMs);
+        if (depthMs)
+            m_depthTimer->start(depthMs);
+        onPositionTick();
+    } else {
+        // The vessels spread evenly over the position interval, the depth datagrams halfway
+        // between two of them; the first vessel sends at once.
+        const int vessels = m_options.survey.vessels;
+        for (int v = 0; v < vessels && positionMs; ++v)
+            startAtPhase(m_vesselTimers[static_cast<std::size_t>(v)], positionMs, positionMs * v / vessels,
+                         [this, v] { sendPosition(v, QDateTime::currentDateTimeUtc()); });
+        if (depthMs)
+            startAtPhase(m_depthTimer, depthMs, positionMs / (2 * vessels), [this] { onDepthTick(); });
+    }
     m_tileTimer->start(static_cast<int>(std::max(0.1, m_options.tileInterval) * 1000));
     m_sendTimer->start(static_cast<int>(std::max(0.5, m_options.sendInterval) * 1000));
     m_eventTimer->start(10000);
     if (m_options.duration > 0)
         m_endTimer->start(static_cast<int>(m_options.duration * 1000));
-    onPositionTick();
+}
+
+void Feed::startAtPhase(QTimer* timer, int intervalMs, int phaseMs, const std::function<void()>& tick)
+{
+    if (phaseMs <= 0) {
+        timer->start(intervalMs);
+        tick();
+        return;
+    }
+    QTimer::singleShot(phaseMs, Qt::PreciseTimer, timer, [this, timer, intervalMs, tick] {
+        if (!m_moving || m_stopped)
+            return;
+        timer->start(intervalMs);
+        tick();
+    });
 }
 
 void Feed::onPositionTick()
 {
-    const double t = seconds() - m_surveyStart;
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    for (int v = 0; v < m_options.survey.vessels; ++v) {
-        const VesselPose pose = m_survey->pose(v, t);
-        PositionFix fix;
-        fix.model = kModel;
-        fix.serial = static_cast<std::uint16_t>(101 + v);
-        fix.date = static_cast<std::uint32_t>(now.date().year() * 10000 + now.date().month() * 100 + now.date().day());
-        fix.timeOfDayMs = static_cast<std::uint32_t>(now.time().msecsSinceStartOfDay());
-        fix.count = m_positionCounts[static_cast<std::size_t>(v)]++;
-        if (!m_projection->toGeographic(pose.east, pose.north, fix.latitude, fix.longitude))
-            continue;
-        fix.speed = static_cast<std::uint16_t>(std::lround(pose.speed * 100));
-        fix.course = hundredths(pose.heading);
-        fix.heading = hundredths(pose.heading);
-        fix.source = sourceName(v);
-        const Bytes bytes = encodePosition(fix);
-        send(Channel::Position, QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size())));
-        ++m_counters.positions;
-        emit positionSent(v, fix.count, pose.east, pose.north, steadyNs());
-    }
+    for (int v = 0; v < m_options.survey.vessels; ++v)
+        sendPosition(v, now);
+}
+
+void Feed::sendPosition(int v, const QDateTime& now)
+{
+    const double t = seconds() - m_surveyStart;
+    const VesselPose pose = m_survey->pose(v, t);
+    PositionFix fix;
+    fix.model = kModel;
+    fix.serial = static_cast<std::uint16_t>(101 + v);
+    fix.date = static_cast<std::uint32_t>(now.date().year() * 10000 + now.date().month() * 100 + now.date().day());
+    fix.timeOfDayMs = static_cast<std::uint32_t>(now.time().msecsSinceStartOfDay());
+    fix.count = m_positionCounts[static_cast<std::size_t>(v)]++;
+    if (!m_projection->toGeographic(pose.east, pose.north, fix.latitude, fix.longitude))
+        return;
+    fix.speed = static_cast<std::uint16_t>(std::lround(pose.speed * 100));
+    fix.course = hundredths(pose.heading);
+    fix.heading = hundredths(pose.heading);
+    fix.source = sourceName(v);
+    const Bytes bytes = encodePosition(fix);
+    send(Channel::Position, QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size())));
+    ++m_counters.positions;
+    emit positionSent(v, fix.count, pose.east, pose.north, steadyNs());
 }
 
 void Feed::onDepthTick()

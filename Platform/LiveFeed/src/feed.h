@@ -13,10 +13,12 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
 
+class QDateTime;
 class QTcpServer;
 class QTcpSocket;
 class QTimer;
@@ -36,6 +38,9 @@ struct FeedOptions {
     int controlPort = 25135;
     double positionRate = 5;   // datagrams per second and vessel
     double depthRate = 2;      // depth datagrams per second, vessels in turn
+    // Every vessel's positions and the depth datagrams at a phase of their own, as independent
+    // sources send them; a burst sends all positions and the depth datagram together (stress).
+    bool burst = false;
     int soundings = 1199;      // per depth datagram
     DepthForm depthForm = DepthForm::Both;
     double duration = 0;       // seconds; 0 runs until stopped
@@ -110,7 +115,8 @@ private:
     QTcpServer* m_stationServer = nullptr;
     QTcpServer* m_pageServer = nullptr;
     QTimer* m_openingTimer = nullptr;
-    QTimer* m_positionTimer = nullptr;
+    QTimer* m_positionTimer = nullptr;              // all vessels at once (burst)
+    std::vector<QTimer*> m_vesselTimers;            // one per vessel, each at its phase
     QTimer* m_depthTimer = nullptr;
     QTimer* m_tileTimer = nullptr;
     QTimer* m_sendTimer = nullptr;
@@ -137,6 +143,9 @@ private:
     void beginOpening();
     void startMoving();
     void onPositionTick();
+    void sendPosition(int vessel, const QDateTime& now);
+    // Sends once 'phaseMs' from now, then every 'intervalMs'.
+    void startAtPhase(QTimer* timer, int intervalMs, int phaseMs, const std::function<void()>& tick);
     void onDepthTick();
     void onTileTick();
     void onSendTick();

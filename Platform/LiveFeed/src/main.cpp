@@ -49,6 +49,8 @@ int main(int argc, char** argv)
         {"soundings", "Soundings per depth datagram (1 to 1199).", "n"},
         {"depth-form", "geographic, projected or both (alternating).", "form"},
         {"vessels", "Number of vessels (1 to 5).", "n"},
+        {"burst", "All vessels' positions and the depth datagram together in each interval (a stress run); "
+                  "by default every vessel and the depths send at a phase of their own.", nullptr},
         {"duration", "Seconds to run after the lead-in; 0 runs until stopped.", "s"},
         {"lead-in", "Seconds of opening sentences before the vessels move.", "s"},
         {"zone", "UTM zone of the survey (1 to 60).", "n"},
@@ -108,6 +110,7 @@ int main(int argc, char** argv)
     number("tile-send-interval", o.sendInterval, 0.5, 3600);
     o.survey.south = parser.isSet(QStringLiteral("south"));
     o.waitForPage = parser.isSet(QStringLiteral("wait-for-page"));
+    o.burst = parser.isSet(QStringLiteral("burst"));
     if (parser.isSet(QStringLiteral("depth-form"))) {
         const QString form = parser.value(QStringLiteral("depth-form"));
         if (form == QLatin1String("geographic"))

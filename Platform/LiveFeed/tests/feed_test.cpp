@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QUdpSocket>
 
+#include <algorithm>
+#include <cmath>
 #include <map>
 #include <memory>
 
@@ -175,6 +177,60 @@ TEST(FeedTest, PlaysTheSurveyToTheDisplaySockets)
     EXPECT_GT(geographic, 0);
     EXPECT_GT(projected, 0);
     feed.stop();
+}
+
+// By default every vessel and the depth datagrams send at their own phase of the interval (two
+// vessels at 20 Hz: 25 ms apart, depths 12 ms after the first vessel); a burst sends them together.
+TEST(FeedTest, SpreadsTheSourcesOverTheIntervalUnlessAskedForABurst)
+{
+    struct Case {
+        bool burst;
+        double vesselGapLowMs, vesselGapHighMs, depthGapLowMs, depthGapHighMs;
+    };
+    const Case cases[] = {{false, 18, 32, 7, 20}, {true, 0, 3, 0, 3}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.burst ? "burst" : "spread");
+        QTemporaryDir root;
+        DisplaySockets display(kPortAdd + 200);
+        FeedOptions options = testOptions(root.path());
+        options.portAdd = kPortAdd + 200;
+        options.httpPort = options.tcpPort = options.requestPort = options.coveragePort = 0;
+        options.burst = c.burst;
+        Feed feed(options);
+        std::vector<qint64> firstVessel, otherVessel, depthSends;
+        QObject::connect(&feed, &Feed::positionSent, [&](int vessel, quint16, double, double, qint64 ns) {
+            (vessel == 0 ? firstVessel : otherVessel).push_back(ns);
+        });
+        QObject::connect(&feed, &Feed::depthSent, [&](int, quint16, double, double, qint64 ns) { depthSends.push_back(ns); });
+        QString error;
+        ASSERT_TRUE(feed.start(&error)) << error.toStdString();
+        ASSERT_TRUE(corvtest::waitUntil([&] { return otherVessel.size() >= 20 && depthSends.size() >= 10; }, 20000));
+        feed.stop();
+        // Distance to the first vessel's nearest send, in ms.
+        auto gaps = [&](const std::vector<qint64>& sends) {
+            std::vector<double> out;
+            for (qint64 ns : sends) {
+                double nearest = 1e9;
+                for (qint64 first : firstVessel)
+                    nearest = std::min(nearest, std::fabs(static_cast<double>(ns - first)) / 1e6);
+                out.push_back(nearest);
+            }
+            return out;
+        };
+        const std::vector<double> vesselGaps = gaps(otherVessel);
+        const std::vector<double> depthGaps = gaps(depthSends);
+        // Medians: a loaded machine delays single timers.
+        auto median = [](std::vector<double> v) {
+            std::sort(v.begin(), v.end());
+            return v[v.size() / 2];
+        };
+        EXPECT_GE(median(vesselGaps), c.vesselGapLowMs);
+        EXPECT_LE(median(vesselGaps), c.vesselGapHighMs);
+        EXPECT_GE(median(depthGaps), c.depthGapLowMs);
+        EXPECT_LE(median(depthGaps), c.depthGapHighMs);
+        // Each vessel still sends at the full rate.
+        EXPECT_NEAR(static_cast<double>(otherVessel.size()), static_cast<double>(firstVessel.size()), 2.0);
+    }
 }
 
 TEST(FeedTest, ServesTheGridToAStationThePageAndTheRequests)

@@ -196,6 +196,9 @@ private:
     void leaveGroup(QUdpSocket* poSocket, const QString& strGroup);
     void closeSocket(QUdpSocket*& poSocket);
     void applyProjectionText(const QByteArray& baText);
+    // Handles the position datagrams already waiting: a depth step of this thread (projection,
+    // tail hand-over) would otherwise hold them back.
+    void readWaitingPositions();
     // The distance and bearing from the vessel's last position to a map point.
     void measureFromVessel(QPoint oFrom);
     void processQaDatagram(const QByteArray& baDatagram);

@@ -92,6 +92,7 @@ void CUlmaRuntime::processRTDepths(QByteArray& baDatagram)
                 return;
             }
             if (nNow - oState.nLastTailUpdate > nInterval) {
+                readWaitingPositions();
                 m_poGuiSink->pushDepthTail(std::move(oState.adPoints), strTail);
                 oState.adPoints = {};
                 oState.nLastTailUpdate = nNow;
@@ -127,9 +128,12 @@ void CUlmaRuntime::processRTDepths(QByteArray& baDatagram)
             oState.adDepths.resize(nBefore);
             return;
         }
-        if (nNow - oState.nLastProjection > nInterval)
+        if (nNow - oState.nLastProjection > nInterval) {
+            readWaitingPositions();
             projectPendingSoundings(nNow);
+        }
         if (nNow - oState.nLastTailUpdate > 2 * nInterval) {
+            readWaitingPositions();
             m_poGuiSink->pushDepthTail(std::move(oState.adPoints), getVesselId() + QStringLiteral(":0"));
             oState.adPoints = {};
             oState.nLastTailUpdate = nNow;

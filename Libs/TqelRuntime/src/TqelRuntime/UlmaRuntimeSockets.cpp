@@ -247,6 +247,12 @@ void CUlmaRuntime::readShipDatagram()
     }
 }
 
+void CUlmaRuntime::readWaitingPositions()
+{
+    if (m_poPosSocket && m_poPosSocket->hasPendingDatagrams())
+        readShipDatagram();
+}
+
 void CUlmaRuntime::readRTDepthDatagram()
 {
     while (m_poDepthSocket && m_poDepthSocket->hasPendingDatagrams()) {
