@@ -315,7 +315,8 @@ TEST_F(RasterTest, UpdateProjPointsTheGraticule)
 {
     qint64 nFrom = from();
     viewer()->updateProj(QDir(corvtest::scratchDir()).filePath(QStringLiteral("missing_proj.txt")));
-    EXPECT_TRUE(types(nFrom).isEmpty());
+    // Only the graticule: the stand-in may still be logging what an earlier load sent.
+    EXPECT_TRUE(bodies(QStringLiteral("UpdateGraticuleMessage"), nFrom).isEmpty());
 
     const QString strOther = QDir(corvtest::scratchDir()).filePath(QStringLiteral("other_proj.txt"));
     QFile oFile(strOther);
