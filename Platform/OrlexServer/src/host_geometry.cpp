@@ -80,7 +80,9 @@ bool resizeInPlace(WId window, const QSize& size)
 {
     if (!QX11Info::isPlatformX11() || window == 0 || size.isEmpty())
         return false;
-    const std::uint32_t values[] = {static_cast<std::uint32_t>(size.width()), static_cast<std::uint32_t>(size.height())};
+    // The size comes from the client: X takes at most 32767 each way.
+    const QSize bounded = size.boundedTo(QSize(32767, 32767));
+    const std::uint32_t values[] = {static_cast<std::uint32_t>(bounded.width()), static_cast<std::uint32_t>(bounded.height())};
     xcb_configure_window(QX11Info::connection(), static_cast<xcb_window_t>(window),
                          XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
     xcb_flush(QX11Info::connection());
