@@ -3,7 +3,7 @@
 # One GoogleTest executable, one ctest entry.
 #   QT    the test main makes a QCoreApplication (the default makes none)
 #   GUI   the test main makes a QApplication, run with QT_QPA_PLATFORM=offscreen
-#   XVFB  like GUI, but under xvfb-run -a on the xcb platform (embedding, screenshots)
+#   XVFB  like GUI, but on the xcb platform under an X server of its own (embedding, screenshots)
 # Every test gets its own CORV_WINROOT and DREMM_PIPE_DIR below the build tree, so tests can run
 # side by side without meeting each other's files.
 function(corv_add_test name)
@@ -31,7 +31,7 @@ function(corv_add_test name)
     ${T_ENVIRONMENT})
   list(APPEND env ${CORV_SANITIZE_ENV})
   if(T_XVFB)
-    find_program(XVFB_RUN xvfb-run REQUIRED)
+    find_program(CORV_XVFB Xvfb REQUIRED)
     if(CORV_SANITIZE)
       # Mesa unloads its software driver before the leak check, so the driver's own leaks lose
       # their module name and escape cmake/lsan.supp; kept loaded, they stay reachable.
@@ -40,7 +40,7 @@ function(corv_add_test name)
         list(APPEND env "LD_PRELOAD=${CORV_MESA_SWRAST}")
       endif()
     endif()
-    add_test(NAME ${name} COMMAND ${XVFB_RUN} -a -s "-screen 0 1600x1000x24" $<TARGET_FILE:${name}>)
+    add_test(NAME ${name} COMMAND ${CMAKE_SOURCE_DIR}/cmake/run_under_xvfb.sh 1600x1000x24 $<TARGET_FILE:${name}>)
     list(APPEND env "QT_QPA_PLATFORM=xcb")
   else()
     add_test(NAME ${name} COMMAND ${name})

@@ -71,6 +71,10 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The windows are drawn with QPainter: no GLX, whose set-up alone can take seconds on a busy
+    // machine while the client waits for its viewer.
+    if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION"))
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
     std::signal(SIGPIPE, SIG_IGN);
 
     QApplication app(argc, argv);
