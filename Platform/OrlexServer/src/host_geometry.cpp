@@ -19,15 +19,17 @@ struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
 };
 
-// Swallows BadWindow errors naming one window until its timer ends it.
-class BadWindowFilter : public QObject, public QAbstractNativeEventFilter {
+// Swallows the BadWindow and BadDrawable errors naming one window, until its timer ends it or
+// for as long as its parent lives.
+class WindowErrorFilter : public QObject, public QAbstractNativeEventFilter {
 public:
-    BadWindowFilter(xcb_window_t window, int timeoutMs) : m_window(window)
+    WindowErrorFilter(xcb_window_t window, int timeoutMs, QObject* parent) : QObject(parent), m_window(window)
     {
         QCoreApplication::instance()->installNativeEventFilter(this);
-        QTimer::singleShot(timeoutMs, this, [this] { deleteLater(); });
+        if (timeoutMs >= 0)
+            QTimer::singleShot(timeoutMs, this, [this] { deleteLater(); });
     }
-    ~BadWindowFilter() override
+    ~WindowErrorFilter() override
     {
         if (QCoreApplication* app = QCoreApplication::instance())
             app->removeNativeEventFilter(this);
@@ -41,7 +43,7 @@ public:
         if (event->response_type != 0)
             return false;
         const auto* error = static_cast<const xcb_generic_error_t*>(message);
-        return error->error_code == XCB_WINDOW && error->resource_id == m_window;
+        return (error->error_code == XCB_WINDOW || error->error_code == XCB_DRAWABLE) && error->resource_id == m_window;
     }
 
 private:
@@ -89,11 +91,18 @@ bool resizeInPlace(WId window, const QSize& size)
     return true;
 }
 
-void ignoreBadWindowErrors(WId window, int timeoutMs)
+void ignoreWindowErrors(WId window, int timeoutMs)
 {
-    if (!QX11Info::isPlatformX11())
+    if (!QX11Info::isPlatformX11() || window == 0)
         return;
-    new BadWindowFilter(static_cast<xcb_window_t>(window), timeoutMs);
+    new WindowErrorFilter(static_cast<xcb_window_t>(window), timeoutMs, nullptr);
+}
+
+void ignoreWindowErrorsWhile(WId window, QObject* owner)
+{
+    if (!QX11Info::isPlatformX11() || window == 0)
+        return;
+    new WindowErrorFilter(static_cast<xcb_window_t>(window), -1, owner);
 }
 
 } // namespace orlex_standin

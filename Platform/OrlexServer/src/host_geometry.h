@@ -19,7 +19,12 @@ bool windowExists(WId window);
 // platforms.
 bool resizeInPlace(WId window, const QSize& size);
 
-// Drops the BadWindow errors that requests on the gone window raise from now on, for timeoutMs.
-void ignoreBadWindowErrors(WId window, int timeoutMs);
+// Drops the BadWindow and BadDrawable errors naming the window from now on, for timeoutMs: the
+// errors of requests made on a window that has gone arrive later.
+void ignoreWindowErrors(WId window, int timeoutMs);
+
+// The same for as long as 'owner' lives: the client's window holding ours may go at any time (the
+// window system closes it), and ours with it, before the client tells us.
+void ignoreWindowErrorsWhile(WId window, QObject* owner);
 
 } // namespace orlex_standin

@@ -77,6 +77,15 @@ int main(int argc, char** argv)
         qputenv("QT_XCB_GL_INTEGRATION", "none");
     std::signal(SIGPIPE, SIG_IGN);
 
+    // The client tries the pipes for a short while only; connecting to the display and loading
+    // the platform plugin can take longer on a busy machine.
+    orlex_standin::ServerPipes pipes;
+    QString error;
+    if (!orlex_standin::openServerPipes(arguments.options.pipeName, &pipes, &error)) {
+        std::fprintf(stderr, "Tavrin.Dremm.Orlex.exe stand-in: %s\n", qPrintable(error));
+        return orlex_standin::kExitCannotListen;
+    }
+
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -100,8 +109,7 @@ int main(int argc, char** argv)
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &server,
                      [&] { server.stop(orlex_standin::kExitDone, QStringLiteral("ended by a signal")); });
 
-    QString error;
-    if (!server.start(&error)) {
+    if (!server.start(std::move(pipes), &error)) {
         std::fprintf(stderr, "Tavrin.Dremm.Orlex.exe stand-in: %s\n", qPrintable(error));
         return orlex_standin::kExitCannotListen;
     }

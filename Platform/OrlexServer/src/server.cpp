@@ -321,19 +321,31 @@ Server::~Server()
     stop(kExitDone, QStringLiteral("server object destroyed"));
 }
 
-bool Server::start(QString* error)
+bool openServerPipes(const QString& pipeName, ServerPipes* pipes, QString* error)
 {
     if (!platform::ensurePipeDirectory(error))
         return false;
-    const QString inPath = platform::pipePath(m_options.pipeName);
-    const QString outPath = platform::pipePath(m_options.pipeName + QStringLiteral("Out"));
+    const QString inPath = platform::pipePath(pipeName);
+    const QString outPath = platform::pipePath(pipeName + QStringLiteral("Out"));
     if (inPath.isEmpty() || outPath.isEmpty()) {
         if (error)
-            *error = QStringLiteral("Bad pipe name \"%1\"").arg(m_options.pipeName);
+            *error = QStringLiteral("Bad pipe name \"%1\"").arg(pipeName);
         return false;
     }
-    if (!m_inListener.listen(inPath, error) || !m_outListener.listen(outPath, error))
+    return pipes->in.listen(inPath, error) && pipes->out.listen(outPath, error);
+}
+
+bool Server::start(ServerPipes pipes, QString* error)
+{
+    if (!pipes.in.isListening() || !pipes.out.isListening()) {
+        if (error)
+            *error = QStringLiteral("The pipes of \"%1\" are not open").arg(m_options.pipeName);
         return false;
+    }
+    m_inListener = std::move(pipes.in);
+    m_outListener = std::move(pipes.out);
+    const QString inPath = m_inListener.path();
+    const QString outPath = m_outListener.path();
     if (!m_options.controlPath.isEmpty() && !m_controlListener.listen(m_options.controlPath, error))
         return false;
 
@@ -381,8 +393,13 @@ void Server::stop(int exitCode, const QString& reason)
     m_outAccept.reset();
     m_inListener.close();
     m_outListener.close();
-    for (const auto& [id, window] : m_windows)
+    for (const auto& [id, window] : m_windows) {
+        // The client may be gone with its windows: the errors of this destruction arrive later.
+        ignoreWindowErrors(window->winId(), kGoneWindowErrorsMs);
+        if (window->windowHandle() && window->windowHandle()->parent())
+            ignoreWindowErrors(window->windowHandle()->parent()->winId(), kGoneWindowErrorsMs);
         delete window;
+    }
     m_windows.clear();
     emit finished(exitCode);
 }
@@ -623,6 +640,8 @@ void Server::createWindow(std::int32_t viewerId)
     if (size.isEmpty())
         size = QSize(640, 480);
     window->setGeometry(0, 0, size.width(), size.height());
+    ignoreWindowErrorsWhile(window->winId(), window);
+    ignoreWindowErrorsWhile(static_cast<WId>(viewer.windowHandle), window);
     window->show();
     QGuiApplication::sync(); // the client looks for the window as soon as the reply arrives
     m_windows[viewerId] = window;
@@ -638,13 +657,15 @@ void Server::destroyWindow(std::int32_t viewerId)
         return;
     // X destroys the window with a parent of the client's: Qt's unmap and destroy of it then fail.
     const WId native = found->second->winId();
+    QWindow* host = found->second->windowHandle() ? found->second->windowHandle()->parent() : nullptr;
+    ignoreWindowErrors(native, kGoneWindowErrorsMs);
+    if (host)
+        ignoreWindowErrors(host->winId(), kGoneWindowErrorsMs);
     if (!windowExists(native)) {
-        ignoreBadWindowErrors(native, kGoneWindowErrorsMs);
         event(QStringLiteral("viewer %1: window 0x%2 was already destroyed with its host")
                   .arg(viewerId).arg(native, 0, 16));
     }
     // The client's window it was made in goes too: Qt would go on asking about it once it is gone.
-    QWindow* host = found->second->windowHandle() ? found->second->windowHandle()->parent() : nullptr;
     delete found->second;
     delete host;
     m_windows.erase(found);

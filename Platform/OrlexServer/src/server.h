@@ -52,14 +52,22 @@ enum ExitCode {
     kExitCannotListen = 4,
 };
 
+// The pipe pair of one pipe name, listening. main opens it before the window system is up, so a
+// client finds it at once however long the application then takes to start.
+struct ServerPipes {
+    platform::PipeListener in;
+    platform::PipeListener out;
+};
+bool openServerPipes(const QString& pipeName, ServerPipes* pipes, QString* error);
+
 class Server : public QObject {
     Q_OBJECT
 public:
     explicit Server(ServerOptions options, QObject* parent = nullptr);
     ~Server() override;
 
-    // Listens on the pipe pair and the control socket.
-    bool start(QString* error);
+    // Serves the pipe pair and listens on the control socket.
+    bool start(ServerPipes pipes, QString* error);
 
     // Ends the server once: closes everything, removes the socket files, emits finished.
     void stop(int exitCode, const QString& reason);
