@@ -50,6 +50,34 @@ private:
     xcb_window_t m_window;
 };
 
+// Swallows the BadWindow and BadDrawable errors naming a window of another client: the client's
+// windows, ours held in one of them, can go at any time.
+class ForeignWindowErrorFilter : public QAbstractNativeEventFilter {
+public:
+    explicit ForeignWindowErrorFilter(xcb_connection_t* connection)
+    {
+        const xcb_setup_t* setup = xcb_get_setup(connection);
+        m_base = setup->resource_id_base;
+        m_mask = setup->resource_id_mask;
+    }
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, long*) override
+    {
+        if (eventType != "xcb_generic_event_t")
+            return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if (event->response_type != 0)
+            return false;
+        const auto* error = static_cast<const xcb_generic_error_t*>(message);
+        return (error->error_code == XCB_WINDOW || error->error_code == XCB_DRAWABLE)
+            && (error->resource_id & ~m_mask) != m_base;
+    }
+
+private:
+    std::uint32_t m_base = 0;
+    std::uint32_t m_mask = 0;
+};
+
 } // namespace
 
 QSize hostWindowSize(WId window)
@@ -103,6 +131,18 @@ void ignoreWindowErrorsWhile(WId window, QObject* owner)
     if (!QX11Info::isPlatformX11() || window == 0)
         return;
     new WindowErrorFilter(static_cast<xcb_window_t>(window), -1, owner);
+}
+
+void ignoreForeignWindowErrors()
+{
+    if (!QX11Info::isPlatformX11())
+        return;
+    static ForeignWindowErrorFilter filter(QX11Info::connection());
+    static const bool installed = [] {
+        QCoreApplication::instance()->installNativeEventFilter(&filter);
+        return true;
+    }();
+    (void)installed;
 }
 
 } // namespace orlex_standin

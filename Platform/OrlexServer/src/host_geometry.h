@@ -27,4 +27,8 @@ void ignoreWindowErrors(WId window, int timeoutMs);
 // window system closes it), and ours with it, before the client tells us.
 void ignoreWindowErrorsWhile(WId window, QObject* owner);
 
+// Drops, from now on, the BadWindow and BadDrawable errors naming a window of another client (the
+// client's windows our windows sit in, whichever of them Qt asks about).
+void ignoreForeignWindowErrors();
+
 } // namespace orlex_standin

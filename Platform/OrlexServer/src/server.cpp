@@ -396,8 +396,6 @@ void Server::stop(int exitCode, const QString& reason)
     for (const auto& [id, window] : m_windows) {
         // The client may be gone with its windows: the errors of this destruction arrive later.
         ignoreWindowErrors(window->winId(), kGoneWindowErrorsMs);
-        if (window->windowHandle() && window->windowHandle()->parent())
-            ignoreWindowErrors(window->windowHandle()->parent()->winId(), kGoneWindowErrorsMs);
         delete window;
     }
     m_windows.clear();
@@ -641,7 +639,7 @@ void Server::createWindow(std::int32_t viewerId)
         size = QSize(640, 480);
     window->setGeometry(0, 0, size.width(), size.height());
     ignoreWindowErrorsWhile(window->winId(), window);
-    ignoreWindowErrorsWhile(static_cast<WId>(viewer.windowHandle), window);
+    ignoreForeignWindowErrors();
     window->show();
     QGuiApplication::sync(); // the client looks for the window as soon as the reply arrives
     m_windows[viewerId] = window;
@@ -659,8 +657,6 @@ void Server::destroyWindow(std::int32_t viewerId)
     const WId native = found->second->winId();
     QWindow* host = found->second->windowHandle() ? found->second->windowHandle()->parent() : nullptr;
     ignoreWindowErrors(native, kGoneWindowErrorsMs);
-    if (host)
-        ignoreWindowErrors(host->winId(), kGoneWindowErrorsMs);
     if (!windowExists(native)) {
         event(QStringLiteral("viewer %1: window 0x%2 was already destroyed with its host")
                   .arg(viewerId).arg(native, 0, 16));
