@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 namespace orlex_standin {
 
@@ -18,6 +19,20 @@ namespace {
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
 };
+
+// The window a BadWindow or BadDrawable error names; nothing for any other event.
+std::optional<xcb_window_t> windowOfError(const QByteArray& eventType, const void* message)
+{
+    if (eventType != "xcb_generic_event_t")
+        return std::nullopt;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if (event->response_type != 0)
+        return std::nullopt;
+    const auto* error = static_cast<const xcb_generic_error_t*>(message);
+    if (error->error_code != XCB_WINDOW && error->error_code != XCB_DRAWABLE)
+        return std::nullopt;
+    return error->resource_id;
+}
 
 // Swallows the BadWindow and BadDrawable errors naming one window, until its timer ends it or
 // for as long as its parent lives.
@@ -37,13 +52,8 @@ public:
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, long*) override
     {
-        if (eventType != "xcb_generic_event_t")
-            return false;
-        const auto* event = static_cast<const xcb_generic_event_t*>(message);
-        if (event->response_type != 0)
-            return false;
-        const auto* error = static_cast<const xcb_generic_error_t*>(message);
-        return (error->error_code == XCB_WINDOW || error->error_code == XCB_DRAWABLE) && error->resource_id == m_window;
+        const std::optional<xcb_window_t> window = windowOfError(eventType, message);
+        return window && *window == m_window;
     }
 
 private:
@@ -63,14 +73,8 @@ public:
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, long*) override
     {
-        if (eventType != "xcb_generic_event_t")
-            return false;
-        const auto* event = static_cast<const xcb_generic_event_t*>(message);
-        if (event->response_type != 0)
-            return false;
-        const auto* error = static_cast<const xcb_generic_error_t*>(message);
-        return (error->error_code == XCB_WINDOW || error->error_code == XCB_DRAWABLE)
-            && (error->resource_id & ~m_mask) != m_base;
+        const std::optional<xcb_window_t> window = windowOfError(eventType, message);
+        return window && (*window & ~m_mask) != m_base;
     }
 
 private:

@@ -77,11 +77,11 @@ int main(int argc, char** argv)
         qputenv("QT_XCB_GL_INTEGRATION", "none");
     std::signal(SIGPIPE, SIG_IGN);
 
-    // The client tries the pipes for a short while only; connecting to the display and loading
-    // the platform plugin can take longer on a busy machine.
-    orlex_standin::ServerPipes pipes;
+    // The client tries the pipes for a short while only and tests use the control socket at once;
+    // connecting to the display and loading the platform plugin can take longer on a busy machine.
+    orlex_standin::ServerSockets sockets;
     QString error;
-    if (!orlex_standin::openServerPipes(arguments.options.pipeName, &pipes, &error)) {
+    if (!orlex_standin::openServerSockets(arguments.options, &sockets, &error)) {
         std::fprintf(stderr, "Tavrin.Dremm.Orlex.exe stand-in: %s\n", qPrintable(error));
         return orlex_standin::kExitCannotListen;
     }
@@ -109,7 +109,7 @@ int main(int argc, char** argv)
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &server,
                      [&] { server.stop(orlex_standin::kExitDone, QStringLiteral("ended by a signal")); });
 
-    if (!server.start(std::move(pipes), &error)) {
+    if (!server.start(std::move(sockets), &error)) {
         std::fprintf(stderr, "Tavrin.Dremm.Orlex.exe stand-in: %s\n", qPrintable(error));
         return orlex_standin::kExitCannotListen;
     }

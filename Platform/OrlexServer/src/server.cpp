@@ -321,8 +321,9 @@ Server::~Server()
     stop(kExitDone, QStringLiteral("server object destroyed"));
 }
 
-bool openServerPipes(const QString& pipeName, ServerPipes* pipes, QString* error)
+bool openServerSockets(const ServerOptions& options, ServerSockets* sockets, QString* error)
 {
+    const QString& pipeName = options.pipeName;
     if (!platform::ensurePipeDirectory(error))
         return false;
     const QString inPath = platform::pipePath(pipeName);
@@ -332,22 +333,23 @@ bool openServerPipes(const QString& pipeName, ServerPipes* pipes, QString* error
             *error = QStringLiteral("Bad pipe name \"%1\"").arg(pipeName);
         return false;
     }
-    return pipes->in.listen(inPath, error) && pipes->out.listen(outPath, error);
+    return sockets->in.listen(inPath, error) && sockets->out.listen(outPath, error)
+        && (options.controlPath.isEmpty() || sockets->control.listen(options.controlPath, error));
 }
 
-bool Server::start(ServerPipes pipes, QString* error)
+bool Server::start(ServerSockets sockets, QString* error)
 {
-    if (!pipes.in.isListening() || !pipes.out.isListening()) {
+    if (!sockets.in.isListening() || !sockets.out.isListening()
+        || (!m_options.controlPath.isEmpty() && !sockets.control.isListening())) {
         if (error)
-            *error = QStringLiteral("The pipes of \"%1\" are not open").arg(m_options.pipeName);
+            *error = QStringLiteral("The sockets of \"%1\" are not open").arg(m_options.pipeName);
         return false;
     }
-    m_inListener = std::move(pipes.in);
-    m_outListener = std::move(pipes.out);
+    m_inListener = std::move(sockets.in);
+    m_outListener = std::move(sockets.out);
+    m_controlListener = std::move(sockets.control);
     const QString inPath = m_inListener.path();
     const QString outPath = m_outListener.path();
-    if (!m_options.controlPath.isEmpty() && !m_controlListener.listen(m_options.controlPath, error))
-        return false;
 
     m_inAccept = LaterPtr<QSocketNotifier>(new QSocketNotifier(m_inListener.fd(), QSocketNotifier::Read));
     connect(m_inAccept.get(), &QSocketNotifier::activated, this, [this] { onAccept(true); });

@@ -52,13 +52,14 @@ enum ExitCode {
     kExitCannotListen = 4,
 };
 
-// The pipe pair of one pipe name, listening. main opens it before the window system is up, so a
-// client finds it at once however long the application then takes to start.
-struct ServerPipes {
+// The pipe pair and the control socket, listening. main opens them before the window system is
+// up, so a client finds them at once however long the application then takes to start.
+struct ServerSockets {
     platform::PipeListener in;
     platform::PipeListener out;
+    platform::PipeListener control; // only with a control path
 };
-bool openServerPipes(const QString& pipeName, ServerPipes* pipes, QString* error);
+bool openServerSockets(const ServerOptions& options, ServerSockets* sockets, QString* error);
 
 class Server : public QObject {
     Q_OBJECT
@@ -66,8 +67,8 @@ public:
     explicit Server(ServerOptions options, QObject* parent = nullptr);
     ~Server() override;
 
-    // Serves the pipe pair and listens on the control socket.
-    bool start(ServerPipes pipes, QString* error);
+    // Serves the pipe pair and the control socket.
+    bool start(ServerSockets sockets, QString* error);
 
     // Ends the server once: closes everything, removes the socket files, emits finished.
     void stop(int exitCode, const QString& reason);
