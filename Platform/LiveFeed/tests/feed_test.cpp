@@ -23,6 +23,8 @@ using namespace livefeed;
 
 namespace {
 
+// Port adds 1300, 1350, 1420, 1450 and 1500 (each takes three ports, 5 apart); live_survey_test's
+// program listens at 1400.
 constexpr int kPortAdd = 1300;
 
 struct Received {
@@ -283,9 +285,9 @@ TEST(FeedTest, ARecordedRunPlaysBackTheSameDatagrams)
     const QString recording = root.filePath(QStringLiteral("run.feed"));
     std::vector<Received> original;
     {
-        DisplaySockets display(kPortAdd + 100);
+        DisplaySockets display(kPortAdd + 120);
         FeedOptions options = testOptions(root.path());
-        options.portAdd = kPortAdd + 100;
+        options.portAdd = kPortAdd + 120;
         options.recordPath = recording;
         options.duration = 1.0;
         options.soundings = 100; // small datagrams: none lost in the receive buffers
