@@ -171,7 +171,7 @@ private:
     {
         QWidget* poModal = QApplication::activeModalWidget();
         if (auto* poBox = qobject_cast<QMessageBox*>(poModal)) {
-            m_lstSeen.append({poBox->windowTitle(), poBox->text(), poBox->textFormat()});
+            m_lstSeen.append({poBox->windowTitle(), poBox->text(), poBox->textFormat(), QString()});
             poBox->done(QMessageBox::Ok);
         } else if (auto* poFiles = qobject_cast<QFileDialog*>(poModal)) {
             m_lstSeen.append({poFiles->windowTitle(), poFiles->nameFilters().join(QStringLiteral(";;")), Qt::PlainText,
@@ -183,7 +183,7 @@ private:
                 QMetaObject::invokeMethod(poFiles, "accept");
             }
         } else if (auto* poInput = qobject_cast<QInputDialog*>(poModal)) {
-            m_lstSeen.append({poInput->windowTitle(), poInput->labelText(), Qt::PlainText});
+            m_lstSeen.append({poInput->windowTitle(), poInput->labelText(), Qt::PlainText, QString()});
             if (m_strChoice.isEmpty()) {
                 poInput->reject();
             } else {
@@ -307,6 +307,29 @@ protected:
 CMainWindow* MainWindowActionsTest::s_poWindow = nullptr;
 orlex_standin::StandinProcess* MainWindowActionsTest::s_poServer = nullptr;
 corvtest::WindowWithViewer* MainWindowActionsTest::s_poUnderTest = nullptr;
+
+// First in the suite, while the start-up's delayed reload of the station page (6 s after the
+// view is set up) is still to come: a station address that arrives before it is the one it loads.
+TEST_F(MainWindowActionsTest, StartUpReloadLoadsTheLatestStationAddress)
+{
+    ASSERT_TRUE(corvtest::waitUntil([&] { return window().isInitialised(); }, 30000));
+    QElapsedTimer oClock;
+    oClock.start();
+    auto* poView = window().findChild<QWebEngineView*>();
+    ASSERT_NE(poView, nullptr);
+    // Reloads ask for "Pages" with a capital P, the first load for "pages".
+    int nLoads = 0;
+    const QMetaObject::Connection oLoads = QObject::connect(poView, &QWebEngineView::loadStarted, [&] {
+        if (poView->url().path() == QLatin1String("/Pages/CorvaneDisplay.html"))
+            ++nLoads;
+    });
+    window().onHandleUlmaMsg(22, QStringLiteral("127.0.0.4"));
+    // The address's own reload after 5 s and the start-up's after 6 s; both are over by 12 s.
+    corvtest::waitUntil([&] { return nLoads >= 2 || oClock.elapsed() > 12000; }, 30000);
+    EXPECT_EQ(poView->url(), QUrl(QStringLiteral("http://127.0.0.4:8188/Pages/CorvaneDisplay.html")))
+        << qPrintable(poView->url().toString()) << ", " << nLoads << " loads in " << oClock.elapsed() << " ms";
+    QObject::disconnect(oLoads);
+}
 
 TEST_F(MainWindowActionsTest, MenusHoldTheirEntriesInOrder)
 {

@@ -416,10 +416,12 @@ void CMainWindow::initView()
     applyStyleSheet(&m_oStyleFile, 0, 1);
     m_bViewInitialised = true;
 
+    // The station address is read when the reload runs: one that arrived in between is not undone.
     if (m_poWebView) {
-        const QUrl oUrl(QStringLiteral("http://%1:8188/%2").arg(m_strStationAddress, QStringLiteral("Pages/CorvaneDisplay.html")));
-        QWebEngineView* poView = m_poWebView;
-        QTimer::singleShot(6000, poView, [poView, oUrl] { poView->load(oUrl); });
+        runLater(6000, [this] {
+            if (m_poWebView)
+                m_poWebView->load(QUrl(QStringLiteral("http://%1:8188/%2").arg(m_strStationAddress, QStringLiteral("Pages/CorvaneDisplay.html"))));
+        });
     }
 }
 

@@ -242,6 +242,9 @@ void LiveViewTest::SetUpTestSuite()
     s_pHarness = new ControllerHarness;
     ASSERT_TRUE(s_pHarness->startServer());
     s_pViewer = s_pHarness->startLiveView(3);
+    // The view makes its graticule a few seconds after its start; tests that count messages or
+    // ids begin after it.
+    ASSERT_TRUE(s_pHarness->waitReceived(QStringLiteral("CreateGraticuleMessage"), 0, 15000));
     s_pHarness->sync();
     const QJsonArray viewers = s_pHarness->control().state().value(QStringLiteral("viewers")).toArray();
     ASSERT_EQ(viewers.size(), 1);
