@@ -56,9 +56,10 @@ public:
     }
 
 private:
-    std::unique_ptr<ua::cvnsocktcp::client_handle> m_handle;
     std::mutex m_mutex;
     QStringList m_lstNames;
+    // Last, so it goes first: its callback writes to the members above until the handle is gone.
+    std::unique_ptr<ua::cvnsocktcp::client_handle> m_handle;
 };
 
 QString native(const QString& strWindows)
