@@ -149,7 +149,9 @@ TEST_F(CalibrationTest, PickedTrackLinesAndTheCrossLineStartACalibration)
         items << pDialog->lineList()->item(i)->text();
     EXPECT_EQ(items, (QStringList{"line0003 - hdg/spd 271/5.12", "line0004 - hdg/spd 91/4.8", "line0005 - hdg/spd 0/0"}));
 
-    // One line picked in the view: highlighted, its text shown; too few to calibrate on.
+    // One line picked in the view: highlighted, its text shown; too few to calibrate on. The open's
+    // later reports (extent, z range, with a status text of their own) are in first.
+    settle();
     QSignalSpy status(viewer(), &COrlexViewer::sigSetStatusText);
     qint64 nFrom = harness().mark();
     pick(nFirst);
