@@ -608,7 +608,9 @@ TEST_F(MainWindowActionsTest, EventFloodKeepsTheGuiOnTime)
     auto* poView = window().findChild<QWebEngineView*>();
     ASSERT_NE(poView, nullptr);
     closeBoxes();
-    // Loads of the flood's address (the start-up's own reload goes to another one).
+    // The start-up's delayed reload is over (reloads ask for "Pages", the first load for "pages").
+    ASSERT_TRUE(corvtest::waitUntil([&] { return poView->url().path() == QLatin1String("/Pages/CorvaneDisplay.html"); }, 20000));
+    // Loads of the flood's address.
     int nLoads = 0;
     const QMetaObject::Connection oLoads = QObject::connect(poView, &QWebEngineView::loadFinished, [&] {
         if (poView->url().host() == QLatin1String("127.0.0.3"))
