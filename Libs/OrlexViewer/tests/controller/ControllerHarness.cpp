@@ -192,6 +192,15 @@ QList<QJsonObject> ControllerHarness::received(const QString& strType, qint64 nF
     return found;
 }
 
+QList<LoggedBody> ControllerHarness::receivedBodies(const QString& strType, qint64 nFrom)
+{
+    sync();
+    QList<LoggedBody> bodies;
+    for (const QJsonObject& entry : received(strType, nFrom))
+        bodies.append(bodyOf(entry));
+    return bodies;
+}
+
 QStringList ControllerHarness::receivedTypes(qint64 nFrom, const QSet<QString>& ignored)
 {
     QStringList types;

@@ -85,6 +85,9 @@ public:
     qint64 mark();
     // Received messages of one short type from a sequence number on.
     QList<QJsonObject> received(const QString& strType, qint64 nFrom = 0);
+    // Bodies of the received messages of one short type from a sequence number on, once
+    // everything sent so far has arrived (sync).
+    QList<LoggedBody> receivedBodies(const QString& strType, qint64 nFrom = 0);
     // Short types of the received messages from a sequence number on, without the ignored ones.
     QStringList receivedTypes(qint64 nFrom = 0, const QSet<QString>& ignored = {});
     // Waits (processing events) for a received message of that short type.

@@ -84,14 +84,7 @@ protected:
                                                QStringLiteral("QueryNavigationStateMessage")});
     }
 
-    QList<LoggedBody> sent(const char* pType, qint64 nFrom)
-    {
-        harness().sync();
-        QList<LoggedBody> bodies;
-        for (const QJsonObject& entry : harness().received(QString::fromLatin1(pType), nFrom))
-            bodies.append(bodyOf(entry));
-        return bodies;
-    }
+    QList<LoggedBody> sent(const char* pType, qint64 nFrom) { return harness().receivedBodies(QString::fromLatin1(pType), nFrom); }
 
     QString configurationValue(const char* pKey)
     {

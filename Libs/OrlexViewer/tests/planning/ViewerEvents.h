@@ -51,11 +51,7 @@ inline void settle(viewertest::ControllerHarness& harness, COrlexViewer* pViewer
 // Bodies of the messages of one short type the server received from nFrom on.
 inline QList<viewertest::LoggedBody> received(viewertest::ControllerHarness& harness, const char* szType, qint64 nFrom)
 {
-    harness.sync();
-    QList<viewertest::LoggedBody> bodies;
-    for (const QJsonObject& entry : harness.received(QString::fromLatin1(szType), nFrom))
-        bodies.append(viewertest::bodyOf(entry));
-    return bodies;
+    return harness.receivedBodies(QString::fromLatin1(szType), nFrom);
 }
 
 } // namespace plantest
