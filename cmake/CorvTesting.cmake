@@ -5,8 +5,11 @@
 #   GUI   the test main makes a QApplication, run with QT_QPA_PLATFORM=offscreen
 #   XVFB  like GUI, but on the xcb platform under an X server of its own (embedding, screenshots)
 # Every test gets its own CORV_WINROOT and DREMM_PIPE_DIR below the build tree, so tests can run
-# side by side without meeting each other's files.
+# side by side without meeting each other's files, and runs in a network namespace of its own
+# (cmake/run_in_netns.sh), so the installation's fixed ports it binds are free beside a running
+# program.
 function(corv_add_test name)
+  set(corv_netns ${CMAKE_SOURCE_DIR}/cmake/run_in_netns.sh)
   cmake_parse_arguments(T "GUI;XVFB;QT" "TIMEOUT" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   corv_warnings(${name})
@@ -28,6 +31,10 @@ function(corv_add_test name)
     "CORV_TEST_SCRATCH=${scratch}"
     "CORV_BIN_DIR=${CMAKE_BINARY_DIR}/bin"
     "CORV_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
+    # Settings, web-engine profiles and caches of the test, not of the user's running program.
+    "XDG_CONFIG_HOME=${scratch}/config"
+    "XDG_DATA_HOME=${scratch}/data"
+    "XDG_CACHE_HOME=${scratch}/cache"
     ${T_ENVIRONMENT})
   list(APPEND env ${CORV_SANITIZE_ENV})
   if(T_XVFB)
@@ -40,10 +47,10 @@ function(corv_add_test name)
         list(APPEND env "LD_PRELOAD=${CORV_MESA_SWRAST}")
       endif()
     endif()
-    add_test(NAME ${name} COMMAND ${CMAKE_SOURCE_DIR}/cmake/run_under_xvfb.sh 1600x1000x24 $<TARGET_FILE:${name}>)
+    add_test(NAME ${name} COMMAND ${corv_netns} ${CMAKE_SOURCE_DIR}/cmake/run_under_xvfb.sh 1600x1000x24 $<TARGET_FILE:${name}>)
     list(APPEND env "QT_QPA_PLATFORM=xcb")
   else()
-    add_test(NAME ${name} COMMAND ${name})
+    add_test(NAME ${name} COMMAND ${corv_netns} $<TARGET_FILE:${name}>)
     if(T_GUI)
       list(APPEND env "QT_QPA_PLATFORM=offscreen")
     endif()

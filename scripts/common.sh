@@ -10,7 +10,7 @@ CORV_PACKAGES=(
   libqt5sql5-sqlite libqt5x11extras5-dev
   liblog4cplus-dev libboost-dev libboost-system-dev libboost-thread-dev
   libproj-dev proj-bin proj-data libgeotiff-dev libtiff-dev libsqlite3-dev libx11-dev
-  xvfb xauth x11-utils fonts-lato libgtest-dev libgmock-dev geographiclib-tools
+  iproute2 xdotool xvfb xauth x11-utils fonts-lato libgtest-dev libgmock-dev geographiclib-tools
   clang libclang-rt-14-dev libbenchmark-dev libprotobuf-dev protobuf-compiler openbox
 )
 
