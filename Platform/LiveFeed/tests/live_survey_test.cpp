@@ -132,6 +132,26 @@ protected:
         ASSERT_TRUE(m_program->waitForStarted(10000));
     }
 
+    void startProgramInLiveView()
+    {
+        startProgram();
+        ASSERT_TRUE(corvtest::waitUntil([&] { return readFile(standinLog()).contains("SetCameraDataMessage"); }, 90000))
+            << "the program did not reach its live view";
+    }
+
+    // A survey at a modest rate for the program on this test's ports.
+    static FeedOptions feedOptions()
+    {
+        FeedOptions options;
+        options.portAdd = kPortAdd;
+        options.positionRate = 5;
+        options.depthRate = 4;
+        options.soundings = 300;
+        options.leadIn = 2;
+        options.tileInterval = 1;
+        return options;
+    }
+
     // The messages the stand-in read, of one type.
     QList<QJsonObject> read(const char* shortName) const
     {
@@ -153,17 +173,8 @@ protected:
 
 TEST_F(LiveSurveyTest, TheViewerServerSeesTheGridTheVesselsAndTheirDepthTails)
 {
-    startProgram();
-    ASSERT_TRUE(corvtest::waitUntil([&] { return readFile(standinLog()).contains("SetCameraDataMessage"); }, 90000))
-        << "the program did not reach its live view";
-
-    FeedOptions options;
-    options.portAdd = kPortAdd;
-    options.positionRate = 5;
-    options.depthRate = 4;
-    options.soundings = 300;
-    options.leadIn = 2;
-    options.tileInterval = 1;
+    ASSERT_NO_FATAL_FAILURE(startProgramInLiveView());
+    FeedOptions options = feedOptions();
     options.survey.vessels = 2;
     Feed feed(options);
     std::vector<Sent> sent;
@@ -255,19 +266,11 @@ TEST_F(LiveSurveyTest, TheViewerServerSeesTheGridTheVesselsAndTheirDepthTails)
 TEST_F(LiveSurveyTest, TheReceivedGridBecomesATerrainAndTheTracksAreDrawn)
 {
     // The converter is started beside the program's working folder.
+    QFile::remove(m_base + QStringLiteral("/work/bin/Converter"));
     ASSERT_TRUE(QFile::link(qEnvironmentVariable("CORV_BIN_DIR") + QStringLiteral("/Converter"),
                             m_base + QStringLiteral("/work/bin/Converter")));
-    startProgram();
-    ASSERT_TRUE(corvtest::waitUntil([&] { return readFile(standinLog()).contains("SetCameraDataMessage"); }, 90000))
-        << "the program did not reach its live view";
-
-    FeedOptions options;
-    options.portAdd = kPortAdd;
-    options.positionRate = 5;
-    options.depthRate = 4;
-    options.soundings = 300;
-    options.leadIn = 2;
-    options.tileInterval = 1;
+    ASSERT_NO_FATAL_FAILURE(startProgramInLiveView());
+    FeedOptions options = feedOptions();
     options.sendInterval = 2;
     options.survey.speed = 20;
     Feed feed(options);
