@@ -28,6 +28,7 @@ namespace {
 constexpr int kModel = 2200;
 constexpr qint64 kStationBacklog = 64 * 1024 * 1024;
 constexpr int kOpeningMs = 3000; // opening sentences before the vessels move, after a page request
+constexpr qint64 kTrackFlushMs = 1000;
 
 std::int64_t steadyNs()
 {
@@ -435,6 +436,10 @@ void Feed::onTileTick()
         qWarning("%s", qPrintable(error));
     for (const QString& path : written)
         ++m_tileVersions[path];
+    // The tracks grow slowly: rewritten once a second at most, off the vessels' send times.
+    if (m_trackClock.isValid() && m_trackClock.elapsed() < kTrackFlushMs)
+        return;
+    m_trackClock.start();
     error.clear();
     m_tracks->flush(&error);
     if (!error.isEmpty())

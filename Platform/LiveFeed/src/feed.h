@@ -107,6 +107,7 @@ private:
     std::unique_ptr<UtmProjection> m_projection;
     std::unique_ptr<GridWriter> m_grid;
     std::unique_ptr<TrackWriter> m_tracks;
+    QElapsedTimer m_trackClock; // since the tracks were last written
     RecordingWriter m_recorder;
     bool m_recording = false;
     QElapsedTimer m_clock;

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -46,6 +48,21 @@ QStringList runningConverters(const QStringList& lstSurveys)
             if (oProcess.arguments.value(1) == QStringLiteral("C:/qeldata/Grids/default/%1/").arg(strSurvey))
                 lstRunning << strSurvey;
     return lstRunning;
+}
+
+// The sockets a process holds.
+QStringList socketsOf(qint64 nPid)
+{
+    QStringList lstSockets;
+    const QString strFolder = QStringLiteral("/proc/%1/fd").arg(nPid);
+    for (const QString& strFd : QDir(strFolder).entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot)) {
+        char szTarget[256] = {};
+        const ssize_t nLength = ::readlink(QFile::encodeName(strFolder + QLatin1Char('/') + strFd).constData(), szTarget,
+                                           sizeof szTarget - 1);
+        if (nLength > 0 && QByteArray(szTarget, int(nLength)).startsWith("socket:"))
+            lstSockets << strFd;
+    }
+    return lstSockets;
 }
 
 QList<QJsonObject> converterStarts()
@@ -153,6 +170,14 @@ TEST_F(RemoteReceiverTest, GridIndexStartsTheConverterOncePerSurvey)
     sendFile(QStringLiteral("D:/main/Grids/S2/GridIndex.properties"), "index 2");
     ASSERT_TRUE(corvtest::waitUntil([] { return converterStarts().size() == 1; }));
     qunsetenv("CORV_CONVERTER_IDLE_MS");
+    // It holds none of the link's sockets (with one, the connection would outlive the program).
+    int nChecked = 0;
+    for (const platform::ProcessInfo& oProcess : platform::findProcessesByImageName(QStringLiteral("Tavrin.Quennet.Converter.exe")))
+        if (oProcess.arguments.value(1) == QLatin1String("C:/qeldata/Grids/default/S2/")) {
+            EXPECT_EQ(socketsOf(oProcess.pid), QStringList());
+            ++nChecked;
+        }
+    EXPECT_EQ(nChecked, 1);
     sendFile(QStringLiteral("D:/main/Grids/S2/GridIndex.properties"), "index 3");
     EXPECT_EQ(readFile(QStringLiteral("C:/qeldata/Grids/default/S2/GridIndex.properties")), QByteArray("index 3"));
     QDir::setCurrent(strSaved);
