@@ -42,6 +42,7 @@ const char* const s_szServerPort = "16655";
 const char* const s_szGridRoot = "C:/qeldata/Grids/";
 const char* const s_szConverter = ".\\Converter\\Tavrin.Quennet.Converter.exe";
 const char* const s_szConverterFolder = ".\\Converter";
+const char* const s_szConverterImage = "/Tavrin.Quennet.Converter.exe";
 const char* const s_szVessel = "default";
 
 // Largest record of a frame: tiles fill the 10,485,760-byte frame buffer; projection files,
@@ -97,18 +98,21 @@ QString writeWholeFile(const QString& strNative, const QByteArray& baData)
 // Only the first position datagram of the process starts the client.
 std::atomic<bool> g_bRemoteClientStarted{false};
 
-// Whether a process still runs (not ended, not a zombie waiting to be collected).
+// Whether a converter still runs (not ended, not a zombie waiting to be collected, and its
+// process id not taken by another program since).
 bool processRunning(qint64 nPid)
 {
     QFile oStat(QStringLiteral("/proc/%1/stat").arg(nPid));
-    if (nPid <= 0 || !oStat.open(QIODevice::ReadOnly))
+    QFile oCommand(QStringLiteral("/proc/%1/cmdline").arg(nPid));
+    if (nPid <= 0 || !oStat.open(QIODevice::ReadOnly) || !oCommand.open(QIODevice::ReadOnly))
         return false;
     const QByteArray baStat = oStat.read(512);
     const int nEnd = baStat.lastIndexOf(')');
     if (nEnd < 0 || nEnd + 2 >= baStat.size())
         return false;
     const char cState = baStat.at(nEnd + 2);
-    return cState != 'Z' && cState != 'X';
+    const QByteArray baProgram = oCommand.read(4096).split('\0').value(0);
+    return cState != 'Z' && cState != 'X' && baProgram.endsWith(s_szConverterImage);
 }
 
 QString gridFolderOf(const QString& strVessel, const QString& strSurvey)
@@ -181,7 +185,8 @@ public:
     {
         queWaitingConverters.clear();
         for (const Converter& oRun : vecConverters)
-            platform::endProcess(oRun.nPid, true);
+            if (processRunning(oRun.nPid))
+                platform::endProcess(oRun.nPid, true);
         QElapsedTimer oWait;
         oWait.start();
         const auto anyRunning = [this] {
