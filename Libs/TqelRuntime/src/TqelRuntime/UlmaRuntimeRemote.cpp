@@ -120,7 +120,6 @@ QString gridFolderOf(const QString& strVessel, const QString& strSurvey)
     return QStringLiteral("%1%2/%3/").arg(QLatin1String(s_szGridRoot), strVessel, strSurvey);
 }
 
-
 } // namespace
 
 // Everything of the remote-station link that one runtime link holds.
