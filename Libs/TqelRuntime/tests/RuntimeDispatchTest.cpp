@@ -267,13 +267,23 @@ TEST_F(RuntimeDispatch, ProjectionTextIsAppliedOnceAndNeverEchoed)
     // Our own projection coming back (as the view sends it on) is not passed on again.
     dispatch("$PQQEL,CVN_PROJECTION," + s_baProjection.chopped(2) + "\n" + "\n\r");
     EXPECT_TRUE(m_poSink->take().isEmpty());
-    // Only the sentence's command counts, not the word elsewhere.
-    dispatch("$PQQEL,OTHER,CVN_PROJECTION,x");
-    dispatch("$PQQEL,CVN_OPEN_GRID,C:/elsewhere/CVN_PROJECTION");
-    EXPECT_TRUE(m_poSink->take().isEmpty());
-    // A text PROJ rejects leaves the view's projection alone.
+    // A text PROJ rejects leaves the view's projection, the runtime's and "tmpProj.txt" alone.
     dispatch("$PQQEL,CVN_PROJECTION,<QEL_Projection>\r\nEPSG:4326\r\n+proj=nonsense\r\n");
-    EXPECT_TRUE(m_poSink->take().isEmpty());
+    dispatch("$PQQEL,CVN_OPEN_GRID,C:/qeldata/grids/CVN_PROJECTION");
+    EXPECT_EQ(m_poSink->take(), QStringList{QStringLiteral("surveyLoadGrid(C:/qeldata/grids/CVN_PROJECTION|0)")});
+    EXPECT_TRUE(m_poRuntime->projection()->isValid());
+    const auto readTmp = [&strTmp] {
+        QFile oNow(localPath(strTmp)); // replaced whole, so opened anew
+        return oNow.open(QIODevice::ReadOnly) ? oNow.readAll() : QByteArray();
+    };
+    EXPECT_EQ(readTmp(), s_baProjection.chopped(2) + "\n");
+
+    // Any QA datagram naming the projection carries its text after the first 22 bytes, also
+    // under a keyword of its own.
+    const QByteArray baUtm = "<QEL_Projection>\nEPSG:4326\n+proj=utm +zone=31 +ellps=WGS84 +units=cm\n";
+    dispatch("$PQQEL,NEW_PROJECTION," + baUtm + "CVN_PROJECTION");
+    EXPECT_EQ(m_poSink->take(), QStringList{QStringLiteral("updateProj(") + strTmp + ")"});
+    EXPECT_TRUE(readTmp().startsWith(baUtm));
 }
 
 TEST_F(RuntimeDispatch, FirstConfigurationWaitsOnATimerAndKeepsOrder)

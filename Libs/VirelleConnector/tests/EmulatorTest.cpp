@@ -256,7 +256,7 @@ TEST_F(EmulatorTest, TelnetEventsAreUploadedAsSentences)
     const QList<HttpPeer::Upload> lstUp = uploads();
     EXPECT_EQ(lstUp.at(0).record->MessageType, "edgeLandTelnet_S1.dat");
     EXPECT_EQ(lstUp.at(0).record->Data, "$TVQEL,820,S1");
-    EXPECT_EQ(lstUp.at(1).record->Data, "$TVQEL,821,S1,gain 999 7 X"); // no field of its own
+    EXPECT_EQ(lstUp.at(1).record->Data, "$TVQEL,821,S1,gain,999*7$X\r\n"); // as sent, nothing replaced
     EXPECT_EQ(lstUp.at(2).record->Data, "$TVQEL,819,S1");
 }
 

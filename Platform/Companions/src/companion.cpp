@@ -1,5 +1,4 @@
-// A companion program stand-in: records how it was started and ends at once (built with
-// CORV_COMPANION_STAYS: runs on until it is ended by a signal).
+// A companion program stand-in: records how it was started and ends at once.
 //
 // With CORV_COMPANION_LOG set, one line is appended to that file:
 //   {"program":"<file name>","workingDirectory":"<folder>","arguments":["...",...]}
@@ -8,8 +7,6 @@
 // Built with CORV_COMPANION_SHOWS_MESSAGE (the error-message program), it then shows its first
 // argument to the user in a message box when a display exists, and ends when the box is closed.
 #include "companion_record.h"
-
-#include <unistd.h>
 
 #ifdef CORV_COMPANION_SHOWS_MESSAGE
 #include <QApplication>
@@ -49,11 +46,6 @@ int main(int argc, char* argv[])
     const bool recorded = companion::record(argc, argv);
 #ifdef CORV_COMPANION_SHOWS_MESSAGE
     showMessage(argc, argv);
-#endif
-#ifdef CORV_COMPANION_STAYS
-    // Runs until it is ended, like the program it stands in for.
-    for (;;)
-        ::pause();
 #endif
     return recorded ? 0 : 1;
 }

@@ -2,6 +2,7 @@
 
 #include "encoders.h"
 #include "grid_writer.h"
+#include "track_writer.h"
 
 #include "platform/paths.h"
 
@@ -27,6 +28,7 @@ namespace {
 constexpr int kModel = 2200;
 constexpr qint64 kStationBacklog = 64 * 1024 * 1024;
 constexpr int kOpeningMs = 3000; // opening sentences before the vessels move, after a page request
+constexpr qint64 kTrackFlushMs = 1000;
 
 std::int64_t steadyNs()
 {
@@ -173,6 +175,13 @@ bool Feed::start(QString* error)
     QString gridError;
     if (!m_grid->writeStatic(&gridError))
         return fail(gridError);
+    // The tracks go with the survey; a display on this machine that receives the grid over the
+    // remote-station link makes its copy ("<root>/default/<survey>") the active survey, so that
+    // copy gets them too.
+    QStringList trackFolders{localGridFolder()};
+    if (m_target.isLoopback())
+        trackFolders << platform::toNativePath(QStringLiteral("%1/default/%2").arg(m_options.gridRoot, m_options.surveyName));
+    m_tracks = std::make_unique<TrackWriter>(trackFolders);
 
     auto openRequests = [&](int portNumber, QUdpSocket*& socket) {
         if (portNumber <= 0)
@@ -261,6 +270,8 @@ void Feed::stop()
         t->stop();
     if (m_grid && m_moving)
         m_grid->flush();
+    if (m_tracks && m_moving)
+        m_tracks->flush();
     m_moving = false;
     if (m_recording) {
         if (!m_recorder.close())
@@ -374,6 +385,9 @@ void Feed::sendPosition(int v, const QDateTime& now)
     const Bytes bytes = encodePosition(fix);
     send(Channel::Position, QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size())));
     ++m_counters.positions;
+    const int line = m_survey->lineOf(v, t);
+    if (line >= 0)
+        m_tracks->add(trackName(v, line), pose, now.toMSecsSinceEpoch());
     emit positionSent(v, fix.count, pose.east, pose.north, steadyNs());
 }
 
@@ -422,6 +436,24 @@ void Feed::onTileTick()
         qWarning("%s", qPrintable(error));
     for (const QString& path : written)
         ++m_tileVersions[path];
+    // The tracks grow slowly: rewritten once a second at most, off the vessels' send times.
+    if (m_trackClock.isValid() && m_trackClock.elapsed() < kTrackFlushMs)
+        return;
+    m_trackClock.start();
+    error.clear();
+    m_tracks->flush(&error);
+    if (!error.isEmpty())
+        qWarning("%s", qPrintable(error));
+}
+
+QString Feed::trackName(int vessel, int line) const
+{
+    // One dot only: the display lists a file whose whole suffix is "shipstrack".
+    QString name = QStringLiteral("%1_%2_L%3")
+                       .arg(m_options.surveyName, QString::fromStdString(sourceName(vessel)))
+                       .arg(line + 1, 3, 10, QLatin1Char('0'));
+    name.replace(QLatin1Char('.'), QLatin1Char('_'));
+    return name;
 }
 
 void Feed::onEventTick()

@@ -27,6 +27,7 @@ class QUdpSocket;
 namespace livefeed {
 
 class GridWriter;
+class TrackWriter;
 
 enum class DepthForm { Geographic, Projected, Both };
 
@@ -105,6 +106,8 @@ private:
     std::unique_ptr<Survey> m_survey;
     std::unique_ptr<UtmProjection> m_projection;
     std::unique_ptr<GridWriter> m_grid;
+    std::unique_ptr<TrackWriter> m_tracks;
+    QElapsedTimer m_trackClock; // since the tracks were last written
     RecordingWriter m_recorder;
     bool m_recording = false;
     QElapsedTimer m_clock;
@@ -158,6 +161,8 @@ private:
     double seconds() const;
     std::string sourceName(int vessel) const;
     QString displayLabel(int vessel) const;
+    // The track file's base name of a vessel on a survey line.
+    QString trackName(int vessel, int line) const;
 };
 
 } // namespace livefeed

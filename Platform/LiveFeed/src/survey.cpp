@@ -117,14 +117,26 @@ double Survey::depthAt(double east, double north) const
            + 3.0 * std::sin((x + y) / 90.0);
 }
 
-VesselPose Survey::pose(int vessel, double seconds) const
+std::size_t Survey::legAt(int vessel, double seconds, double& along) const
 {
     const int vessels = m_options.vessels;
     const int n = vessel % vessels;
     const double offset = n == 0 ? m_startOffset : m_pathLength * n / vessels;
-    double s = std::fmod(m_options.speed * std::max(0.0, seconds) + offset, m_pathLength);
-    const auto leg = static_cast<std::size_t>(
-        std::upper_bound(m_legStart.begin(), m_legStart.end(), s) - m_legStart.begin() - 1);
+    along = std::fmod(m_options.speed * std::max(0.0, seconds) + offset, m_pathLength);
+    return static_cast<std::size_t>(std::upper_bound(m_legStart.begin(), m_legStart.end(), along) - m_legStart.begin() - 1);
+}
+
+int Survey::lineOf(int vessel, double seconds) const
+{
+    double along = 0;
+    const std::size_t leg = legAt(vessel, seconds, along);
+    return leg % 2 == 0 ? static_cast<int>(leg / 2) : -1;
+}
+
+VesselPose Survey::pose(int vessel, double seconds) const
+{
+    double s = 0;
+    const std::size_t leg = legAt(vessel, seconds, s);
     const Line& line = m_lines[leg / 2];
     double x0, y0, x1, y1;
     if (leg % 2 == 0) {

@@ -65,6 +65,8 @@ public:
     // Where vessel n (0-based) is after t seconds; the first starts in the middle of the block,
     // the others spread along the path.
     VesselPose pose(int vessel, double seconds) const;
+    // The planned line vessel n runs after t seconds, or -1 while it turns between lines.
+    int lineOf(int vessel, double seconds) const;
 
     // The planned lines, each as two end points (east, north).
     struct Line {
@@ -84,6 +86,9 @@ private:
     std::vector<double> m_legStart; // path length where each leg starts
     double m_pathLength = 0;
     double m_startOffset = 0; // path length where the first vessel starts
+
+    // The leg (line 2n, turn after it 2n + 1) and the path length reached.
+    std::size_t legAt(int vessel, double seconds, double& along) const;
 };
 
 } // namespace livefeed

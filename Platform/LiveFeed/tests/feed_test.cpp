@@ -13,6 +13,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QUdpSocket>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
@@ -179,6 +180,50 @@ TEST(FeedTest, PlaysTheSurveyToTheDisplaySockets)
     EXPECT_GT(geographic, 0);
     EXPECT_GT(projected, 0);
     feed.stop();
+}
+
+// As the vessels run, each survey line a vessel runs gets a track file in the survey's "tracks"
+// folder, in the layout the display reads: a 16-byte header (average heading and speed at 8 and
+// 12) and per point north and east in centimetres at 8 and 12 of 16 bytes. A display on this
+// machine gets the same files in its copy of the survey.
+TEST(FeedTest, WritesAShipTrackPerVesselAndLineAsTheyRun)
+{
+    QTemporaryDir root;
+    FeedOptions options = testOptions(root.path());
+    options.survey.height = 60; // short lines: several within a second or two
+    options.survey.speed = 40;
+    options.survey.width = 240;
+    Feed feed(options);
+    QString error;
+    ASSERT_TRUE(feed.start(&error)) << error.toStdString();
+    const QDir tracks(root.path() + QStringLiteral("/SIM/LiveFeed/tracks"));
+    ASSERT_TRUE(corvtest::waitUntil([&] {
+        return tracks.entryList({QStringLiteral("LiveFeed_default_L*.shipstrack")}, QDir::Files).size() >= 2
+               && !tracks.entryList({QStringLiteral("LiveFeed_SIM2_L*.shipstrack")}, QDir::Files).isEmpty();
+    }, 20000)) << tracks.entryList().join(' ').toStdString();
+    feed.stop();
+
+    const Survey survey(options.survey);
+    const auto i32 = [](const QByteArray& b, int at) { return qFromLittleEndian<qint32>(b.constData() + at); };
+    for (const QString& name : tracks.entryList({QStringLiteral("*.shipstrack")}, QDir::Files)) {
+        QFile file(tracks.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        ASSERT_GE(bytes.size(), 16 + 2 * 16) << name.toStdString();
+        ASSERT_EQ(bytes.size() % 16, 0) << name.toStdString();
+        // The lines run north-south at the line's east, up and down in turn.
+        const int line = name.section(QLatin1Char('L'), -1).section(QLatin1Char('.'), 0, 0).toInt() - 1;
+        ASSERT_GE(line, 0);
+        ASSERT_LT(line, int(survey.lines().size()));
+        EXPECT_EQ(i32(bytes, 8), line % 2 == 0 ? 0 : 180) << name.toStdString();
+        EXPECT_EQ(i32(bytes, 12), 4000);
+        for (int at = 16; at < bytes.size(); at += 16)
+            EXPECT_NEAR(i32(bytes, at + 12) / 100.0, survey.lines()[std::size_t(line)].east0, 0.01) << name.toStdString();
+        // The display's copy holds the same track.
+        QFile copy(root.path() + QStringLiteral("/default/LiveFeed/tracks/") + name);
+        ASSERT_TRUE(copy.open(QIODevice::ReadOnly)) << name.toStdString();
+        EXPECT_EQ(copy.readAll(), bytes);
+    }
 }
 
 // By default every vessel and the depth datagrams send at their own phase of the interval (two

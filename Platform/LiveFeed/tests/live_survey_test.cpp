@@ -11,10 +11,12 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QPixmap>
 #include <QProcess>
 #include <QScreen>
@@ -59,6 +61,21 @@ QJsonArray level(const QJsonObject& record, int index)
 double number(const QJsonArray& fields, int id)
 {
     return field(fields, id).value(QStringLiteral("v")).toDouble(0);
+}
+
+// Every list of numbers in a logged body, in order.
+void numberLists(const QJsonValue& value, QList<QJsonArray>& lists)
+{
+    if (value.isArray()) {
+        const QJsonArray array = value.toArray();
+        if (!array.isEmpty() && array.first().isDouble())
+            lists << array;
+        for (const QJsonValue& item : array)
+            numberLists(item, lists);
+    } else if (value.isObject()) {
+        for (const QJsonValue& item : value.toObject())
+            numberLists(item, lists);
+    }
 }
 
 struct Sent {
@@ -115,6 +132,26 @@ protected:
         ASSERT_TRUE(m_program->waitForStarted(10000));
     }
 
+    void startProgramInLiveView()
+    {
+        startProgram();
+        ASSERT_TRUE(corvtest::waitUntil([&] { return readFile(standinLog()).contains("SetCameraDataMessage"); }, 90000))
+            << "the program did not reach its live view";
+    }
+
+    // A survey at a modest rate for the program on this test's ports.
+    static FeedOptions feedOptions()
+    {
+        FeedOptions options;
+        options.portAdd = kPortAdd;
+        options.positionRate = 5;
+        options.depthRate = 4;
+        options.soundings = 300;
+        options.leadIn = 2;
+        options.tileInterval = 1;
+        return options;
+    }
+
     // The messages the stand-in read, of one type.
     QList<QJsonObject> read(const char* shortName) const
     {
@@ -136,17 +173,8 @@ protected:
 
 TEST_F(LiveSurveyTest, TheViewerServerSeesTheGridTheVesselsAndTheirDepthTails)
 {
-    startProgram();
-    ASSERT_TRUE(corvtest::waitUntil([&] { return readFile(standinLog()).contains("SetCameraDataMessage"); }, 90000))
-        << "the program did not reach its live view";
-
-    FeedOptions options;
-    options.portAdd = kPortAdd;
-    options.positionRate = 5;
-    options.depthRate = 4;
-    options.soundings = 300;
-    options.leadIn = 2;
-    options.tileInterval = 1;
+    ASSERT_NO_FATAL_FAILURE(startProgramInLiveView());
+    FeedOptions options = feedOptions();
     options.survey.vessels = 2;
     Feed feed(options);
     std::vector<Sent> sent;
@@ -229,5 +257,68 @@ TEST_F(LiveSurveyTest, TheViewerServerSeesTheGridTheVesselsAndTheirDepthTails)
         for (int x = 0; x < image.width(); x += 1)
             vesselPixels += image.pixel(x, y) == qRgb(250, 200, 40) ? 1 : 0;
     EXPECT_GT(vesselPixels, 20) << shot.toStdString();
+    feed.stop();
+}
+
+// A display station that receives the survey over the remote-station link: the converter turns
+// the tiles the link carried into a terrain the viewer server opens, and the ship tracks the feed
+// writes as its vessel runs are drawn once the runtime reports new tracks (event 33).
+TEST_F(LiveSurveyTest, TheReceivedGridBecomesATerrainAndTheTracksAreDrawn)
+{
+    // The converter is started beside the program's working folder.
+    QFile::remove(m_base + QStringLiteral("/work/bin/Converter"));
+    ASSERT_TRUE(QFile::link(qEnvironmentVariable("CORV_BIN_DIR") + QStringLiteral("/Converter"),
+                            m_base + QStringLiteral("/work/bin/Converter")));
+    ASSERT_NO_FATAL_FAILURE(startProgramInLiveView());
+    FeedOptions options = feedOptions();
+    options.sendInterval = 2;
+    options.survey.speed = 20;
+    Feed feed(options);
+    QString error;
+    ASSERT_TRUE(feed.start(&error)) << error.toStdString();
+
+    const QString remoteTerrain = QStringLiteral("C:/qeldata/Grids/default/LiveFeed/Terrain");
+    auto opened = [&] {
+        for (const QJsonObject& record : read("CreateGridEngineTerrainMessage"))
+            if (field(level(record, 2), 0).value(QStringLiteral("v")).toString().compare(remoteTerrain, Qt::CaseInsensitive) == 0)
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(corvtest::waitUntil(opened, 120000)) << readFile(standinLog()).right(3000).toStdString();
+    // What the viewer server opened is the converter's work: the received tiles, placed.
+    const QString localTerrain = m_root + QStringLiteral("/c/qeldata/Grids/default/LiveFeed/Terrain");
+    EXPECT_TRUE(QFile::exists(localTerrain + QStringLiteral("/surveyinfo.json")));
+    QDirIterator tiles(localTerrain + QStringLiteral("/zMedian"), {QStringLiteral("*.tiff")}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    EXPECT_TRUE(tiles.hasNext());
+
+    // The track lines lie on the survey's north-south lines.
+    const Survey survey(options.survey);
+    QList<QJsonArray> trackPositions;
+    ASSERT_TRUE(corvtest::waitUntil([&] {
+        trackPositions.clear();
+        for (const QJsonObject& record : read("CreateLineMessage"))
+            if (QJsonDocument(record).toJson(QJsonDocument::Compact).contains("\"Tracks\""))
+                numberLists(record.value(QStringLiteral("body")), trackPositions);
+        return !trackPositions.isEmpty();
+    }, 60000)) << readFile(standinLog()).right(3000).toStdString();
+    int points = 0;
+    for (const QJsonArray& positions : trackPositions) {
+        // The positions: x, y, z triples in projected metres (ids, indices and colours are small).
+        if (positions.size() < 6 || positions.size() % 3 != 0 || positions.first().toDouble() < 100000)
+            continue;
+        for (int n = 0; n + 2 < positions.size(); n += 3) {
+            const double east = positions.at(n).toDouble();
+            bool onALine = false;
+            for (const Survey::Line& line : survey.lines())
+                onALine = onALine || std::fabs(line.east0 - east) < 0.5;
+            EXPECT_TRUE(onALine) << "track point at east " << east;
+            ++points;
+        }
+    }
+    EXPECT_GE(points, 2);
+
+    const QString shot = m_base + QStringLiteral("/received_grid.png");
+    EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).toImage().save(shot));
     feed.stop();
 }

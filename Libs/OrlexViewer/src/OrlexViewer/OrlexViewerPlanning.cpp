@@ -244,7 +244,7 @@ void COrlexViewer::planningMenuAction(int nAction)
         }
         m_pPlanning->sendToCorv(QStringLiteral("$PQQEL,CVN_OPEN_GRID,%1").arg(strPath));
         if (CUlmaRuntime* pRuntime = CUlmaRuntime::instance(0))
-            pRuntime->sendProjectionFiles(QStringLiteral("NA"));
+            pRuntime->postProjectionFiles();
         // The stations get a second to open the grid; the GUI thread is not held meanwhile.
         QTimer::singleShot(kSaveWaitMs, this, finish);
         break;

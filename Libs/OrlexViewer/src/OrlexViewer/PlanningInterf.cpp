@@ -36,7 +36,7 @@ CPlanningInterf::RemoteSender& remoteSender()
 {
     static CPlanningInterf::RemoteSender sender = [](const QString& strPath) {
         if (CUlmaRuntime* poRuntime = CUlmaRuntime::instance(0))
-            poRuntime->sendFileToRemoteStations(strPath);
+            poRuntime->postFileToRemoteStations(strPath);
     };
     return sender;
 }

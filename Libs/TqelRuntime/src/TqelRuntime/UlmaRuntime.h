@@ -170,6 +170,10 @@ public slots:
     void sendProjectionFiles(QString strSubscriber);
     // One file (a published plan) to every station.
     void sendFileToRemoteStations(QString strPath);
+    // The two senders above, called from any thread: posted to the runtime thread, which
+    // writes every frame.
+    void postProjectionFiles();
+    void postFileToRemoteStations(const QString& strPath);
     // Asks the runtime for the coverage of a sounder, which becomes the active one.
     void requestCoverage(const QString& strSounder);
     // Requests of the water-column, stave and scope displays and of the coverage.
@@ -202,6 +206,8 @@ private:
     // The distance and bearing from the vessel's last position to a map point.
     void measureFromVessel(QPoint oFrom);
     void processQaDatagram(const QByteArray& baDatagram);
+    // The action of a valid QA datagram's command id.
+    void processQaCommand(const QByteArray& baDatagram);
     // True once the remote-station TCP client runs (grid and plan names from the main station
     // are then no longer followed).
     bool hasRemoteStationClient() const { return m_bRemoteClientStarted; }
@@ -229,6 +235,12 @@ private:
     void stopRemoteLink();
     bool sendFileFrame(const QString& strPath, const QByteArray& baData, int nMaxRecord, std::string& strFrame);
     void storeReceivedFile(const QString& strName, const QString& strFolder, const QByteArray& baData);
+    // A received file that could not be written, in a warning box (not more than one a minute).
+    void warnStoreFailed(const QString& strFile, const QString& strError);
+    // Grid converters: one per survey at a time, a few at once, the rest waiting in turn.
+    bool queueConverter(const QString& strVessel, const QString& strSurvey);
+    void startWaitingConverters();
+    void onConverterTimer();
 
     CQtLogger** m_ppoLogger = nullptr;
     int m_nMode = 0;

@@ -18,6 +18,7 @@
 #include <log4cplus/loggingmacros.h>
 
 #include <QDebug>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTimer>
@@ -45,7 +46,9 @@ const log4cplus::Logger& runtimeLogger()
 constexpr int FirstGuiConfDelayMs = 2000;
 constexpr int PulsorSlots = 7;
 const QLatin1String s_strNotInUse("Not in use");
-const QByteArray s_baProjectionCommand("$PQQEL,CVN_PROJECTION,");
+const QByteArray s_baProjectionWord("CVN_PROJECTION");
+// The projection text follows "$PQQEL", a comma, "CVN_PROJECTION" and a comma.
+constexpr int ProjectionTextOffset = 22;
 
 // A number of the sentence, or false when the field is missing or not a number.
 bool readNumber(CTvqelDatagram& oSentence, int nIndex, double& dValue)
@@ -141,12 +144,14 @@ void CUlmaRuntime::processQaDatagram(const QByteArray& baDatagram)
     if (m_nMode == 4 && runtimeLogger().isEnabledFor(log4cplus::DEBUG_LOG_LEVEL))
         LOG4CPLUS_DEBUG(runtimeLogger(), baDatagram.constData());
 
-    // The projection text runs over several lines; it is recognised by its command alone.
-    if (baDatagram.startsWith(s_baProjectionCommand)) {
-        applyProjectionText(baDatagram.mid(s_baProjectionCommand.size()));
-        return;
-    }
+    processQaCommand(baDatagram);
+    // Valid or not, a datagram naming the projection carries its text.
+    if (baDatagram.contains(s_baProjectionWord))
+        applyProjectionText(baDatagram.mid(ProjectionTextOffset));
+}
 
+void CUlmaRuntime::processQaCommand(const QByteArray& baDatagram)
+{
     const CQaDatagram oDatagram(baDatagram.constData());
     if (!oDatagram.isValid())
         return;
@@ -231,13 +236,27 @@ void CUlmaRuntime::applyProjectionText(const QByteArray& baText)
     while (!baFile.isEmpty() && (baFile.endsWith('\n') || baFile.endsWith('\r')))
         baFile.chop(1);
     baFile.append('\n');
-    const QString strPath = dataFolderFile("tmpProj.txt");
-    QSaveFile oFile(platform::toNativePath(strPath));
-    if (!oFile.open(QIODevice::WriteOnly) || oFile.write(baFile) != baFile.size() || !oFile.commit()) {
+    const auto writeFile = [&baFile](const QString& strPath) {
+        QSaveFile oFile(platform::toNativePath(strPath));
+        if (oFile.open(QIODevice::WriteOnly) && oFile.write(baFile) == baFile.size() && oFile.commit())
+            return true;
         LOG4CPLUS_WARN(runtimeLogger(), ("Cannot write " + strPath).toLocal8Bit().constData());
+        return false;
+    };
+    // Any datagram naming the projection gets here: a text PROJ cannot use neither replaces
+    // "tmpProj.txt", which the view and the planning library read, nor the runtime's projection.
+    const QString strTrial = dataFolderFile("tmpProj.trial.txt");
+    if (!writeFile(strTrial))
+        return;
+    QelProj::CProjection oTrial;
+    const bool bUsable = oTrial.loadProjectionFile(strTrial.toStdString()) && oTrial.createTransformation() >= 0;
+    QFile::remove(platform::toNativePath(strTrial));
+    if (!bUsable) {
+        LOG4CPLUS_WARN(runtimeLogger(), "Projection text that PROJ cannot use dropped");
         return;
     }
-    if (!m_poProjection)
+    const QString strPath = dataFolderFile("tmpProj.txt");
+    if (!writeFile(strPath) || !m_poProjection)
         return;
     if (!m_poProjection->loadProjectionFile(strPath.toStdString())) {
         // The projection in use already: nothing to pass on.

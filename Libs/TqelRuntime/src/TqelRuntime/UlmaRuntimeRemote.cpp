@@ -8,6 +8,7 @@
 #include "QelRecord/FileCollector.h"
 #include "QelRecord/QelData.h"
 #include "SurveyUtils/Navigation.h"
+#include "TqelRuntime/RuntimeGuiSink.h"
 #include "cvnsocktcp/client.h"
 #include "cvnsocktcp/framing.h"
 #include "cvnsocktcp/io_thread.h"
@@ -19,13 +20,18 @@
 #include <log4cplus/loggingmacros.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDebug>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
+#include <deque>
 #include <iostream>
 #include <mutex>
 
@@ -36,6 +42,7 @@ const char* const s_szServerPort = "16655";
 const char* const s_szGridRoot = "C:/qeldata/Grids/";
 const char* const s_szConverter = ".\\Converter\\Tavrin.Quennet.Converter.exe";
 const char* const s_szConverterFolder = ".\\Converter";
+const char* const s_szConverterImage = "/Tavrin.Quennet.Converter.exe";
 const char* const s_szVessel = "default";
 
 // Largest record of a frame: tiles fill the 10,485,760-byte frame buffer; projection files,
@@ -43,6 +50,15 @@ const char* const s_szVessel = "default";
 constexpr int s_nMaxTileRecord = 10485756;
 constexpr int s_nMaxFileRecord = 102396;
 constexpr int s_nGridInterval = 10000;
+
+// Grid converters: at most this many run at once, this many more wait their turn.
+constexpr std::size_t s_nMaxConverters = 2;
+constexpr std::size_t s_nMaxWaitingConverters = 32;
+constexpr int s_nConverterPollMs = 1000;
+// At the end of the link a converter gets this long to end after it was asked to.
+constexpr int s_nConverterEndWaitMs = 3000;
+// A failed write of a received file shows a box at most this often.
+constexpr qint64 s_nStoreWarningIntervalMs = 60000;
 
 log4cplus::Logger runtimeLogger()
 {
@@ -82,6 +98,28 @@ QString writeWholeFile(const QString& strNative, const QByteArray& baData)
 // Only the first position datagram of the process starts the client.
 std::atomic<bool> g_bRemoteClientStarted{false};
 
+// Whether a converter still runs (not ended, not a zombie waiting to be collected, and its
+// process id not taken by another program since).
+bool processRunning(qint64 nPid)
+{
+    QFile oStat(QStringLiteral("/proc/%1/stat").arg(nPid));
+    QFile oCommand(QStringLiteral("/proc/%1/cmdline").arg(nPid));
+    if (nPid <= 0 || !oStat.open(QIODevice::ReadOnly) || !oCommand.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray baStat = oStat.read(512);
+    const int nEnd = baStat.lastIndexOf(')');
+    if (nEnd < 0 || nEnd + 2 >= baStat.size())
+        return false;
+    const char cState = baStat.at(nEnd + 2);
+    const QByteArray baProgram = oCommand.read(4096).split('\0').value(0);
+    return cState != 'Z' && cState != 'X' && baProgram.endsWith(s_szConverterImage);
+}
+
+QString gridFolderOf(const QString& strVessel, const QString& strSurvey)
+{
+    return QStringLiteral("%1%2/%3/").arg(QLatin1String(s_szGridRoot), strVessel, strSurvey);
+}
+
 } // namespace
 
 // Everything of the remote-station link that one runtime link holds.
@@ -104,8 +142,21 @@ public:
 
     // Receiver (runtime thread).
     quint64 nTileCounter = 0;
-    QStringList lstConvertersStarted;
-    std::vector<qint64> vecConverterPids;
+    QStringList lstConvertersStarted; // surveys ("vessel-survey") that got their grid index
+    QStringList lstConvertersFailed;  // surveys whose converter did not start: not tried again
+    QStringList lstConvertersAnnounced; // surveys the main window was told of (relay 494)
+    struct Converter {
+        QString strKey;
+        QString strVessel;
+        QString strSurvey;
+        qint64 nPid = 0;
+    };
+    std::vector<Converter> vecConverters;   // running, in the order started
+    std::deque<Converter> queWaitingConverters;
+    quint64 nConvertersRefused = 0;
+    QTimer* poConverterTimer = nullptr; // child of the runtime link
+    qint64 nLastStoreWarningMs = 0;
+    quint64 nStoreWarningsHeld = 0;
 
     ua::cvnsocktcp::io_thread& io()
     {
@@ -119,6 +170,35 @@ public:
         std::lock_guard<std::mutex> oLock(oSurveyMutex);
         return strCurrentSurvey;
     }
+
+    bool hasConverter(const QString& strKey) const
+    {
+        const auto isKey = [&strKey](const Converter& oRun) { return oRun.strKey == strKey; };
+        return std::any_of(vecConverters.begin(), vecConverters.end(), isKey)
+               || std::any_of(queWaitingConverters.begin(), queWaitingConverters.end(), isKey);
+    }
+
+    // Asks the running converters to end, waits a little for them, then ends the rest; the
+    // waiting ones are not started.
+    void endConverters()
+    {
+        queWaitingConverters.clear();
+        for (const Converter& oRun : vecConverters)
+            if (processRunning(oRun.nPid))
+                platform::endProcess(oRun.nPid, true);
+        QElapsedTimer oWait;
+        oWait.start();
+        const auto anyRunning = [this] {
+            return std::any_of(vecConverters.begin(), vecConverters.end(),
+                               [](const Converter& oRun) { return processRunning(oRun.nPid); });
+        };
+        while (anyRunning() && oWait.elapsed() < s_nConverterEndWaitMs)
+            QThread::msleep(20);
+        for (const Converter& oRun : vecConverters)
+            if (processRunning(oRun.nPid))
+                killProcessById(static_cast<int>(oRun.nPid));
+        vecConverters.clear();
+    }
 };
 
 void CRemoteLinkDeleter::operator()(CRemoteLinkState* poState) const
@@ -128,6 +208,7 @@ void CRemoteLinkDeleter::operator()(CRemoteLinkState* poState) const
     // With the I/O thread ended no callback is running or can start; the rest goes quietly.
     if (poState->poIo)
         poState->poIo->stop();
+    poState->endConverters();
     poState->poClient.reset();
     if (poState->poServer)
         poState->poServer->stop();
@@ -177,9 +258,8 @@ void CUlmaRuntime::stopRemoteLink()
     if (!m_poRemote)
         return;
     delete m_poRemote->poGridTimer;
-    for (const qint64 nPid : m_poRemote->vecConverterPids)
-        killProcessById(static_cast<int>(nPid));
-    m_poRemote->vecConverterPids.clear();
+    delete m_poRemote->poConverterTimer;
+    m_poRemote->endConverters();
     // The I/O thread reads m_poRemote: end it before the pointer goes.
     if (m_poRemote->poIo)
         m_poRemote->poIo->stop();
@@ -307,6 +387,18 @@ void CUlmaRuntime::sendFileToRemoteStations(QString strPath)
     sendFileFrame(strPath, oFile.readAll(), s_nMaxFileRecord, m_poRemote->strFileFrame);
 }
 
+void CUlmaRuntime::postProjectionFiles()
+{
+    QMetaObject::invokeMethod(
+        this, [this]() { sendProjectionFiles(QStringLiteral("NA")); }, Qt::QueuedConnection);
+}
+
+void CUlmaRuntime::postFileToRemoteStations(const QString& strPath)
+{
+    QMetaObject::invokeMethod(
+        this, [this, strPath]() { sendFileToRemoteStations(strPath); }, Qt::QueuedConnection);
+}
+
 void CUlmaRuntime::startRemoteDataClient(QString strHost)
 {
     if (g_bRemoteClientStarted.exchange(true))
@@ -405,13 +497,35 @@ bool CUlmaRuntime::writeTiffFile(QString strVessel, QString strPath, QByteArray 
     const QString strFile = strFolder + QString::number(++m_poRemote->nTileCounter) + QStringLiteral(".tiff");
     const QString strError = writeWholeFile(platform::toNativePath(strFile), baData);
     if (!strError.isEmpty()) {
-        // Logged, not shown: a box per received tile would bury the operator.
-        qWarning().noquote() << QStringLiteral("Failed to create file %1. Error is %2").arg(strFile, strError);
-        logError(QStringLiteral("Failed to create file %1. Error is %2").arg(strFile, strError));
+        warnStoreFailed(strFile, strError);
         return false;
     }
     logInfo(QStringLiteral("Tiff %1 stored").arg(strFile));
+    // A survey whose converter has ended gets it again for the new tile.
+    const QString strKey = strVessel + QLatin1Char('-') + strSurvey;
+    if (m_poRemote->lstConvertersStarted.contains(strKey))
+        queueConverter(strVessel, strSurvey);
     return true;
+}
+
+void CUlmaRuntime::warnStoreFailed(const QString& strFile, const QString& strError)
+{
+    const QString strText = QStringLiteral("Failed to create file %1. Error is %2").arg(strFile, strError);
+    qWarning().noquote() << strText;
+    logError(strText);
+    if (!m_poRemote)
+        m_poRemote.reset(new CRemoteLinkState);
+    // A full disk fails every tile: one box a minute, the others are counted in the log.
+    const qint64 nNow = QDateTime::currentMSecsSinceEpoch();
+    if (m_poRemote->nLastStoreWarningMs != 0 && nNow - m_poRemote->nLastStoreWarningMs < s_nStoreWarningIntervalMs) {
+        ++m_poRemote->nStoreWarningsHeld;
+        return;
+    }
+    if (m_poRemote->nStoreWarningsHeld)
+        logError(QStringLiteral("%1 more received files could not be written").arg(m_poRemote->nStoreWarningsHeld));
+    m_poRemote->nStoreWarningsHeld = 0;
+    m_poRemote->nLastStoreWarningMs = nNow;
+    m_poGuiSink->showWarning(QStringLiteral("QEL Proxy warning"), strText);
 }
 
 bool CUlmaRuntime::storeRemoteGridFile(QString strVessel, QString strPath, QByteArray baData)
@@ -425,13 +539,11 @@ bool CUlmaRuntime::storeRemoteGridFile(QString strVessel, QString strPath, QByte
         logError(QStringLiteral("Dropped grid file %1: not a plain survey and file name").arg(strPath));
         return false;
     }
-    const QString strGridFolder = QStringLiteral("%1%2/%3/").arg(QLatin1String(s_szGridRoot), strVessel, strSurvey);
+    const QString strGridFolder = gridFolderOf(strVessel, strSurvey);
     QDir().mkpath(platform::toNativePath(strGridFolder));
     const QString strError = writeWholeFile(platform::toNativePath(strGridFolder + strFile), baData);
     if (!strError.isEmpty()) {
-        const QString strText = QStringLiteral("Failed to create file %1. Error is %2").arg(strGridFolder + strFile, strError);
-        qWarning().noquote() << strText;
-        logError(strText);
+        warnStoreFailed(strGridFolder + strFile, strError);
         return false;
     }
     if (!m_poRemote)
@@ -440,26 +552,78 @@ bool CUlmaRuntime::storeRemoteGridFile(QString strVessel, QString strPath, QByte
     if (!strPath.contains(QLatin1String("GridIndex")) || m_poRemote->lstConvertersStarted.contains(strKey))
         return false;
     m_poRemote->lstConvertersStarted << strKey;
+    return queueConverter(strVessel, strSurvey);
+}
 
-    platform::StartOptions oStart;
-    // Relative to this program's working folder, as the converter's own working folder is.
-    oStart.program = QFileInfo(platform::toNativePath(QLatin1String(s_szConverter))).absoluteFilePath();
-    oStart.arguments = QStringList{strGridFolder,
-                                   strGridFolder + QStringLiteral("/Terrain"),
-                                   QStringLiteral("--autostart"),
-                                   QStringLiteral("--hidden"),
-                                   QStringLiteral("--notifyicon"),
-                                   QStringLiteral("--remote")};
-    oStart.workingDirectory = QFileInfo(platform::toNativePath(QLatin1String(s_szConverterFolder))).absoluteFilePath();
-    const std::optional<qint64> nPid = platform::startDetached(oStart);
-    if (!nPid) {
-        // Tried again with the survey's next grid index.
-        m_poRemote->lstConvertersStarted.removeAll(strKey);
-        logError(QStringLiteral("Could not start the grid converter %1 for %2").arg(oStart.program, strGridFolder));
+bool CUlmaRuntime::queueConverter(const QString& strVessel, const QString& strSurvey)
+{
+    const QString strKey = strVessel + QLatin1Char('-') + strSurvey;
+    if (m_poRemote->lstConvertersFailed.contains(strKey) || m_poRemote->hasConverter(strKey))
+        return false;
+    if (m_poRemote->queWaitingConverters.size() >= s_nMaxWaitingConverters) {
+        // Said once per run of refusals; the survey's next tile asks again.
+        if (m_poRemote->nConvertersRefused++ == 0)
+            logError(QStringLiteral("Too many grids waiting for the converter: %1 not converted for now").arg(strSurvey));
         return false;
     }
-    m_poRemote->vecConverterPids.push_back(*nPid);
-    setVesselGridPath(strVessel, strGridFolder);
-    emit relayToMapView(494, QStringLiteral("%1;%2;%3;%4").arg(strVessel, QStringLiteral("CORV"), strSurvey).arg(1));
+    m_poRemote->nConvertersRefused = 0;
+    m_poRemote->queWaitingConverters.push_back({strKey, strVessel, strSurvey, 0});
+    startWaitingConverters();
     return true;
+}
+
+void CUlmaRuntime::startWaitingConverters()
+{
+    CRemoteLinkState& oRemote = *m_poRemote;
+    while (oRemote.vecConverters.size() < s_nMaxConverters && !oRemote.queWaitingConverters.empty()) {
+        CRemoteLinkState::Converter oRun = oRemote.queWaitingConverters.front();
+        oRemote.queWaitingConverters.pop_front();
+        const QString strGridFolder = gridFolderOf(oRun.strVessel, oRun.strSurvey);
+        platform::StartOptions oStart;
+        // Relative to this program's working folder, as the converter's own working folder is.
+        oStart.program = QFileInfo(platform::toNativePath(QLatin1String(s_szConverter))).absoluteFilePath();
+        oStart.arguments = QStringList{strGridFolder,
+                                       strGridFolder + QStringLiteral("/Terrain"),
+                                       QStringLiteral("--autostart"),
+                                       QStringLiteral("--hidden"),
+                                       QStringLiteral("--notifyicon"),
+                                       QStringLiteral("--remote")};
+        oStart.workingDirectory = QFileInfo(platform::toNativePath(QLatin1String(s_szConverterFolder))).absoluteFilePath();
+        const std::optional<qint64> nPid = platform::startDetached(oStart);
+        if (!nPid) {
+            // Not tried again for this survey.
+            oRemote.lstConvertersFailed << oRun.strKey;
+            logError(QStringLiteral("Could not start the grid converter %1 for %2").arg(oStart.program, strGridFolder));
+            continue;
+        }
+        oRun.nPid = *nPid;
+        oRemote.vecConverters.push_back(oRun);
+        // The first run of a survey tells the main window, which then polls for its terrain.
+        if (!oRemote.lstConvertersAnnounced.contains(oRun.strKey)) {
+            oRemote.lstConvertersAnnounced << oRun.strKey;
+            setVesselGridPath(oRun.strVessel, strGridFolder);
+            emit relayToMapView(494, QStringLiteral("%1;%2;%3;%4").arg(oRun.strVessel, QStringLiteral("CORV"), oRun.strSurvey).arg(1));
+        }
+    }
+    if (oRemote.vecConverters.empty())
+        return;
+    if (!oRemote.poConverterTimer) {
+        oRemote.poConverterTimer = new QTimer(this);
+        connect(oRemote.poConverterTimer, &QTimer::timeout, this, &CUlmaRuntime::onConverterTimer);
+    }
+    if (!oRemote.poConverterTimer->isActive())
+        oRemote.poConverterTimer->start(s_nConverterPollMs);
+}
+
+void CUlmaRuntime::onConverterTimer()
+{
+    if (!m_poRemote)
+        return;
+    std::vector<CRemoteLinkState::Converter>& vecRunning = m_poRemote->vecConverters;
+    vecRunning.erase(std::remove_if(vecRunning.begin(), vecRunning.end(),
+                                    [](const CRemoteLinkState::Converter& oRun) { return !processRunning(oRun.nPid); }),
+                     vecRunning.end());
+    startWaitingConverters();
+    if (vecRunning.empty() && m_poRemote->poConverterTimer)
+        m_poRemote->poConverterTimer->stop();
 }

@@ -65,6 +65,7 @@ void client::open_socket()
         return;
     try {
         m_socket.open(boost::asio::ip::tcp::v4());
+        close_on_exec(m_socket.native_handle());
         set_options();
     } catch (const std::exception& e) {
         log(std::string("Exception: ") + e.what());
@@ -126,6 +127,7 @@ void client::handle_connect(const boost::system::error_code& error)
         return;
     }
     // The connect may have opened the socket anew for another endpoint: set the options again.
+    close_on_exec(m_socket.native_handle());
     try {
         set_options();
     } catch (const std::exception& e) {

@@ -2,11 +2,19 @@
 
 #include <boost/asio/write.hpp>
 
+#include <fcntl.h>
 #include <poll.h>
 
 #include <iostream>
 
 namespace ua::cvnsocktcp {
+
+void close_on_exec(int native_handle)
+{
+    const int flags = ::fcntl(native_handle, F_GETFD);
+    if (flags >= 0)
+        ::fcntl(native_handle, F_SETFD, flags | FD_CLOEXEC);
+}
 
 void connection_manager::start(const std::shared_ptr<connection>& conn)
 {

@@ -16,6 +16,10 @@
 namespace ua::cvnsocktcp {
 
 using subscriber_callback = std::function<void(std::vector<std::string>)>;
+
+// Keeps a socket of the link from the programs this process starts (a companion holding a copy
+// would keep the port or the connection open after the program ended).
+void close_on_exec(int native_handle);
 using log_callback = std::function<void(std::string)>;
 
 // An accepted station.

@@ -95,8 +95,10 @@ bool server::try_listen()
         if (endpoints.empty())
             throw std::runtime_error("resolve: no endpoint for " + m_listen_text);
         const tcp::endpoint endpoint = *endpoints.begin();
-        if (!m_acceptor.is_open())
+        if (!m_acceptor.is_open()) {
             m_acceptor.open(endpoint.protocol());
+            close_on_exec(m_acceptor.native_handle());
+        }
         m_acceptor.set_option(boost::asio::socket_base::send_buffer_size(socket_buffer_bytes));
         m_acceptor.set_option(boost::asio::socket_base::receive_buffer_size(socket_buffer_bytes));
         m_acceptor.set_option(boost::asio::socket_base::reuse_address(true));
@@ -131,6 +133,7 @@ void server::handle_accept(const boost::system::error_code& error, boost::asio::
         return;
     }
     if (!error) {
+        close_on_exec(socket.native_handle());
         auto station = std::make_shared<client_connection>(std::move(socket), &m_connections, m_listen_text);
         station->set_subscriber_callback(m_subscriber_callback);
         station->set_log_callback(m_log_callback);

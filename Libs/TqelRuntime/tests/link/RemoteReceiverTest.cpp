@@ -2,6 +2,7 @@
 // the grid converter's start, and what a hostile or broken peer cannot do.
 #include "TqelRuntime/UlmaRuntime.h"
 
+#include "../RecordingGuiSink.h"
 #include "Common/CorvPaths.h"
 #include "Common/GuiIni.h"
 #include "QelRecord/QelData.h"
@@ -9,10 +10,13 @@
 #include "cvnsocktcp/io_thread.h"
 #include "cvnsocktcp/server.h"
 #include "platform/paths.h"
+#include "platform/process.h"
 #include "test_scratch.h"
 #include "test_wait.h"
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <QDir>
 #include <QDirIterator>
@@ -33,6 +37,32 @@ QByteArray readFile(const QString& strWindows)
 {
     QFile oFile(native(strWindows));
     return oFile.open(QIODevice::ReadOnly) ? oFile.readAll() : QByteArray("<missing>");
+}
+
+// The converters running now whose grid folder names one of these surveys.
+QStringList runningConverters(const QStringList& lstSurveys)
+{
+    QStringList lstRunning;
+    for (const platform::ProcessInfo& oProcess : platform::findProcessesByImageName(QStringLiteral("Tavrin.Quennet.Converter.exe")))
+        for (const QString& strSurvey : lstSurveys)
+            if (oProcess.arguments.value(1) == QStringLiteral("C:/qeldata/Grids/default/%1/").arg(strSurvey))
+                lstRunning << strSurvey;
+    return lstRunning;
+}
+
+// The sockets a process holds.
+QStringList socketsOf(qint64 nPid)
+{
+    QStringList lstSockets;
+    const QString strFolder = QStringLiteral("/proc/%1/fd").arg(nPid);
+    for (const QString& strFd : QDir(strFolder).entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot)) {
+        char szTarget[256] = {};
+        const ssize_t nLength = ::readlink(QFile::encodeName(strFolder + QLatin1Char('/') + strFd).constData(), szTarget,
+                                           sizeof szTarget - 1);
+        if (nLength > 0 && QByteArray(szTarget, int(nLength)).startsWith("socket:"))
+            lstSockets << strFd;
+    }
+    return lstSockets;
 }
 
 QList<QJsonObject> converterStarts()
@@ -65,7 +95,8 @@ protected:
         const QString strRuntime = QLatin1String(GuiIni::GroupRuntime);
         ASSERT_TRUE(GuiIni::setValue(strRuntime, QStringLiteral("CorvPortAdd"), 960));
         ASSERT_TRUE(GuiIni::setValue(strRuntime, QStringLiteral("CorvNoMCAST"), true));
-        s_poLink = CUlmaRuntime::instance(4);
+        s_poSink = std::make_shared<RecordingGuiSink>();
+        s_poLink = new CUlmaRuntime(4, s_poSink);
         QObject::connect(s_poLink, &CUlmaRuntime::relayToMapView,
                          [](int nCode, QString strText) { s_lstRelays << QStringLiteral("%1:%2").arg(nCode).arg(strText); });
         s_poLink->startRemoteDataClient(QStringLiteral("127.0.0.1"));
@@ -79,6 +110,7 @@ protected:
         s_poServer->stop();
         s_poServer.reset();
         delete s_poIo;
+        delete s_poLink;
     }
 
     // Sends one record and waits until the runtime link has stored what it carried.
@@ -101,11 +133,13 @@ protected:
     static ua::cvnsocktcp::io_thread* s_poIo;
     static std::shared_ptr<ua::cvnsocktcp::server> s_poServer;
     static CUlmaRuntime* s_poLink;
+    static std::shared_ptr<RecordingGuiSink> s_poSink;
     static QStringList s_lstRelays;
 };
 ua::cvnsocktcp::io_thread* RemoteReceiverTest::s_poIo = nullptr;
 std::shared_ptr<ua::cvnsocktcp::server> RemoteReceiverTest::s_poServer;
 CUlmaRuntime* RemoteReceiverTest::s_poLink = nullptr;
+std::shared_ptr<RecordingGuiSink> RemoteReceiverTest::s_poSink;
 QStringList RemoteReceiverTest::s_lstRelays;
 
 TEST_F(RemoteReceiverTest, TilesAreNumberedInTheSurveysProcessFolder)
@@ -119,17 +153,31 @@ TEST_F(RemoteReceiverTest, TilesAreNumberedInTheSurveysProcessFolder)
 TEST_F(RemoteReceiverTest, GridIndexStartsTheConverterOncePerSurvey)
 {
     const QString strSaved = QDir::currentPath();
-    // No converter beside a program started elsewhere: the start fails and is tried again.
+    // No converter beside a program started elsewhere: the start fails and is not tried again.
     ASSERT_TRUE(QDir::setCurrent(corvtest::scratchDir()));
-    sendFile(QStringLiteral("D:/main/Grids/S2/qel_projv6.txt"), "<QEL_Projection>\n");
-    sendFile(QStringLiteral("D:/main/Grids/S2/GridIndex.properties"), "index 1");
-    EXPECT_EQ(readFile(QStringLiteral("C:/qeldata/Grids/default/S2/qel_projv6.txt")), QByteArray("<QEL_Projection>\n"));
-    EXPECT_EQ(readFile(QStringLiteral("C:/qeldata/Grids/default/S2/GridIndex.properties")), QByteArray("index 1"));
-    EXPECT_TRUE(s_lstRelays.isEmpty());
-
+    sendFile(QStringLiteral("D:/main/Grids/S2x/qel_projv6.txt"), "<QEL_Projection>\n");
+    sendFile(QStringLiteral("D:/main/Grids/S2x/GridIndex.properties"), "index 1");
+    EXPECT_EQ(readFile(QStringLiteral("C:/qeldata/Grids/default/S2x/qel_projv6.txt")), QByteArray("<QEL_Projection>\n"));
+    EXPECT_EQ(readFile(QStringLiteral("C:/qeldata/Grids/default/S2x/GridIndex.properties")), QByteArray("index 1"));
     ASSERT_TRUE(QDir::setCurrent(qEnvironmentVariable("CORV_BIN_DIR")));
+    sendFile(QStringLiteral("D:/main/Grids/S2x/GridIndex.properties"), "index 2");
+    sendFile(QStringLiteral("D:/main/Grids/S2x/Terrain/zMedian/5/3/a.tiff"), "tile");
+    EXPECT_TRUE(s_lstRelays.isEmpty());
+    EXPECT_TRUE(converterStarts().isEmpty());
+
+    // S2's converter stays until the end of the suite.
+    qputenv("CORV_CONVERTER_IDLE_MS", "600000");
     sendFile(QStringLiteral("D:/main/Grids/S2/GridIndex.properties"), "index 2");
     ASSERT_TRUE(corvtest::waitUntil([] { return converterStarts().size() == 1; }));
+    qunsetenv("CORV_CONVERTER_IDLE_MS");
+    // It holds none of the link's sockets (with one, the connection would outlive the program).
+    int nChecked = 0;
+    for (const platform::ProcessInfo& oProcess : platform::findProcessesByImageName(QStringLiteral("Tavrin.Quennet.Converter.exe")))
+        if (oProcess.arguments.value(1) == QLatin1String("C:/qeldata/Grids/default/S2/")) {
+            EXPECT_EQ(socketsOf(oProcess.pid), QStringList());
+            ++nChecked;
+        }
+    EXPECT_EQ(nChecked, 1);
     sendFile(QStringLiteral("D:/main/Grids/S2/GridIndex.properties"), "index 3");
     EXPECT_EQ(readFile(QStringLiteral("C:/qeldata/Grids/default/S2/GridIndex.properties")), QByteArray("index 3"));
     QDir::setCurrent(strSaved);
@@ -142,6 +190,61 @@ TEST_F(RemoteReceiverTest, GridIndexStartsTheConverterOncePerSurvey)
     EXPECT_EQ(oStart.value(QStringLiteral("arguments")).toArray().toVariantList(),
               QVariantList({"C:/qeldata/Grids/default/S2/", "C:/qeldata/Grids/default/S2//Terrain", "--autostart",
                             "--hidden", "--notifyicon", "--remote"}));
+    s_lstRelays.clear();
+}
+
+// A peer naming many surveys gets a few converters at a time, one per survey; the others wait
+// their turn, and a survey whose converter has ended gets it again for a new tile.
+TEST_F(RemoteReceiverTest, ConvertersRunAFewAtATimeAndOnePerSurvey)
+{
+    const QString strSaved = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(qEnvironmentVariable("CORV_BIN_DIR")));
+    // These converters end soon after nothing changes.
+    qputenv("CORV_CONVERTER_IDLE_MS", "300");
+    const QStringList lstSurveys{"B1", "B2", "B3", "B4", "B5"};
+    const int nStartsBefore = converterStarts().size();
+    for (const QString& strSurvey : lstSurveys) {
+        sendFile(QStringLiteral("D:/main/Grids/%1/GridIndex.properties").arg(strSurvey), "index");
+        sendFile(QStringLiteral("D:/main/Grids/%1/GridIndex.properties").arg(strSurvey), "index again");
+    }
+    // S2's converter of the test before still runs: it counts against the limit.
+    int nMostAtOnce = 0;
+    ASSERT_TRUE(corvtest::waitUntil([&] {
+        nMostAtOnce = std::max(nMostAtOnce, int(runningConverters(lstSurveys + QStringList{"S2"}).size()));
+        return converterStarts().size() == nStartsBefore + lstSurveys.size() && runningConverters(lstSurveys).isEmpty();
+    }, 30000)) << nMostAtOnce;
+    EXPECT_EQ(nMostAtOnce, 2);
+    EXPECT_EQ(s_lstRelays.size(), lstSurveys.size());
+
+    // B1's converter has ended: a new tile of B1 starts it again, without a second relay.
+    s_lstRelays.clear();
+    sendFile(QStringLiteral("D:/main/Grids/B1/Terrain/zMedian/5/3/b.tiff"), "tile");
+    EXPECT_TRUE(corvtest::waitUntil([&] { return converterStarts().size() == nStartsBefore + lstSurveys.size() + 1; }));
+    EXPECT_EQ(converterStarts().last().value(QStringLiteral("arguments")).toArray().at(0).toString(),
+              QStringLiteral("C:/qeldata/Grids/default/B1/"));
+    EXPECT_TRUE(s_lstRelays.isEmpty());
+    EXPECT_TRUE(corvtest::waitUntil([&] { return runningConverters(lstSurveys).isEmpty(); }, 10000));
+    qunsetenv("CORV_CONVERTER_IDLE_MS");
+    QDir::setCurrent(strSaved);
+}
+
+// A received file that cannot be written reaches the operator, once for a run of failures.
+TEST_F(RemoteReceiverTest, FailedTileWriteShowsOneWarning)
+{
+    // The survey's tile folder is taken by a file.
+    QDir().mkpath(native(QStringLiteral("C:/qeldata/Grids/default/Full")));
+    QFile oBlocker(native(QStringLiteral("C:/qeldata/Grids/default/Full/Process")));
+    ASSERT_TRUE(oBlocker.open(QIODevice::WriteOnly));
+    oBlocker.close();
+    s_poSink->take();
+    sendFile(QStringLiteral("D:/main/Grids/Full/Terrain/zMedian/5/3/a.tiff"), "tile one");
+    sendFile(QStringLiteral("D:/main/Grids/Full/Terrain/zMedian/5/3/b.tiff"), "tile two");
+    QStringList lstCalls = s_poSink->take();
+    ASSERT_EQ(lstCalls.size(), 1) << lstCalls.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(lstCalls[0].startsWith(
+        QStringLiteral("showWarning(QEL Proxy warning|Failed to create file C:/qeldata/Grids/default/Full/Process/")))
+        << lstCalls[0].toStdString();
+    EXPECT_TRUE(lstCalls[0].contains(QLatin1String(". Error is ")));
 }
 
 TEST_F(RemoteReceiverTest, PlansLandInThePlansFolder)

