@@ -4,6 +4,7 @@
 #include "ControllerHarness.h"
 
 #include "OrlexViewer/OrlexDataManager.h"
+#include "OrlexViewer/OrlexGrid.h"
 #include "OrlexViewer/OrlexViewer.h"
 #include "OrlexViewer/Prompter.h"
 #include "Projection/ProjEngine.h"
@@ -572,6 +573,13 @@ TEST_F(ModesTest, SelectedPointsGoOutInBoundedMessagesAndLeaveTheServerWhenSwitc
         EXPECT_EQ(settings.number(0, 0, 1000000), c.dCapacity);
         EXPECT_EQ(settings.number(0, 1, 100000), c.dPerSubBuffer);
         EXPECT_EQ(created.first().list(1, 7).first().toString(), QStringLiteral("SelectedPoints"));
+        // The points take the active survey's colours.
+        const COrlexGrid::ColorMapData survey = pSurveys->getActiveSurvey()->colorMapData();
+        const LoggedBody colourMap = settings.structAt(0, 3);
+        EXPECT_FLOAT_EQ(colourMap.structAt(0, 0).number(0, 0, 0.5), survey.StartColor.R);
+        EXPECT_FLOAT_EQ(colourMap.structAt(0, 0).number(0, 2, 0.5), survey.StartColor.B);
+        EXPECT_FLOAT_EQ(colourMap.structAt(0, 1).number(0, 0, 0.5), survey.EndColor.R);
+        EXPECT_FLOAT_EQ(colourMap.structAt(0, 4).number(0, 0), survey.Range.Min);
         // A new buffer replaces the last one on the server.
         const QList<LoggedBody> destroyed = sent("DestroyObjectMessage", nFrom);
         if (nLast != 0) {
