@@ -220,6 +220,19 @@ TEST_F(ModesTest, ModeTogglesSendTheirInteractionModeAndLabel)
         const LoggedBody place = updated.first().structAt(2, 1);
         EXPECT_EQ(place.number(0, 1), pHost->height() - 80);
     }
+
+    // Placed again after a resize: the last text at the bottom of the new height.
+    const QSize oSize = harness().pane()->size();
+    harness().pane()->resize(oSize.width(), oSize.height() - 100);
+    ASSERT_TRUE(viewertest::waitUntil([&] { return pHost->height() == harness().pane()->height(); }));
+    const qint64 nFrom = markNow();
+    viewer()->placeModeLabel();
+    const QList<LoggedBody> placed = sent("UpdateOverlayLabelMessage", nFrom);
+    harness().pane()->resize(oSize);
+    ASSERT_EQ(placed.size(), 1);
+    EXPECT_EQ(static_cast<quint64>(placed.first().number(1, 0)), nLabelId);
+    EXPECT_EQ(labelText(placed.first()), QStringLiteral("Objects"));
+    EXPECT_EQ(placed.first().structAt(2, 1).number(0, 1), oSize.height() - 100 - 80);
 }
 
 TEST_F(ModesTest, BindingListsFollowThePresentation)
