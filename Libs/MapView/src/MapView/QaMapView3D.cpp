@@ -3,8 +3,6 @@
 #include "MapView/MapView3D.h"
 
 #include <QAction>
-#include <QCoreApplication>
-#include <QMessageBox>
 
 CQaMapView3D::CQaMapView3D(int nNestedId, void* pData, QWidget* parent)
     : CNestedMainWindow(nNestedId, pData, parent), m_poMapView(new CMapView3D(this))
@@ -21,10 +19,7 @@ void CQaMapView3D::updateStatus(QString strStatus, int nCurr, int nMax)
 
 void CQaMapView3D::about()
 {
-    QMessageBox::about(this, tr("About"),
-                       tr("<p><b>%1</b> %2</p><p>Operator display of the survey: vessel, survey grids, planned "
-                          "lines, coverage and overlays.</p>")
-                           .arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion()));
+    showMapWindowAbout(this);
 }
 
 void CQaMapView3D::activate()
