@@ -578,6 +578,33 @@ TEST(QuennetExtension, RequestGoesOutAndTheExtensionMessagesAreDecoded)
 
 }
 
+// A read waits for every byte it asks for, however the peer cuts them; a peer that goes first
+// ends the read with the client runtime's exception.
+TEST(PipeReader, ReadWaitsForTheWholeCountAndFailsWhenThePeerGoesFirst)
+{
+    int fds[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
+    platform::UniqueFd peer(fds[1]);
+    QC::PipeReader reader(platform::UniqueFd(fds[0]), "pair");
+    reader.read(nullptr, 0);
+
+    char buffer[8] = {};
+    platform::writeAll(peer.get(), "abc", 3);
+    std::thread blocked([&] { reader.read(buffer, 6); });
+    // The first receive took "abc"; the second waits for the rest.
+    EXPECT_TRUE(corvtest::waitUntil([&] { return reader.fillCount() >= 2; }));
+    platform::writeAll(peer.get(), "defg", 4);
+    blocked.join();
+    EXPECT_EQ(std::string(buffer, 6), "abcdef");
+
+    peer.reset();
+    EXPECT_THROW(reader.read(buffer, 2), QC::Exception) << "one byte was left, two were asked for";
+
+    QC::PipeReader closed(platform::UniqueFd(), "never opened");
+    EXPECT_NO_THROW(closed.read(buffer, 0));
+    EXPECT_THROW(closed.read(buffer, 1), QC::Exception);
+}
+
 TEST(MessageClient, WithoutServerTheConnectionStaysEmptyAfterItsTries)
 {
     const auto start = Clock::now();

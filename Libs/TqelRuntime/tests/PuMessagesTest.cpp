@@ -14,6 +14,7 @@
 #include <QHostAddress>
 #include <QNetworkDatagram>
 #include <QSignalSpy>
+#include <QThread>
 #include <QUdpSocket>
 
 #include <memory>
@@ -83,6 +84,34 @@ TEST(PuMsgModel, GrowthStopsAndTheNewestIsReplaced)
     EXPECT_EQ(oModel.rowCount(), CPuMsgModel::MaxRows + 1);
     EXPECT_EQ(oModel.data(oModel.index(0, 2)).toString(), QStringLiteral("late"));
     EXPECT_EQ(oModel.data(oModel.index(1, 2)).toString(), QString::number(CPuMsgModel::MaxRows - 1));
+}
+
+// A worker on a thread of its own appends its message, then says it is done; the thread and the
+// worker go as the runtime wires them.
+TEST(PuMsgWorker, AppendsOnItsOwnThreadAndFinishes)
+{
+    CPuMsgModel oModel;
+    auto* poThread = new QThread;
+    auto* poWorker = new Worker(message(2, QStringLiteral("from the worker")), &oModel);
+    poWorker->moveToThread(poThread);
+    QObject::connect(poThread, &QThread::started, poWorker, &Worker::process);
+    QObject::connect(poWorker, &Worker::finished, poThread, &QThread::quit);
+    QObject::connect(poWorker, &Worker::finished, poWorker, &QObject::deleteLater);
+    QSignalSpy oFinished(poWorker, &Worker::finished);
+    QSignalSpy oThreadDone(poThread, &QThread::finished);
+    poThread->start();
+    ASSERT_TRUE(corvtest::waitUntil([&] { return !oThreadDone.isEmpty(); }));
+    EXPECT_EQ(oFinished.size(), 1);
+    ASSERT_EQ(oModel.rowCount(), 1);
+    EXPECT_EQ(oModel.data(oModel.index(0, 2)).toString(), QStringLiteral("from the worker"));
+    EXPECT_EQ(oModel.data(oModel.index(0, 1)).toString(), QStringLiteral("Warn."));
+    poThread->wait();
+    delete poThread;
+}
+
+TEST(PuMsgWorker, TheRuntimesDatabaseSlotConnectsByName)
+{
+    EXPECT_GE(CUlmaRuntime::staticMetaObject.indexOfSlot("initDB()"), 0);
 }
 
 class PuMessages : public ::testing::Test {

@@ -91,6 +91,8 @@ void CMapView2D::onGridChanged()
 void CMapView2D::onNewProjection(QString strProjFile)
 {
     qDebug().noquote() << QStringLiteral("CMapView2D::onNewProjection ") + strProjFile;
+    if (COrlexViewer* poViewer = viewer())
+        poViewer->updateProj(strProjFile);
 }
 
 void CMapView2D::setGraticuleColor(const QColor& oColour)

@@ -79,6 +79,8 @@ public:
     static float A(uint uColor);
 
 signals:
+    void startPositionSelectionRectangle();
+    void startPositionSelectionPolygon();
     void viewChanged(QRect area, QRect viewport);
     void lineToggledSig(int lineSelected, QString lineName);
     void hereIsTheRubberband(QList<int> rubberband);
@@ -87,6 +89,7 @@ signals:
     void hereIsTvgplRubberband(QString, QList<int> rubberband);
     void corridorLine(QList<int> rubberband);
     void enablePingDisplays1();
+    void getSelectTvgplPolygonToggled(bool isChecked);
     void openAllFile(QString);
     void openAllFileWithTimeSeries(QString);
     void zoomTimeSeries(int date, int time);
@@ -163,6 +166,44 @@ public slots:
     void onActionSelectDepthPointsPolygonToggle(bool) {}
     void onPositionLineToggled_fromREZAR(bool, QString) {}
     void setEnableGeoSelection() {}
+    void onActionSelectGeoPolygonToggle(bool) {}
+    void onActionSelectStatisticsAreaToggled(bool) {}
+    void onActionSelectProcessingAreaToggled(bool) {}
+    void onActionSelectShipTrackToggled(bool) {}
+    // Without arguments: a connection by name from a signal with any arguments takes them.
+    void startZoomToRegion() {}
+    void startMeasureDistance() {}
+    void startCrossLine() {}
+    void updateDepthUnderCursor() {}
+    void startGetProcessPointsRegion() {}
+    void startGetProcessPointsRegionForHalfRegion() {}
+    void onActionModePlanning() {}
+    void onPositionLineSelected() {}
+    void onPositionPointSelected() {}
+    void onShipTrackSelected() {}
+    void updateGraticule() {}
+    void clearPositionLineSelection() {}
+    void clearPositionPointSelection() {}
+    void selectPositionLinesRectangle() {}
+    void selectPositionLinesPolygon() {}
+    void selectPositionPointsRectangle() {}
+    void selectPositionPointsPolygon() {}
+    void selectStatisticsPolygon() {}
+    void selectProcessingPolygon() {}
+    void selectAllPositions() {}
+    void applyPositionSelection() {}
+    void clearPositionSelection() {}
+    void selectAllDepths() {}
+    void applyDepthSelection() {}
+    void clearDepthSelection() {}
+    void setShipPositionOffset() {}
+    void clearProcessPoints() {}
+    void clearPosLineSet() {}
+    void displaySurveyAreaStatistics() {}
+    void displaySurveyProcessing() {}
+    void setProcessingParametersForWebPage() {}
+    void onZoomToPointInTimeSeriesFromContextMenu() {}
+    void updateShipOffset() {}
     void onStartPositionSelectionRectangle();
     void onStartPositionSelectionPolygon();
 

@@ -62,12 +62,17 @@ void CQaMapView2D::updateStatus(QString strStatus, int nCurr, int nMax)
         m_poMapView->updateStatus(strStatus, nCurr, nMax);
 }
 
+void showMapWindowAbout(QWidget* poParent)
+{
+    QMessageBox::about(poParent, CQaMapView2D::tr("About"),
+                       CQaMapView2D::tr("<p><b>%1</b> %2</p><p>Operator display of the survey: vessel, survey grids, "
+                                        "planned lines, coverage and overlays.</p>")
+                           .arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion()));
+}
+
 void CQaMapView2D::about()
 {
-    QMessageBox::about(this, tr("About"),
-                       tr("<p><b>%1</b> %2</p><p>Operator display of the survey: vessel, survey grids, planned "
-                          "lines, coverage and overlays.</p>")
-                           .arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion()));
+    showMapWindowAbout(this);
 }
 
 void CQaMapView2D::activate()

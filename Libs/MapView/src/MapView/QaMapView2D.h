@@ -16,6 +16,9 @@ namespace Qa {
 enum EProcMode { Undefined = 0, SurveyDisplay = 1, PositionProcessing = 2, DepthProcessing = 3, LineProcessing = 4 };
 }
 
+// The about box of the map windows.
+void showMapWindowAbout(QWidget* poParent);
+
 class CQaMapView2D : public CNestedMainWindow {
     Q_OBJECT
 public:

@@ -275,11 +275,20 @@ void CSettingsSurvey::applyToGrid(int id, COrlexGrid& oGrid)
         break;
     }
     // Each of the two keeps the other's value, so the exaggeration survives the group being
-    // applied in id order after every open.
+    // applied in id order after every open. A positive override makes the grid use the last
+    // exaggeration set without one, so the exaggeration goes first on its own.
     case DepthFactor:
-    case LodOverride:
-        oGrid.setScale(value(DepthFactor).toInt(), value(LodOverride).toInt());
+    case LodOverride: {
+        const int nDepthFactor = value(DepthFactor).toInt();
+        const int nLodOverride = value(LodOverride).toInt();
+        if (nLodOverride > 0) {
+            oGrid.setScale(nDepthFactor, 0);
+            oGrid.setScale(0, nLodOverride);
+        } else {
+            oGrid.setScale(nDepthFactor, nLodOverride);
+        }
         break;
+    }
     case HightlightColor:
         oGrid.setHighlightColor(vValue.value<QColor>());
         break;

@@ -26,8 +26,9 @@ public:
     // Reads from a socket that is already connected.
     PipeReader(platform::UniqueFd fd, std::string strPath);
 
-    // read() blocks until count bytes have arrived and raises Exception when the stream ends or
-    // fails; each receive takes what has arrived, at most 64 KiB.
+    // Blocks until count bytes have arrived and raises Exception when the stream ends or fails
+    // first; each receive takes what has arrived, at most 64 KiB. A count of 0 returns at once.
+    using BufferedReader::read;
     bool isValid() const override { return m_fd.valid(); }
     // Always false: the end of the stream shows as a failed read.
     bool atEnd() const override { return false; }

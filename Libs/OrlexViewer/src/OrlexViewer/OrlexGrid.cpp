@@ -397,11 +397,17 @@ void COrlexGrid::updateLegend(int nSlot)
     legend.settings = message.Settings;
 }
 
+std::uint64_t COrlexGrid::legendId()
+{
+    return sharedLegend().nId;
+}
+
 void COrlexGrid::updateLegendColors()
 {
     SharedLegend& legend = sharedLegend();
-    COrlexViewer* poViewer = COrlexViewer::instance(QStringLiteral("dremm"));
-    if (legend.nId == 0 || !poViewer)
+    // Never makes a controller: the controller itself calls this while it changes colours.
+    COrlexViewer* poViewer = legend.nId != 0 ? COrlexViewer::existingInstance() : nullptr;
+    if (!poViewer)
         return;
     QColor oText;
     QColor oBackground;

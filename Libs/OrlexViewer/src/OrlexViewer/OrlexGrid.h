@@ -71,6 +71,8 @@ public:
     void updateLegend(int nSlot);
     // Sends the shared legend again with the controller's label colours.
     static void updateLegendColors();
+    // The id of the legend all grids share; 0 before the first terrain made it.
+    static std::uint64_t legendId();
     // A value range measured by the viewer for the property that colours the terrain.
     void onPropertyRangeUpdated(float fMin, float fMax, const std::string& strProperty);
 

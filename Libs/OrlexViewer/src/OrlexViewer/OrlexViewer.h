@@ -181,6 +181,8 @@ public:
     // The one overlay label naming the active mode: 0 planning, 1 calibrate, 2 measuring,
     // 3 objects, 4 none.
     void updateModeLabel(bool bOn, int nMode);
+    // Sends the mode label with its last text at the bottom of the pane's current height.
+    void placeModeLabel();
     // After a resize of the map pane: the logging label is placed again.
     void sizeChanged(const QSize& oSize);
     // "East/North: e, n" or "Lat/Lon: ..." in the graticule's format; whole metres in.

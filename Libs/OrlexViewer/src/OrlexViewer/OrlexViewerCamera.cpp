@@ -213,7 +213,7 @@ void COrlexViewer::moveToVesselPosition(bool bTakeOffset, const O::QueryNavigati
     } else {
         CUlmaRuntime* pRuntime = CUlmaRuntime::instance(0);
         const QString strVessel = pRuntime ? pRuntime->getVesselId() : QStringLiteral("default");
-        m_pShipModel->getNamedVesselPosition(strVessel, nEast, nNorth);
+        m_pShipModel->getVesselPositionByName(strVessel, nEast, nNorth);
     }
     const double dEast = nEast / 100.0;
     const double dNorth = nNorth / 100.0;

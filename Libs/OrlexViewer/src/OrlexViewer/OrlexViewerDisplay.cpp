@@ -3,6 +3,7 @@
 #include "OrlexViewer/OrlexViewer.h"
 
 #include "OrlexViewer/OrlexDataManager.h"
+#include "OrlexViewer/OrlexGrid.h"
 #include "OrlexViewer/OrlexViewerPrivate.h"
 #include "OrlexViewer/PlanningInterf.h"
 #include "OrlexViewer/ShipModel.h"
@@ -91,6 +92,8 @@ void COrlexViewer::setGraticuleColor(const QColor& oColor)
     m_graticuleColor2 = bytesColor(oColor);
     m_graticuleColor3 = bytesColor(m_backgroundColor);
     sendGraticuleSettings();
+    // The grids' legend takes the new label colours (nothing while there is none).
+    COrlexGrid::updateLegendColors();
 }
 
 void COrlexViewer::setGraticuleFormat(int nFormat)
@@ -237,11 +240,17 @@ void COrlexViewer::toggleTailColor(bool bOn)
     if (!m_pShipModel)
         return;
     m_pShipModel->linkTailToActiveGrid(!bOn);
+    // The tail's legend and the grids' legend take turns.
+    const std::uint64_t nGridLegendId = COrlexGrid::legendId();
     if (!bOn) {
+        if (nGridLegendId != 0)
+            setObjectVisibility(nGridLegendId, true);
         if (s_nTailLegendId != 0)
             setObjectVisibility(s_nTailLegendId, false);
         return;
     }
+    if (nGridLegendId != 0)
+        setObjectVisibility(nGridLegendId, false);
     if (s_nTailLegendId != 0) {
         setObjectVisibility(s_nTailLegendId, true);
         return;
@@ -325,7 +334,8 @@ void COrlexViewer::showPointData(const std::vector<double>& points, bool bNewBuf
 {
     if (bNewBuffer) {
         destroyOwnObject(m_nPointBufferId);
-        if (!m_pDataManager || !m_pDataManager->getActiveSurvey())
+        const COrlexGrid* pActive = m_pDataManager ? m_pDataManager->getActiveSurvey() : nullptr;
+        if (!pActive)
             return;
         const std::int64_t nCapacity = maxPoints();
         Q::CreatePointBufferMessage create;
@@ -334,6 +344,7 @@ void COrlexViewer::showPointData(const std::vector<double>& points, bool bNewBuf
         create.Settings.Capacity = nCapacity;
         create.Settings.PointsPerSubBuffer = static_cast<std::int32_t>(nCapacity / 10);
         create.Settings.PointSize = static_cast<float>(m_nPointSize);
+        create.Settings.ColorMap = pActive->colorMapData();
         create.Settings.IncludeInRangeCalculation = false;
         send(create);
         m_pointBufferSettings = create.Settings;

@@ -3,9 +3,11 @@
 #include "OrlexViewer/OrlexViewer.h"
 
 #include "OrlexViewer/OrlexViewerPrivate.h"
+#include "OrlexViewer/PlanningInterf.h"
 
 #include "OrlexQtClient/ObjectIdAllocator.h"
 #include "OrlexQtClient/OrlexHostWindow.h"
+#include "PlanningLib.h"
 
 #include <QDebug>
 
@@ -167,6 +169,9 @@ void COrlexViewer::togglePlanMode(bool bOn, int nKind)
         m_bDeletePointPending = false;
         m_nSelectedLineCount = 0;
         m_nSelectedPolygonCount = 0;
+        // The library's selection goes with the counts, or the next menu offers line entries.
+        if (const std::shared_ptr<CPlanningLib> pLib = m_pPlanning ? m_pPlanning->getPlanningLib() : nullptr)
+            pLib->resetSelections();
     }
     sendInteractionMode(bOn && nKind != -1 ? 3 : 1);
     updateModeLabel(bOn, 0);
@@ -313,9 +318,17 @@ void COrlexViewer::updateModeLabel(bool bOn, int nMode)
     if (!bOn)
         return;
     label.data.Text = strText.toStdString();
+    placeModeLabel();
+}
+
+void COrlexViewer::placeModeLabel()
+{
+    ModeLabel& label = modeLabel();
+    if (label.nId == 0)
+        return;
     label.data.ShowAnchor = false;
     label.position.X = 0;
-    label.position.Y = dY;
+    label.position.Y = m_pHostWindow ? m_pHostWindow->height() - 80 : -80;
     O::UpdateOverlayLabelMessage message;
     message.Id = label.nId;
     message.OverlayData = label.position;

@@ -18,6 +18,7 @@
 #include <QHostAddress>
 #include <QTimer>
 #include <QUdpSocket>
+#include <QWebSocket>
 
 #include <log4cplus/logger.h>
 #include <log4cplus/loggingmacros.h>
@@ -31,6 +32,10 @@ constexpr int kShareDelayMs = 2000;
 constexpr int kSaveWaitMs = 1000;
 constexpr int kActiveLineRepeatMs = 20000;
 constexpr quint16 kCorvBasePort = 25135;
+// The planning service's web socket: the operator hears of it after this many refusals.
+constexpr int kRefusalsBeforeWarning = 5;
+constexpr int kPlanningServicePort = 8189;
+constexpr int kPlanningRetryMs = 1000;
 
 CPlanningInterf::RemoteSender& remoteSender()
 {
@@ -395,6 +400,21 @@ void CPlanningInterf::processWebSocketMessage(QString strText)
 void CPlanningInterf::webSocketDisconnected()
 {
     m_bWebSocketConnected = false;
+}
+
+void CPlanningInterf::webSocketError(QAbstractSocket::SocketError error)
+{
+    qDebug() << "webSocketError: " << error;
+    if (error != QAbstractSocket::ConnectionRefusedError)
+        return;
+    static int s_nRefusals = 0;
+    if (s_nRefusals == kRefusalsBeforeWarning)
+        CPrompter::current().warning(nullptr, QStringLiteral("Connection failed"),
+                                     QStringLiteral("Failed to connect to Planning module"), QMessageBox::Ok);
+    ++s_nRefusals;
+    const auto* pSocket = qobject_cast<const QWebSocket*>(sender());
+    if (pSocket && pSocket->requestUrl().port() == kPlanningServicePort)
+        QTimer::singleShot(kPlanningRetryMs, this, &CPlanningInterf::connectToPlanning);
 }
 
 void CPlanningInterf::onSendWsMessage(QString)

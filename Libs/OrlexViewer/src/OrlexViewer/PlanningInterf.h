@@ -2,6 +2,7 @@
 // plan line and plan sharing with the display stations.
 #pragma once
 
+#include <QAbstractSocket>
 #include <QObject>
 #include <QString>
 
@@ -66,6 +67,9 @@ public slots:
     void planSocketConnection();
     void processWebSocketMessage(QString strText);
     void webSocketDisconnected();
+    // A refused connection is counted for the process; the sixth refusal tells the operator.
+    // A socket of the planning service's port 8189 tries again a second later.
+    void webSocketError(QAbstractSocket::SocketError error);
     void onSendWsMessage(QString strText);
 
 private:

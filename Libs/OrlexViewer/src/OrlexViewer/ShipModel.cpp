@@ -356,10 +356,10 @@ bool CShipModel::isMarkerShown() const
     return m_bMarkerShown;
 }
 
-void CShipModel::getNamedVesselPosition(const QString& strVesselId, int& nEast, int& nNorth) const
+void CShipModel::getVesselPositionByName(const QString& strSourceName, int& nEast, int& nNorth) const
 {
     const std::lock_guard<std::recursive_mutex> lock(shipMutex());
-    const QString strSource = strVesselId.section(QLatin1Char(':'), 0, 0);
+    const QString strSource = strSourceName.section(QLatin1Char(':'), 0, 0);
     nEast = m_eastBySource.value(strSource, 0);
     nNorth = m_northBySource.value(strSource, 0);
 }

@@ -64,9 +64,9 @@ public:
 
     // The position of the last update, centimetres.
     void getVesselPosition(int& nEast, int& nNorth) const;
-    // The last position of the vessel whose label begins with strVesselId (the part before ":");
+    // The last position of the source strSourceName (a label counts up to its ":");
     // (0, 0) for a source never seen.
-    void getNamedVesselPosition(const QString& strVesselId, int& nEast, int& nNorth) const;
+    void getVesselPositionByName(const QString& strSourceName, int& nEast, int& nNorth) const;
     // The heading of the last update, hundredths of a degree.
     int getVesselHeading() const;
     // Set once the first vessel has been created.

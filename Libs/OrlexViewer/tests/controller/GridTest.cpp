@@ -183,6 +183,49 @@ TEST_F(GridTest, OpeningSendsTerrainColoursAndTheFirstLegend)
     EXPECT_EQ(surveys()->getActiveTerrainId(), pGrid->getTerrainId());
 }
 
+// The grids' legend takes the label colours of every background and graticule change, and gives
+// way to the depth tail's legend while the tail is coloured on its own.
+TEST_F(GridTest, TheGridsLegendFollowsTheLabelColoursAndTheTailColouring)
+{
+    const std::uint64_t nLegend = COrlexGrid::legendId();
+    ASSERT_NE(nLegend, 0u);
+    const auto legendColours = [&](qint64 nFrom) {
+        QList<std::array<double, 6>> list;
+        for (const LoggedBody& update : bodies(QStringLiteral("UpdateLegendMessage"), nFrom)) {
+            if (static_cast<std::uint64_t>(update.number(1, 0)) != nLegend)
+                continue;
+            const LoggedBody settings = update.structAt(2, 0);
+            const auto text = rgb(settings.structAt(0, 4));
+            const auto background = rgb(settings.structAt(0, 5));
+            list << std::array<double, 6>{text[0], text[1], text[2], background[0], background[1], background[2]};
+        }
+        return list;
+    };
+
+    qint64 nFrom = from();
+    viewer()->setGraticuleColor(QColor(255, 0, 0));
+    viewer()->set2DBackgroundColor(QColor(0, 0, 255));
+    const QList<std::array<double, 6>> colours = legendColours(nFrom);
+    ASSERT_EQ(colours.size(), 2);
+    EXPECT_EQ(colours[0][0], 1.0);
+    EXPECT_EQ(colours[1], (std::array<double, 6>{1, 0, 0, 0, 0, 1}));
+
+    const auto gridLegendShown = [&](qint64 nSince) {
+        QList<bool> shown;
+        for (const LoggedBody& update : bodies(QStringLiteral("UpdateVisibilityMessage"), nSince))
+            if (static_cast<std::uint64_t>(update.number(1, 0)) == nLegend)
+                shown << update.flag(2, 0);
+        return shown;
+    };
+    nFrom = from();
+    viewer()->toggleTailColor(true);
+    EXPECT_EQ(gridLegendShown(nFrom), QList<bool>{false});
+    EXPECT_EQ(bodies(QStringLiteral("CreateLegendMessage"), nFrom).size(), 1);
+    nFrom = from();
+    viewer()->toggleTailColor(false);
+    EXPECT_EQ(gridLegendShown(nFrom), QList<bool>{true});
+}
+
 TEST_F(GridTest, HeightChangesRecreateTheTerrainAndItsLegend)
 {
     COrlexGrid* pGrid = surveys()->getSurvey(surveyFolder(QStringLiteral("Alpha")));

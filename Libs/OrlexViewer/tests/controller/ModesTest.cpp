@@ -4,6 +4,7 @@
 #include "ControllerHarness.h"
 
 #include "OrlexViewer/OrlexDataManager.h"
+#include "OrlexViewer/OrlexGrid.h"
 #include "OrlexViewer/OrlexViewer.h"
 #include "OrlexViewer/Prompter.h"
 #include "Projection/ProjEngine.h"
@@ -219,6 +220,19 @@ TEST_F(ModesTest, ModeTogglesSendTheirInteractionModeAndLabel)
         const LoggedBody place = updated.first().structAt(2, 1);
         EXPECT_EQ(place.number(0, 1), pHost->height() - 80);
     }
+
+    // Placed again after a resize: the last text at the bottom of the new height.
+    const QSize oSize = harness().pane()->size();
+    harness().pane()->resize(oSize.width(), oSize.height() - 100);
+    ASSERT_TRUE(viewertest::waitUntil([&] { return pHost->height() == harness().pane()->height(); }));
+    const qint64 nFrom = markNow();
+    viewer()->placeModeLabel();
+    const QList<LoggedBody> placed = sent("UpdateOverlayLabelMessage", nFrom);
+    harness().pane()->resize(oSize);
+    ASSERT_EQ(placed.size(), 1);
+    EXPECT_EQ(static_cast<quint64>(placed.first().number(1, 0)), nLabelId);
+    EXPECT_EQ(labelText(placed.first()), QStringLiteral("Objects"));
+    EXPECT_EQ(placed.first().structAt(2, 1).number(0, 1), oSize.height() - 100 - 80);
 }
 
 TEST_F(ModesTest, BindingListsFollowThePresentation)
@@ -572,6 +586,13 @@ TEST_F(ModesTest, SelectedPointsGoOutInBoundedMessagesAndLeaveTheServerWhenSwitc
         EXPECT_EQ(settings.number(0, 0, 1000000), c.dCapacity);
         EXPECT_EQ(settings.number(0, 1, 100000), c.dPerSubBuffer);
         EXPECT_EQ(created.first().list(1, 7).first().toString(), QStringLiteral("SelectedPoints"));
+        // The points take the active survey's colours.
+        const COrlexGrid::ColorMapData survey = pSurveys->getActiveSurvey()->colorMapData();
+        const LoggedBody colourMap = settings.structAt(0, 3);
+        EXPECT_FLOAT_EQ(colourMap.structAt(0, 0).number(0, 0, 0.5), survey.StartColor.R);
+        EXPECT_FLOAT_EQ(colourMap.structAt(0, 0).number(0, 2, 0.5), survey.StartColor.B);
+        EXPECT_FLOAT_EQ(colourMap.structAt(0, 1).number(0, 0, 0.5), survey.EndColor.R);
+        EXPECT_FLOAT_EQ(colourMap.structAt(0, 4).number(0, 0), survey.Range.Min);
         // A new buffer replaces the last one on the server.
         const QList<LoggedBody> destroyed = sent("DestroyObjectMessage", nFrom);
         if (nLast != 0) {

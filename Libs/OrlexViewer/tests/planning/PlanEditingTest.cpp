@@ -151,6 +151,20 @@ TEST_F(PlanEditingTest, PicksToggleSelectionAndMenusFollowIt)
     EXPECT_TRUE(plantest::loggedCalls(QStringLiteral("selectPlanObject")).size() >= 2);
 }
 
+TEST_F(PlanEditingTest, LeavingPlanningModeUnselectsTheLibrarysObjects)
+{
+    const int nLine = addLine({0, 0, 0, 100, 0, 0});
+    pick(static_cast<quint64>(nLine), 50, 0);
+    ASSERT_TRUE(viewertest::waitUntil([&] { return lib().isSelected(static_cast<std::uint64_t>(nLine)); }));
+
+    viewer()->togglePlanMode(false, -1);
+    EXPECT_FALSE(lib().isSelected(static_cast<std::uint64_t>(nLine)));
+    // Back in planning mode nothing is selected: the menu offers no line entries.
+    viewer()->togglePlanMode(true, -1);
+    menu(0, QString());
+    EXPECT_EQ(s_prompter.menus.last(), (QStringList{"New line", "New polygon", "Unselect all"}));
+}
+
 TEST_F(PlanEditingTest, MenuEntriesByClassAndSelection)
 {
     using orlex_menus::planningEntries;

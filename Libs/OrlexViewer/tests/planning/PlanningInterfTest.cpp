@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QWebSocket>
 #include <QTimer>
 
 using plantest::loggedRequests;
@@ -172,6 +174,31 @@ TEST_F(PlanningInterfTest, DisplayDatagramsOnLoopback)
     m_pInterf->activateLine(-1, true);
     receiver.next();
     EXPECT_EQ(loggedRequests(), QStringList{kLines + QStringLiteral("__deactivateLine__")});
+}
+
+// Refusals of the planning service's web socket are counted for the process: the sixth one tells
+// the operator, once; other socket errors do not count.
+TEST_F(PlanningInterfTest, TheSixthRefusedWebSocketConnectionIsReported)
+{
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const QUrl url(QStringLiteral("ws://127.0.0.1:%1").arg(probe.serverPort()));
+    probe.close();
+
+    m_pInterf->webSocketError(QAbstractSocket::HostNotFoundError);
+    QWebSocket socket;
+    const auto errorSignal = QOverload<QAbstractSocket::SocketError>::of(&QWebSocket::error);
+    QObject::connect(&socket, errorSignal, m_pInterf.get(), &CPlanningInterf::webSocketError);
+    QList<int> boxesAfterEach;
+    for (int i = 0; i < 7; ++i) {
+        QSignalSpy refused(&socket, errorSignal);
+        socket.open(url);
+        ASSERT_TRUE(corvtest::waitUntil([&] { return !refused.isEmpty(); }));
+        ASSERT_EQ(refused.first().first().value<QAbstractSocket::SocketError>(), QAbstractSocket::ConnectionRefusedError);
+        boxesAfterEach << m_prompter.boxes.size();
+    }
+    EXPECT_EQ(boxesAfterEach, (QList<int>{0, 0, 0, 0, 0, 1, 1}));
+    EXPECT_EQ(m_prompter.boxes.value(0), QStringLiteral("Connection failed|Failed to connect to Planning module"));
 }
 
 TEST_F(PlanningInterfTest, AnAddressFromTheConfigurationBeforeTheFirstSendIsKept)

@@ -133,6 +133,12 @@ public:
     {
         boxes << strTitle + QStringLiteral("|") + strText;
     }
+    QMessageBox::StandardButton warning(QWidget*, const QString& strTitle, const QString& strText,
+                                        QMessageBox::StandardButtons) override
+    {
+        boxes << strTitle + QStringLiteral("|") + strText;
+        return QMessageBox::Ok;
+    }
     int execDialog(QDialog& dialog) override
     {
         ++dialogsShown;

@@ -213,7 +213,7 @@ TEST_F(ShipModelView, UpdatesOfKnownNewAndRefusedLabels)
     ship().updateVessel(300, 300, 0, QStringLiteral("GPS7:9:1_1"));
     int nEast = -1;
     int nNorth = -1;
-    ship().getNamedVesselPosition(QStringLiteral("GPS7"), nEast, nNorth);
+    ship().getVesselPositionByName(QStringLiteral("GPS7"), nEast, nNorth);
     EXPECT_EQ(nEast, 0);
 
     // Up to five vessels; a sixth label is refused and sends nothing.
@@ -223,9 +223,9 @@ TEST_F(ShipModelView, UpdatesOfKnownNewAndRefusedLabels)
     ship().updateVessel(700, 800, 0, QStringLiteral("GPS6:1_4"));
     ship().updateVessel(700, 800, 0, QString(5000, QLatin1Char('x')));
     EXPECT_TRUE(sent(nFrom).isEmpty());
-    ship().getNamedVesselPosition(QStringLiteral("GPS6"), nEast, nNorth);
+    ship().getVesselPositionByName(QStringLiteral("GPS6"), nEast, nNorth);
     EXPECT_EQ(nEast, 0);
-    ship().getNamedVesselPosition(QStringLiteral("GPS2:710_3"), nEast, nNorth);
+    ship().getVesselPositionByName(QStringLiteral("GPS2:710_3"), nEast, nNorth);
     EXPECT_EQ(nEast, 500);
     EXPECT_EQ(nNorth, 600);
     ship().getVesselPosition(nEast, nNorth);

@@ -125,7 +125,7 @@ TEST_F(ShipModelThreads, MovesAndSoundingsFromAnotherThreadKeepTheirOrderWhileSe
         int nEast = 0;
         int nNorth = 0;
         ship().getVesselPosition(nEast, nNorth);
-        ship().getNamedVesselPosition(QStringLiteral("GPS2"), nEast, nNorth);
+        ship().getVesselPositionByName(QStringLiteral("GPS2"), nEast, nNorth);
         EXPECT_GE(ship().vesselCount(), 1);
         QCoreApplication::processEvents();
     }

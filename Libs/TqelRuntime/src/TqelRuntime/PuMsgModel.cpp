@@ -219,3 +219,10 @@ void CPuMsgModel::append(const CPuMsg& oMsg)
         qDebug() << "Exception in CPuMsgModel::append";
     }
 }
+
+void Worker::process()
+{
+    if (m_poModel)
+        m_poModel->append(m_oMsg);
+    emit finished();
+}

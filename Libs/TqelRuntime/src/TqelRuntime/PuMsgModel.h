@@ -49,3 +49,21 @@ private:
     mutable QRecursiveMutex m_oMutex;
     QList<CPuMsg> m_lstMessages;
 };
+
+// Appends one message to the table on the thread it runs on, then reports that it is done.
+class Worker : public QObject {
+    Q_OBJECT
+public:
+    Worker(const CPuMsg& oMsg, CPuMsgModel* poModel) : m_oMsg(oMsg), m_poModel(poModel) {}
+
+signals:
+    void finished();
+    void error(QString err);
+
+public slots:
+    void process();
+
+private:
+    CPuMsg m_oMsg;
+    CPuMsgModel* m_poModel;
+};

@@ -151,6 +151,8 @@ public slots:
     void readCtrlDatagram();
     void onSocketError(QAbstractSocket::SocketError eSocketError);
 
+    // The runtime keeps no database: nothing to open.
+    void initDB() {}
     // Closes the sockets and stops the runtime services; nothing is read afterwards.
     void shutdown();
     // Stores a new sounder model in gui.ini and takes its multicast group; in the remote-station
