@@ -212,6 +212,7 @@ TEST_F(CameraTest, FollowingKeepsTheOperatorsOffsetFromTheVessel)
     CShipModel* pShip = viewer()->getShipModel();
     ASSERT_NE(pShip, nullptr);
     pShip->updateVessel(500000, 300000, 0, QStringLiteral("#INIT#")); // (5000 m, 3000 m)
+    viewer()->setVesselPositionArrived(); // as a real position would
     harness().sync(); // the vessel messages are in before the next mark
     settle(400, 4900, 2950);
 

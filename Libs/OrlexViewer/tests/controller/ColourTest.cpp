@@ -272,18 +272,26 @@ TEST_F(ColourTest, TheDialogEditsACopyThatOnlyOkInstalls)
 
     // OK: the edited copy is installed; the survey keeps its own map.
     ColorMap* poOwn = depthMap();
+    double dShownMin = 0;
     double dShownMax = 0;
+    QString strTitle;
     ModalResponder accept([&](QWidget* poModal) {
         auto* poDialog = qobject_cast<ColorMapDialog*>(poModal);
         ASSERT_NE(poDialog, nullptr);
+        dShownMin = poDialog->findChild<QDoubleSpinBox*>(QStringLiteral("dataMinimum"))->value();
         dShownMax = poDialog->findChild<QDoubleSpinBox*>(QStringLiteral("dataMaximum"))->value();
+        strTitle = poDialog->windowTitle();
         poDialog->findChild<QRadioButton*>(QStringLiteral("CCWButton"))->click();
         poDialog->accept();
     });
     nFrom = harness().mark();
     viewer()->openColorMap(indexOf({"Grid", "Depth"}), 1);
     EXPECT_EQ(accept.seen(), 1);
-    EXPECT_EQ(dShownMax, 33.33);
+    // The data fields show the depths the survey holds (heights -40 to -5), not the map's range,
+    // and the title says which layer is edited.
+    EXPECT_EQ(dShownMin, 5.0);
+    EXPECT_EQ(dShownMax, 40.0);
+    EXPECT_EQ(strTitle, QStringLiteral("Colour Setup - Colour: Grid / Depth"));
     EXPECT_EQ(depthMap(), poOwn);
     EXPECT_NE(paletteEditor()->getGradient(), poOwn);
     EXPECT_EQ(depthMap()->getDirection(), ColorMap::CCW);
