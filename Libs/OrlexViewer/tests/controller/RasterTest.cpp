@@ -313,15 +313,18 @@ TEST_F(RasterTest, ImageInTheSurveysOwnProjectionKeepsThem)
     ASSERT_NE(nHash, 0);
 
     m_prompter.projectionAnswer = QMessageBox::No;
-    viewer()->addTIFF(tiff("same31", projected(kProjectedCs, 32631)), true);
-    EXPECT_EQ(m_prompter.asked, QStringList{"position, top preselected: 1"});
+    const int nOverlays = surveys()->getTiffOverlays().size();
+    viewer()->addTIFF(tiff("same31", projected(kProjectedCs, 32631)), false);
+    EXPECT_TRUE(m_prompter.asked.isEmpty());
     EXPECT_EQ(pManager->projectionHash, nHash); // the surveys stay loaded
+    ASSERT_EQ(surveys()->getTiffOverlays().size(), nOverlays + 1);
+    ASSERT_TRUE(viewertest::waitUntil([&] { return surveys()->getTiffOverlays().last().labelId != 0; }));
 
-    m_prompter.asked.clear();
     const qint64 nFrom = from();
     viewer()->addTIFF(tiff("other32", projected(kProjectedCs, 32632)), true);
     EXPECT_EQ(m_prompter.asked, QStringList{"GeoTiff projection"});
-    EXPECT_TRUE(types(nFrom).isEmpty());
+    EXPECT_TRUE(bodies(QStringLiteral("CreateRasterSource"), nFrom).isEmpty());
+    EXPECT_EQ(surveys()->getTiffOverlays().size(), nOverlays + 1);
     pManager->closeAllSurveys();
 }
 
