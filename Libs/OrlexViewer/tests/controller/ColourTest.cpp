@@ -317,6 +317,9 @@ TEST_F(ColourTest, ARangeEnteredReachesTheView)
                 poAuto->click();
             poDialog->findChild<QDoubleSpinBox*>(QStringLiteral("rangeMinimum"))->setValue(30);
             poDialog->findChild<QDoubleSpinBox*>(QStringLiteral("rangeMaximum"))->setValue(50);
+            // For review: the dialog as the operator sees it.
+            if (!bAuto)
+                poDialog->grab().save(QDir(corvtest::scratchDir()).filePath(QStringLiteral("colour-dialog.png")));
             poDialog->accept();
         });
         const qint64 nFrom = harness().mark();
