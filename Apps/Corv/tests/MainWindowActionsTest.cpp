@@ -730,17 +730,25 @@ TEST_F(MainWindowActionsTest, PollFindsTheSurveyOfTheMainStationAndLoadsIt)
     EXPECT_EQ(poData->getSurveys().size(), 1);
 }
 
-TEST_F(MainWindowActionsTest, UnloadMenuEntryGoesAndThePlaceholderComesBack)
+TEST_F(MainWindowActionsTest, UnloadMenuListsWhatIsOpen)
 {
     QMenu* poMenu = surveyCloseMenu();
     ASSERT_EQ(describe(poMenu), QStringList{QStringLiteral("c:/qeldata/grids/alpha/S1")});
     ModalResponder oResponder;
     poMenu->actions().first()->trigger();
-    // The active real-time survey is not closed, but its entry goes all the same.
+    // The active real-time survey is not closed, so its entry stays.
     ASSERT_EQ(oResponder.seen().size(), 1);
     EXPECT_EQ(oResponder.seen().first().strText, QStringLiteral("Cannot remove active survey"));
-    EXPECT_EQ(describe(poMenu), QStringList{QStringLiteral("Empty")});
-    EXPECT_FALSE(poMenu->actions().first()->isEnabled());
+    EXPECT_EQ(describe(poMenu), QStringList{QStringLiteral("c:/qeldata/grids/alpha/S1")});
+
+    // A survey opened or closed elsewhere is listed as it is when the menu is shown.
+    COrlexDataManager* poData = COrlexViewer::instance(QStringLiteral("dremm"))->getDataManager();
+    poData->openSurvey(QStringLiteral("c:/qeldata/grids/alpha/Other"), false);
+    emit poMenu->aboutToShow();
+    EXPECT_EQ(describe(poMenu).size(), 2);
+    poData->closeSurvey(QStringLiteral("c:/qeldata/grids/alpha/Other"));
+    emit poMenu->aboutToShow();
+    EXPECT_EQ(describe(poMenu), QStringList{QStringLiteral("c:/qeldata/grids/alpha/S1")});
 }
 
 TEST_F(MainWindowActionsTest, NewShipTracksOfTheActiveSurveyReachTheView)

@@ -169,6 +169,8 @@ void CMainWindow::createMenus()
     m_poNoSurveyAction->setEnabled(false);
     m_poSurveyCloseMenu->addAction(m_poNoSurveyAction);
     connect(m_poSurveyCloseMenu, SIGNAL(triggered(QAction*)), this, SLOT(onActionSurveyClose(QAction*)));
+    // Surveys are also opened and closed by the runtime link and by GeoTIFF loads.
+    connect(m_poSurveyCloseMenu, &QMenu::aboutToShow, this, &CMainWindow::updateCloseSurveyMenu);
     m_poFileMenu->addSeparator();
     m_poFileMenu->addAction(m_poActionLoadTiff);
     m_poFileMenu->addAction(m_poActionUnloadTiff);

@@ -108,7 +108,10 @@ void CMainWindow::onLoadRealtimeSurveyGrid(QString strVessel)
             return;
         }
     }
-    if (m_poSurveyManager && (m_bFirstRealtimeGrid || !m_lstLoadedRealtimeGrids.contains(strGrid))) {
+    // Loaded again when it was unloaded since (a GeoTIFF of another projection closes every survey).
+    COrlexViewer* poOpenViewer = viewer();
+    const bool bOpen = poOpenViewer && !poOpenViewer->getDataManager()->findSurvey(strGrid).isEmpty();
+    if (m_poSurveyManager && (m_bFirstRealtimeGrid || !bOpen)) {
         if (m_poSurveyManager->surveyLoadGrid(strGrid, true)) {
             updateCloseSurveyMenu();
             m_bFirstRealtimeGrid = false;
@@ -168,8 +171,15 @@ void CMainWindow::onActionLoadExistingGrid()
     }
 
     const QString strProjFile = strFolder + QLatin1String(s_szProjectionFile);
-    const int nHash = hashFileText(strProjFile);
-    if (m_poSurveyManager->projectionHash != 0 && m_poSurveyManager->projectionHash != nHash) {
+    if (COrlexViewer* poViewer = viewer()) {
+        const QString strOpen = poViewer->getDataManager()->findSurvey(strFolder);
+        if (!strOpen.isEmpty()) {
+            QMessageBox::information(this, tr("Open Terrain Model"),
+                                     tr("%1 is open already.").arg(QDir::toNativeSeparators(strOpen)), QMessageBox::Ok);
+            return;
+        }
+    }
+    if (m_poSurveyManager->differsFromLoadedProjection(strProjFile)) {
         QMessageBox::information(this, tr("Projection mismatch"),
                                  tr("Grid has different projecton than loaded grids.\nGrid is not loaded."), QMessageBox::Ok);
         return;
@@ -185,17 +195,20 @@ void CMainWindow::updateCloseSurveyMenu()
     const QStringList lstNames = m_poSurveyManager ? m_poSurveyManager->getSurveyList() : QStringList();
     if (!m_poSurveyCloseMenu)
         return;
-    // The placeholder is taken out first so that clearing the menu does not delete it.
-    if (m_poSurveyCloseMenu->actions().contains(m_poNoSurveyAction))
-        m_poSurveyCloseMenu->removeAction(m_poNoSurveyAction);
-    m_poSurveyCloseMenu->clear();
+    // The entries go later: this may run inside the triggered signal of one of them.
+    for (QAction* poOld : m_poSurveyCloseMenu->actions()) {
+        m_poSurveyCloseMenu->removeAction(poOld);
+        if (poOld != m_poNoSurveyAction)
+            poOld->deleteLater();
+    }
     for (const QString& strName : lstNames) {
-        // Owned by the menu, so that the next clear() deletes it.
         auto* poAction = new QAction(QIcon(QStringLiteral(":/images/iconSurveyClose.png")), strName, m_poSurveyCloseMenu);
         poAction->setData(strName);
         poAction->setStatusTip(QStringLiteral("Close %1").arg(strName));
         m_poSurveyCloseMenu->addAction(poAction);
     }
+    if (lstNames.isEmpty())
+        m_poSurveyCloseMenu->addAction(m_poNoSurveyAction);
 }
 
 void CMainWindow::onActionSurveyClose(QAction* poAction)
@@ -206,11 +219,8 @@ void CMainWindow::onActionSurveyClose(QAction* poAction)
     if (!m_poSurveyManager)
         return;
     m_poSurveyManager->surveyGridClose(strSurvey);
-    // The entry goes whether or not the manager closed the survey.
-    m_poSurveyCloseMenu->removeAction(poAction);
-    poAction->deleteLater();
-    if (m_poSurveyCloseMenu->actions().isEmpty())
-        m_poSurveyCloseMenu->addAction(m_poNoSurveyAction);
+    // The list shows what is open, also when the manager refused the close.
+    updateCloseSurveyMenu();
 }
 
 void CMainWindow::onActionSurveyClose()

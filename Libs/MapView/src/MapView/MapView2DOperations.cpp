@@ -132,7 +132,7 @@ void CMapView2D::onActionZoomToVessel(bool)
     if (!qobject_cast<QAction*>(sender()))
         return;
     if (COrlexViewer* poViewer = viewer())
-        poViewer->moveToVessel(m_bFollowShip, 0);
+        poViewer->zoomToVessel();
 }
 
 void CMapView2D::onActionViewAllToggled(bool)

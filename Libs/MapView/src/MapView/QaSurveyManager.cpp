@@ -187,6 +187,11 @@ bool CQaSurveyManager::surveyLoadGrid(QString strGridPath, bool bRealTimeGrid)
 {
     qDebug().noquote() << QStringLiteral("Try to open grid at ") + strGridPath;
     COrlexDataManager* poData = dataManager();
+    // One survey, one entry, whichever way its folder is written.
+    if (poData && !poData->findSurvey(strGridPath).isEmpty()) {
+        log(QStringLiteral("CQaSurveyManager::surveyLoadGrid - %1 is open already").arg(strGridPath), 1);
+        return true;
+    }
     if (bRealTimeGrid)
         setCurrentSurvey(strGridPath);
     if (initProjection(projectionFileOf(strGridPath), QStringLiteral("QEL_Projection"), strGridPath)) {
@@ -292,6 +297,8 @@ bool CQaSurveyManager::initProjection(QString strProjFile, QString, QString strS
     }
     log(QStringLiteral("CQaSurveyManager::initProjection - OK : Projection was initialized"), 1);
     projectionHash = hashFileText(strProjFile);
+    m_strLoadedSourceCrs = poProjection->sourceCrs();
+    m_strLoadedTargetCrs = poProjection->targetCrs();
     emit newProjection(strProjFile);
     return false;
 }
@@ -337,9 +344,21 @@ void CQaSurveyManager::closeAllSurveys()
     forgetSurveys();
 }
 
+bool CQaSurveyManager::differsFromLoadedProjection(const QString& strProjFile) const
+{
+    if (projectionHash == 0)
+        return false;
+    // A hash set without a projection read through initProjection only has the text to go by.
+    if (m_strLoadedTargetCrs.empty())
+        return hashFileText(strProjFile) != projectionHash;
+    return !projectionFileMatches(strProjFile.toStdString(), m_strLoadedSourceCrs, m_strLoadedTargetCrs);
+}
+
 void CQaSurveyManager::forgetSurveys()
 {
     projectionHash = 0;
+    m_strLoadedSourceCrs.clear();
+    m_strLoadedTargetCrs.clear();
     m_strProjectionSurvey.clear();
     setCurrentSurvey(QString());
 }

@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+
 class COrlexDataManager;
 
 // The low 32 bits of the 64-bit FNV-1a hash of a file's text (UTF-8); -1 when it cannot be read.
@@ -65,6 +67,9 @@ public:
 
     // Hash of the projection file of the loaded grids; 0 while none is loaded.
     int projectionHash = 0;
+    // True while grids are loaded and the projection file gives another projection than theirs,
+    // however either is written (PROJ compares them).
+    bool differsFromLoadedProjection(const QString& strProjFile) const;
 
     QString getSharedMemoryKey(ESharedMemory eKind);
     int getSharedMemorySize(QString strKey);
@@ -156,6 +161,9 @@ private:
     QString m_strCurrentSurvey;
     QString m_strOpeningSurvey;
     QString m_strProjectionSurvey;
+    // The CRS of the loaded grids' projection file; empty while none is loaded.
+    std::string m_strLoadedSourceCrs;
+    std::string m_strLoadedTargetCrs;
     QString m_strLastShipTrackNotice;
     QString m_strSharedMemoryKeys[2];
     QStringList m_lstRawFiles;

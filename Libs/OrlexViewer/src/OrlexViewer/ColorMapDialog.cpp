@@ -265,6 +265,9 @@ ColorMapDialog::ColorMapDialog(QWidget* poParent) : QDialog(poParent), m_pForm(s
     connect(f.rangeMaximum, qOverload<double>(&QDoubleSpinBox::valueChanged), this, &ColorMapDialog::rangeMaxChanged);
     connect(f.autoMinimum, &QCheckBox::toggled, this, &ColorMapDialog::autoMinToggled);
     connect(f.autoMaximum, &QCheckBox::toggled, this, &ColorMapDialog::autoMaxToggled);
+    // The maximum's box is hidden: the operator's "Auto" decides both ends, so that the range
+    // entered reaches the view (the view's automatic range follows the high end).
+    connect(f.autoMinimum, &QCheckBox::clicked, f.autoMaximum, &QCheckBox::setChecked);
     connect(f.startTransparency, &QSlider::valueChanged, this, &ColorMapDialog::startTransparencyChanged);
     connect(f.stopTransparency, &QSlider::valueChanged, this, &ColorMapDialog::stopTransparencyChanged);
     connect(f.addButton, &QPushButton::clicked, this, &ColorMapDialog::addClicked);

@@ -9,12 +9,26 @@
 #include "platform/paths.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <exception>
 #include <utility>
 
 using Dremm::Orlex::QtClient::objectIdAllocator;
+
+namespace {
+
+// One text per folder: the mapped path with links resolved where the folder exists.
+QString folderIdentity(const QString& strPath)
+{
+    const QString strNative = QDir::cleanPath(platform::toNativePath(strPath));
+    const QString strCanonical = QFileInfo(strNative).canonicalFilePath();
+    return strCanonical.isEmpty() ? strNative : strCanonical;
+}
+
+} // namespace
 
 COrlexDataManager::COrlexDataManager(QObject* poParent) : QObject(poParent) {}
 
@@ -34,6 +48,8 @@ COrlexGrid* COrlexDataManager::getSurvey(const QString& strId)
     if (m_surveys.isEmpty() || strId.isEmpty())
         return nullptr;
     COrlexGrid* poGrid = m_surveys.value(strId, nullptr);
+    if (!poGrid)
+        poGrid = m_surveys.value(findSurvey(strId), nullptr);
     if (!poGrid)
         emit msgToFile(QStringLiteral("OrlexDataManager::getSurvey - WARNING : Survey %1 NOT found, returning NULL").arg(strId));
     return poGrid;
@@ -59,6 +75,19 @@ std::uint64_t COrlexDataManager::getActiveTerrainId()
 QStringList COrlexDataManager::getSurveys() const
 {
     return m_surveys.keys();
+}
+
+QString COrlexDataManager::findSurvey(const QString& strPath) const
+{
+    if (strPath.isEmpty() || m_surveys.isEmpty())
+        return QString();
+    if (m_surveys.contains(strPath))
+        return strPath;
+    const QString strIdentity = folderIdentity(strPath);
+    for (auto it = m_surveys.cbegin(); it != m_surveys.cend(); ++it)
+        if (folderIdentity(it.key()) == strIdentity)
+            return it.key();
+    return QString();
 }
 
 void COrlexDataManager::onPropertyRangeUpdated(std::uint64_t nTerrainId, float fMin, float fMax, const std::string& strProperty)
@@ -105,7 +134,7 @@ bool COrlexDataManager::sendToPlanning(const QString& strText)
 
 void COrlexDataManager::openSurvey(QString strPath, bool bMoveCamera, bool bRealTimeGrid, bool bRealTimeMode, QString strOpVar)
 {
-    if (m_surveys.contains(strPath)) {
+    if (!findSurvey(strPath).isEmpty()) {
         emit msgToFile(QStringLiteral("OrlexDataManager::openSurvey - WARNING : Survey %1 was already loaded, ignoring").arg(strPath));
         qDebug("Warning: QelSurvey already loaded and ignored.\n");
         return;
@@ -166,6 +195,8 @@ void COrlexDataManager::openSurveyCompleted(bool bValue, bool bIsRT)
 
 void COrlexDataManager::setActiveSurvey(QString strId)
 {
+    if (const QString strOpen = findSurvey(strId); !strOpen.isEmpty())
+        strId = strOpen;
     const bool bKnown = m_surveys.contains(strId);
     for (auto it = m_surveys.begin(); it != m_surveys.end(); ++it)
         it.value()->setActive(bKnown && it.key() == strId);
@@ -175,6 +206,8 @@ void COrlexDataManager::setActiveSurvey(QString strId)
 
 void COrlexDataManager::closeSurvey(QString strPath)
 {
+    if (const QString strOpen = findSurvey(strPath); !strOpen.isEmpty())
+        strPath = strOpen;
     emit msgToFile(QStringLiteral("OrlexDataManager::closeSurvey - Closing survey %1").arg(strPath));
     m_lstPendingOpens.removeAll(strPath);
     if (COrlexGrid* poGrid = m_surveys.take(strPath)) {

@@ -37,6 +37,9 @@ public:
     // The grid whose terrain has that viewer object id; null when none.
     COrlexGrid* getSurvey(int nId);
     QStringList getSurveys() const;
+    // The name under which the survey of that folder is open, however the folder is written
+    // (the system's drive path or the mapped one); empty when it is not open.
+    QString findSurvey(const QString& strPath) const;
     // The survey folder last given to openSurvey.
     QString getOpeningSurvey() const { return m_strOpeningSurvey; }
     // Open requests whose load completion is awaited, oldest first.

@@ -424,6 +424,7 @@ void COrlexGrid::updateLegendColors()
 
 void COrlexGrid::onPropertyRangeUpdated(float fMin, float fMax, const std::string& strProperty)
 {
+    m_propertyRanges[strProperty] = {fMin, fMax};
     if (!m_poTarget0Map)
         return;
     m_poTarget0Map->setMin(fMin);
@@ -721,4 +722,29 @@ void COrlexGrid::getDataRange(float& fMin, float& fMax) const
 {
     fMin = m_fDataMin;
     fMax = m_fDataMax;
+}
+
+bool COrlexGrid::getSlotDataRange(int nKind, int nIndex, double& dMin, double& dMax) const
+{
+    const int nSlot = nKind == 1 ? nIndex + 1 : 0;
+    if (nSlot < 0 || nSlot >= static_cast<int>(std::size(s_aSlots)) || !s_aSlots[nSlot].szProperty)
+        return false;
+    const auto found = m_propertyRanges.find(s_aSlots[nSlot].szProperty);
+    if (found == m_propertyRanges.end()) {
+        // Heights also come with the terrain's height range.
+        if (nSlot != 0 || !(m_dZMax > m_dZMin))
+            return false;
+        dMin = -m_dZMax;
+        dMax = -m_dZMin;
+        return true;
+    }
+    if (nSlot == 0) {
+        // Heights are negative depths.
+        dMin = -static_cast<double>(found->second.second);
+        dMax = -static_cast<double>(found->second.first);
+    } else {
+        dMin = found->second.first;
+        dMax = found->second.second;
+    }
+    return true;
 }

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -107,6 +108,9 @@ public:
     void getZRange(double& dZMin, double& dZMax) const;
     // The last height range reported, as depths.
     void getDataRange(float& fMin, float& fMax) const;
+    // The range of the values a colour slot shows (kind and index as for getColorMap), as the
+    // viewer reported it; depths are positive. False before the viewer reported one.
+    bool getSlotDataRange(int nKind, int nIndex, double& dMin, double& dMax) const;
     QList<GridPropertyInfo> getGridAttributes() const { return m_gridAttributes; }
     QList<GridPropertyInfo> getPointAttributes() const { return m_pointAttributes; }
     ColorMapData colorMapData() const { return m_lastColorMapData; }
@@ -159,5 +163,7 @@ private:
     int m_anTargetIndex[3] = {0, 0, 0};
     float m_fDataMin = 0;
     float m_fDataMax = 0;
+    // The last range the viewer reported per terrain property.
+    std::map<std::string, std::pair<float, float>> m_propertyRanges;
     ColorMapData m_lastColorMapData;
 };

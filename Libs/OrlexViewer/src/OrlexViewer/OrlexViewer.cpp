@@ -313,12 +313,20 @@ void COrlexViewer::initViewer(int nMode)
         return;
     }
 
-    O::SetCameraDataMessage camera;
-    camera.ViewerId = viewerId();
-    camera.Confirmation = 1;
-    camera.CameraData.CameraPosition.set(position(dEast / 100.0, dNorth / 100.0, 10000.0));
-    camera.CameraData.TargetPosition.set(position(0, 0, 0));
-    send(camera);
+    // A survey opened before the view started keeps the camera on it.
+    double dCenterX = 0;
+    double dCenterY = 0;
+    double dHeight = 0;
+    if (openSurveysFrame(dCenterX, dCenterY, dHeight)) {
+        sendCameraOver(dCenterX, dCenterY, dHeight, viewerId(), dHeight);
+    } else {
+        O::SetCameraDataMessage camera;
+        camera.ViewerId = viewerId();
+        camera.Confirmation = 1;
+        camera.CameraData.CameraPosition.set(position(dEast / 100.0, dNorth / 100.0, 10000.0));
+        camera.CameraData.TargetPosition.set(position(0, 0, 0));
+        send(camera);
+    }
 
     const bool bWithVessel = nMode == 0 || nMode == 3;
     if (bWithVessel) {

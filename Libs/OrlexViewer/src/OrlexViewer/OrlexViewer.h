@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -98,8 +99,9 @@ public:
     // The controller's ship model for any thread (the runtime's receiving thread moves the
     // vessels with it); null before initViewer and once the controller is destroyed.
     static std::shared_ptr<CShipModel> liveShipModel();
-    // Set by the ship model once the first vessel position away from the origin has arrived.
-    void setVesselPositionArrived() { m_bVesselPositionArrived = true; }
+    // Set by the ship model once the first vessel position (not the start-up placeholder) away
+    // from the origin has arrived.
+    void setVesselPositionArrived();
     bool hasVesselPosition() const { return m_bVesselPositionArrived; }
 
     // Registers a viewer object unless its id is registered already.
@@ -111,6 +113,9 @@ public:
     // Camera.
     void moveToVessel(bool bFollow, int nMode);
     void moveToVesselPosition(bool bTakeOffset, const ::Tavrin::Dremm::Orlex::QueryNavigationStateResponseMessage* pAnswer);
+    // Centres the vessel; while following, the vessel stays centred from here on. Nothing
+    // before the first vessel position.
+    void zoomToVessel();
     // A negative height is a scale denominator.
     void moveToArea(double dX, double dY, double dHeight);
     void resetView();
@@ -324,8 +329,15 @@ private:
     void sendLayerVisibility(const QString& strName, bool bVisible);
     // ProjectionMode 1 (2-D) with the dolly off, or 0 (3-D) with it on.
     void sendProjectionMode(int nProjectionMode);
-    // The camera at that height over (x, y), looking at (x, y, 0).
-    void sendCameraOver(double dX, double dY, double dHeight, std::int32_t nViewerId);
+    // The camera at that height over (x, y), looking at (x, y, 0); with a viewport height when
+    // one above 0 is given.
+    void sendCameraOver(double dX, double dY, double dHeight, std::int32_t nViewerId, double dViewportHeight = 0);
+    // The centre of the open surveys' extents and a viewport height that shows them whole;
+    // false when no open survey has reported its extent.
+    bool openSurveysFrame(double& dCenterX, double& dCenterY, double& dHeight) const;
+    // The vessel's position (centimetres) as the camera moves use it; false before the first
+    // vessel position.
+    bool vesselPositionForCamera(int& nEast, int& nNorth) const;
     template <typename T>
     void send(const T& payload) const;
 
@@ -381,6 +393,8 @@ private:
     double m_dExtentCenterX = 0;
     double m_dExtentCenterY = 0;
     double m_dExtentHeight = 10000.0;
+    // The last extent (min X, min Y, max X, max Y) each survey terrain reported.
+    std::map<std::uint64_t, std::array<double, 4>> m_surveyExtents;
     bool m_bFollowVessel = false;
     int m_nRotateMode = 0;
     int m_nFixedHeading = 0;

@@ -3,6 +3,7 @@
 #include "OrlexViewer/OrlexViewer.h"
 
 #include "OrlexViewer/CameraMath.h"
+#include "OrlexViewer/OrlexDataManager.h"
 #include "OrlexViewer/OrlexViewerPrivate.h"
 #include "OrlexViewer/PlanningInterf.h"
 #include "OrlexViewer/ShipModel.h"
@@ -14,6 +15,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -148,7 +150,53 @@ void COrlexViewer::moveToArea(double dX, double dY, double dHeight)
 void COrlexViewer::resetView()
 {
     sendProjectionMode(1);
-    sendCameraOver(m_dExtentCenterX, m_dExtentCenterY, m_dExtentHeight, viewerId());
+    double dCenterX = m_dExtentCenterX;
+    double dCenterY = m_dExtentCenterY;
+    double dHeight = m_dExtentHeight;
+    const bool bFramed = openSurveysFrame(dCenterX, dCenterY, dHeight);
+    sendCameraOver(dCenterX, dCenterY, dHeight, viewerId(), bFramed ? dHeight : 0.0);
+
+    // Following goes on from this view: the vessel keeps its place in it. An answer already on
+    // its way still has the old height, so the next one is not taken for the scale.
+    int nEast = 0;
+    int nNorth = 0;
+    if (bFramed && m_bFollowVessel && vesselPositionForCamera(nEast, nNorth)) {
+        s_followOffset.dCameraX = dCenterX;
+        s_followOffset.dCameraY = dCenterY;
+        s_followOffset.dOffsetX = nEast / 100.0 - dCenterX;
+        s_followOffset.dOffsetY = nNorth / 100.0 - dCenterY;
+        m_nFollowMode = 0;
+        m_dCameraDistance = dHeight;
+        m_bScaleFromToolbar = true;
+    }
+}
+
+bool COrlexViewer::openSurveysFrame(double& dCenterX, double& dCenterY, double& dHeight) const
+{
+    bool bAny = false;
+    std::array<double, 4> box{};
+    for (const auto& [nTerrainId, extent] : m_surveyExtents) {
+        if (!m_pDataManager || nTerrainId > static_cast<std::uint64_t>(INT_MAX)
+            || !m_pDataManager->getSurvey(static_cast<int>(nTerrainId)))
+            continue; // closed since
+        if (!bAny) {
+            box = extent;
+            bAny = true;
+            continue;
+        }
+        box[0] = std::min(box[0], extent[0]);
+        box[1] = std::min(box[1], extent[1]);
+        box[2] = std::max(box[2], extent[2]);
+        box[3] = std::max(box[3], extent[3]);
+    }
+    if (!bAny)
+        return false;
+    dCenterX = (box[0] + box[2]) * 0.5;
+    dCenterY = (box[1] + box[3]) * 0.5;
+    // A tenth more than the larger side; a survey of one point still gets a view around it.
+    constexpr double kSmallestHeight = 100.0;
+    dHeight = std::max(1.1 * std::max(box[2] - box[0], box[3] - box[1]), kSmallestHeight);
+    return true;
 }
 
 void COrlexViewer::sendProjectionMode(int nProjectionMode)
@@ -165,13 +213,15 @@ void COrlexViewer::sendProjectionMode(int nProjectionMode)
     send(dolly);
 }
 
-void COrlexViewer::sendCameraOver(double dX, double dY, double dHeight, std::int32_t nViewerId)
+void COrlexViewer::sendCameraOver(double dX, double dY, double dHeight, std::int32_t nViewerId, double dViewportHeight)
 {
     O::SetCameraDataMessage camera;
     camera.ViewerId = nViewerId;
     camera.Confirmation = 1;
     camera.CameraData.CameraPosition.set(position(dX, dY, dHeight));
     camera.CameraData.TargetPosition.set(position(dX, dY, 0));
+    if (dViewportHeight > 0)
+        camera.CameraData.ViewportHeight.set(dViewportHeight);
     send(camera);
 }
 
@@ -202,12 +252,36 @@ void COrlexViewer::moveToVessel(bool bFollow, int nMode)
     }
 }
 
-void COrlexViewer::moveToVesselPosition(bool bTakeOffset, const O::QueryNavigationStateResponseMessage* pAnswer)
+void COrlexViewer::setVesselPositionArrived()
 {
-    if (!m_pShipModel)
-        return;
+    m_bVesselPositionArrived = true;
+    // The first position places the camera over the vessel: a follow offset still pending is
+    // that one, not the camera of an answer that may predate it.
+    if (m_nFollowMode == 1) {
+        s_followOffset = FollowOffset();
+        m_nFollowMode = 0;
+    }
+}
+
+void COrlexViewer::zoomToVessel()
+{
     int nEast = 0;
     int nNorth = 0;
+    if (!vesselPositionForCamera(nEast, nNorth))
+        return;
+    // A centred vessel is the offset that following keeps from now on.
+    s_followOffset = FollowOffset();
+    m_nFollowMode = 0;
+    moveToVesselPosition(false, nullptr);
+}
+
+bool COrlexViewer::vesselPositionForCamera(int& nEast, int& nNorth) const
+{
+    nEast = 0;
+    nNorth = 0;
+    // The start-up placeholder at latitude 0, longitude 0 is no place to show.
+    if (!m_pShipModel || !m_bVesselPositionArrived)
+        return false;
     if (m_nMode == 3) {
         m_pShipModel->getVesselPosition(nEast, nNorth);
     } else {
@@ -215,6 +289,16 @@ void COrlexViewer::moveToVesselPosition(bool bTakeOffset, const O::QueryNavigati
         const QString strVessel = pRuntime ? pRuntime->getVesselId() : QStringLiteral("default");
         m_pShipModel->getVesselPositionByName(strVessel, nEast, nNorth);
     }
+    return nEast != 0 || nNorth != 0;
+}
+
+void COrlexViewer::moveToVesselPosition(bool bTakeOffset, const O::QueryNavigationStateResponseMessage* pAnswer)
+{
+    int nEast = 0;
+    int nNorth = 0;
+    // Without a vessel position the camera stays, and a pending offset waits for one.
+    if (!vesselPositionForCamera(nEast, nNorth))
+        return;
     const double dEast = nEast / 100.0;
     const double dNorth = nNorth / 100.0;
 
@@ -225,6 +309,16 @@ void COrlexViewer::moveToVesselPosition(bool bTakeOffset, const O::QueryNavigati
         s_followOffset.dOffsetY = dNorth - s_followOffset.dCameraY;
         qDebug() << "Offset is " << s_followOffset.dOffsetX << "/" << s_followOffset.dOffsetY;
         m_nFollowMode = 0;
+        // Only an offset that keeps the vessel in view is the operator's: one taken from a
+        // camera elsewhere would keep the vessel out of sight for good.
+        const double dHalfHeight = pAnswer->CameraState.ViewportHeight / 2.0;
+        const int nPaneHeight = m_pParentWidget ? m_pParentWidget->height() : 0;
+        const double dAspect = nPaneHeight > 0 ? static_cast<double>(m_pParentWidget->width()) / nPaneHeight : 1.0;
+        if (!(std::fabs(s_followOffset.dOffsetY) <= dHalfHeight && std::fabs(s_followOffset.dOffsetX) <= dHalfHeight * dAspect)) {
+            qDebug() << "COrlexViewer::moveToVesselPosition - vessel outside the view: centred";
+            s_followOffset.dOffsetX = 0;
+            s_followOffset.dOffsetY = 0;
+        }
     }
     if (s_followOffset.dCameraX == 0.0 || !bTakeOffset) {
         s_followOffset.dOffsetX = 0;

@@ -123,6 +123,10 @@ void COrlexViewer::openColorMap(const QModelIndex& oIndex, int nOpenDialog)
     QStandardItem* poItem = m_pColorMappingModel->itemFromIndex(oIndex);
     if (!poItem)
         return;
+    // The row's path below its survey names the layer the dialog edits.
+    QStringList lstLayer;
+    for (QStandardItem* poRow = poItem; poRow && !poRow->data(SurveyRole).isValid(); poRow = poRow->parent())
+        lstLayer.prepend(poRow->text());
     int nAttribute = 0;
     if (poItem->data(AttributeRole).isValid()) {
         nAttribute = poItem->data(AttributeRole).toInt();
@@ -153,7 +157,13 @@ void COrlexViewer::openColorMap(const QModelIndex& oIndex, int nOpenDialog)
             continue;
         }
         // The dialog edits a copy; the grid's map changes only when the dialog is accepted.
-        m_pColorMapDialog->setDataRange(poMap->getMin(), poMap->getMax());
+        // The values the layer holds, where the viewer has reported them; else the map's own range.
+        double dDataMin = poMap->getMin();
+        double dDataMax = poMap->getMax();
+        poGrid->getSlotDataRange(nKind, nAttribute, dDataMin, dDataMax);
+        m_pColorMapDialog->setDataRange(dDataMin, dDataMax);
+        m_pColorMapDialog->setWindowTitle(
+            tr("Colour Setup - %1: %2").arg(QDir(strName).dirName(), lstLayer.join(QStringLiteral(" / "))));
         m_pColorMapDialog->setGradient(poMap);
         m_pColorMapDialog->getGradient()->setStatic(nKind == StaticKind);
         if (m_pColorMapDialog->exec() != QDialog::Accepted)

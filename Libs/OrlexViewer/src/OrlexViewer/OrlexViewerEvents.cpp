@@ -143,12 +143,15 @@ void COrlexViewer::HandleExtentUpdatedMessage(const Q::SurveyExtentUpdatedMessag
     const double dCenterY = (message.MinY + message.MaxY) * 0.5;
     m_dExtentCenterX = dCenterX;
     m_dExtentCenterY = dCenterY;
+    m_surveyExtents[message.Id] = {message.MinX, message.MinY, message.MaxX, message.MaxY};
     if (!s_bExtentCameraMoved) {
         s_bExtentCameraMoved = true;
         const double dHeightY = message.MaxY - message.MinY;
         const double dWidthX = message.MaxX - message.MinX;
         m_dExtentHeight = 1.1 * (dHeightY > dWidthX ? dHeightY : dWidthX);
-        sendCameraOver(dCenterX, dCenterY, m_dExtentHeight, 0);
+        // The first view shows the vessel where there is one, else the survey whole.
+        if (!m_bVesselPositionArrived)
+            sendCameraOver(dCenterX, dCenterY, m_dExtentHeight, 0, m_dExtentHeight);
     }
     emit sigSetStatusText(QStringLiteral("Grid loaded successfully!"), 2000);
 }

@@ -161,8 +161,7 @@ void COrlexViewer::addTIFF(const QString& strPath, bool bInteractive)
         if (!writeProjectionFile(strProjection, strError))
             LOG4CPLUS_WARN(viewerLogger(), LOG4CPLUS_TEXT("COrlexViewer::addTIFF(): WARNING: Error when creating projection-file: ")
                                                << strError.toStdString());
-        const int nHash = CQaSurveyManager::instance()->projectionHash;
-        if (nHash != 0 && hashFileText(tempProjectionPath()) != nHash) {
+        if (CQaSurveyManager::instance()->differsFromLoadedProjection(tempProjectionPath())) {
             if (!bInteractive)
                 return;
             const QMessageBox::StandardButton answer = CPrompter::current().question(

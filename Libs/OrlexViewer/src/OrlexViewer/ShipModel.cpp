@@ -246,7 +246,8 @@ void CShipModel::updateVessel(int nEast, int nNorth, int nHeading, const QString
     m_positionUpdate.ObjectIds[0] = anchorId(n);
     send(m_positionUpdate);
 
-    if (!processState().bControllerTold && nEast != 0) {
+    // The start-up placeholder (latitude 0, longitude 0) is no vessel position.
+    if (!processState().bControllerTold && nEast != 0 && !bInit) {
         processState().bControllerTold = true;
         ship_model_detail::onGuiThread([] {
             if (COrlexViewer* pViewer = ship_model_detail::controller())
@@ -273,7 +274,7 @@ void CShipModel::updateVessel(int nEast, int nNorth, int nHeading, const QString
         send(m_rotationUpdate);
     }
 
-    if (!processState().bCameraPlaced) {
+    if (!processState().bCameraPlaced && !bInit) {
         O::SetCameraDataMessage camera;
         camera.CameraData.TargetPosition.set(position(dEast, dNorth, 0));
         camera.CameraData.CameraPosition.set(position(dEast, dNorth, 100));

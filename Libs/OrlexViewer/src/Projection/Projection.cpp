@@ -148,6 +148,45 @@ std::string CProjection::epsgCode() const
     return QStringLiteral("%1%2").arg(bSouth ? 327 : 326).arg(nZone, 2, 10, QLatin1Char('0')).toStdString();
 }
 
+namespace {
+
+// A PROJ text as a CRS object: a "+proj" text names an operation unless it says "+type=crs".
+PjPtr crsObject(PJ_CONTEXT* poContext, std::string strDefinition)
+{
+    const bool bProjText = strDefinition.find("+proj=") != std::string::npos;
+    if (bProjText) {
+        for (std::size_t nAt = strDefinition.find("+approx"); nAt != std::string::npos; nAt = strDefinition.find("+approx"))
+            strDefinition.erase(nAt, 7);
+        if (strDefinition.find("+type=crs") == std::string::npos)
+            strDefinition += " +type=crs";
+    }
+    PjPtr poCrs(proj_create(poContext, strDefinition.c_str()));
+    if (poCrs && !proj_is_crs(poCrs.get()))
+        poCrs.reset();
+    return poCrs;
+}
+
+} // namespace
+
+bool sameCrs(const std::string& crsA, const std::string& crsB)
+{
+    std::string strLastMessage;
+    const PjContextPtr poContext = createContext(&strLastMessage);
+    if (!poContext)
+        return false;
+    const PjPtr poA = crsObject(poContext.get(), crsA);
+    const PjPtr poB = crsObject(poContext.get(), crsB);
+    return poA && poB && proj_is_equivalent_to(poA.get(), poB.get(), PJ_COMP_EQUIVALENT) != 0;
+}
+
+bool projectionFileMatches(const std::string& path, const std::string& sourceCrs, const std::string& targetCrs)
+{
+    std::string strSource, strTarget;
+    if (!readProjectionLines(path, strSource, strTarget))
+        return false;
+    return sameCrs(strSource, sourceCrs) && sameCrs(strTarget, targetCrs);
+}
+
 bool convertProjectionFile(const std::string& oldFilePath)
 {
     // The folder ends at the last separator of either kind ("C:\\Surveys\\S1//qel_proj.txt").

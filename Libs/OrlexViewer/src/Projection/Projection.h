@@ -83,6 +83,14 @@ private:
     std::unique_ptr<projection_detail::CProjEngine> m_poEngine;
 };
 
+// True when PROJ finds both CRS definitions the same coordinate system, however they are
+// written ("+approx" only picks PROJ's algorithm and is left out of the comparison); false
+// when PROJ refuses either.
+bool sameCrs(const std::string& crsA, const std::string& crsB);
+// True when the projection file gives the same source and target CRS as these (sameCrs); false
+// when it cannot be read.
+bool projectionFileMatches(const std::string& path, const std::string& sourceCrs, const std::string& targetCrs);
+
 // Writes "qel_projv6.txt" beside an older survey projection file ("qel_proj.txt"). Writes
 // nothing and returns false when the older file cannot be read or PROJ would refuse the result.
 bool convertProjectionFile(const std::string& oldFilePath);

@@ -212,6 +212,7 @@ TEST_F(CameraTest, FollowingKeepsTheOperatorsOffsetFromTheVessel)
     CShipModel* pShip = viewer()->getShipModel();
     ASSERT_NE(pShip, nullptr);
     pShip->updateVessel(500000, 300000, 0, QStringLiteral("#INIT#")); // (5000 m, 3000 m)
+    viewer()->setVesselPositionArrived(); // as a real position would
     harness().sync(); // the vessel messages are in before the next mark
     settle(400, 4900, 2950);
 
@@ -264,6 +265,33 @@ TEST_F(CameraTest, FollowingKeepsTheOperatorsOffsetFromTheVessel)
     ASSERT_TRUE(harness().waitReceived(QStringLiteral("SetNavigationPresetMessage"), nFrom));
     EXPECT_EQ(presetData(lastReceived("SetNavigationPresetMessage", nFrom)).position(0, 3),
               (std::array<double, 3>{5100, 3000, 1000}));
+    viewer()->moveToVessel(false, 2);
+
+    // An answer whose view does not hold the vessel gives no offset: the vessel is centred, and
+    // stays so on the periodic moves.
+    viewer()->moveToVessel(true, 1);
+    nFrom = harness().mark();
+    answer(400, 166021, 0);
+    harness().sync();
+    viewer()->moveToVessel(true, 0);
+    harness().sync();
+    const QList<QJsonObject> centred = harness().received(QStringLiteral("SetNavigationPresetMessage"), nFrom);
+    ASSERT_EQ(centred.size(), 2);
+    for (const QJsonObject& entry : centred)
+        EXPECT_EQ(presetData(bodyOf(entry)).position(0, 3), (std::array<double, 3>{5100, 3000, 1000}));
+
+    // Zoom to vessel centres it though following kept an offset.
+    viewer()->moveToVessel(true, 1);
+    answer(400, 5000, 2950);
+    harness().sync();
+    nFrom = harness().mark();
+    viewer()->zoomToVessel();
+    viewer()->moveToVessel(true, 0);
+    harness().sync();
+    const QList<QJsonObject> zoomed = harness().received(QStringLiteral("SetNavigationPresetMessage"), nFrom);
+    ASSERT_EQ(zoomed.size(), 2);
+    for (const QJsonObject& entry : zoomed)
+        EXPECT_EQ(presetData(bodyOf(entry)).position(0, 3), (std::array<double, 3>{5100, 3000, 1000}));
     viewer()->moveToVessel(false, 2);
 }
 

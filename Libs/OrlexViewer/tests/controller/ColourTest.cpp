@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QJsonDocument>
@@ -272,18 +273,26 @@ TEST_F(ColourTest, TheDialogEditsACopyThatOnlyOkInstalls)
 
     // OK: the edited copy is installed; the survey keeps its own map.
     ColorMap* poOwn = depthMap();
+    double dShownMin = 0;
     double dShownMax = 0;
+    QString strTitle;
     ModalResponder accept([&](QWidget* poModal) {
         auto* poDialog = qobject_cast<ColorMapDialog*>(poModal);
         ASSERT_NE(poDialog, nullptr);
+        dShownMin = poDialog->findChild<QDoubleSpinBox*>(QStringLiteral("dataMinimum"))->value();
         dShownMax = poDialog->findChild<QDoubleSpinBox*>(QStringLiteral("dataMaximum"))->value();
+        strTitle = poDialog->windowTitle();
         poDialog->findChild<QRadioButton*>(QStringLiteral("CCWButton"))->click();
         poDialog->accept();
     });
     nFrom = harness().mark();
     viewer()->openColorMap(indexOf({"Grid", "Depth"}), 1);
     EXPECT_EQ(accept.seen(), 1);
-    EXPECT_EQ(dShownMax, 33.33);
+    // The data fields show the depths the survey holds (heights -40 to -5), not the map's range,
+    // and the title says which layer is edited.
+    EXPECT_EQ(dShownMin, 5.0);
+    EXPECT_EQ(dShownMax, 40.0);
+    EXPECT_EQ(strTitle, QStringLiteral("Colour Setup - Colour: Grid / Depth"));
     EXPECT_EQ(depthMap(), poOwn);
     EXPECT_NE(paletteEditor()->getGradient(), poOwn);
     EXPECT_EQ(depthMap()->getDirection(), ColorMap::CCW);
@@ -292,6 +301,38 @@ TEST_F(ColourTest, TheDialogEditsACopyThatOnlyOkInstalls)
     const QList<LoggedBody> lstRecords = colourRecords(nFrom);
     ASSERT_EQ(lstRecords.size(), 1);
     EXPECT_TRUE(lstRecords[0].flag(0, 2));
+}
+
+// A depth range entered with "Auto" cleared reaches the view as a fixed range of heights; "Auto"
+// set again hands the range back to the view.
+TEST_F(ColourTest, ARangeEnteredReachesTheView)
+{
+    for (const bool bAuto : {false, true}) {
+        SCOPED_TRACE(bAuto);
+        ModalResponder accept([&](QWidget* poModal) {
+            auto* poDialog = qobject_cast<ColorMapDialog*>(poModal);
+            ASSERT_NE(poDialog, nullptr);
+            auto* poAuto = poDialog->findChild<QCheckBox*>(QStringLiteral("autoMinimum"));
+            if (poAuto->isChecked() != bAuto)
+                poAuto->click();
+            poDialog->findChild<QDoubleSpinBox*>(QStringLiteral("rangeMinimum"))->setValue(30);
+            poDialog->findChild<QDoubleSpinBox*>(QStringLiteral("rangeMaximum"))->setValue(50);
+            // For review: the dialog as the operator sees it.
+            if (!bAuto)
+                poDialog->grab().save(QDir(corvtest::scratchDir()).filePath(QStringLiteral("colour-dialog.png")));
+            poDialog->accept();
+        });
+        const qint64 nFrom = harness().mark();
+        viewer()->openColorMap(indexOf({"Grid", "Depth"}), 1);
+        ASSERT_EQ(accept.seen(), 1);
+        const QList<LoggedBody> lstRecords = colourRecords(nFrom);
+        ASSERT_FALSE(lstRecords.isEmpty());
+        EXPECT_EQ(lstRecords.last().flag(0, 3), bAuto);
+        EXPECT_EQ(lstRecords.last().structAt(0, 4).number(0, 0), -50.0);
+        EXPECT_EQ(lstRecords.last().structAt(0, 4).number(0, 1), -30.0);
+        EXPECT_EQ(depthMap()->getAutoMin(), bAuto);
+        EXPECT_EQ(depthMap()->getAutoMax(), bAuto);
+    }
 }
 
 TEST_F(ColourTest, PaletteFilesAreSavedAndLoadedThroughTheEditor)

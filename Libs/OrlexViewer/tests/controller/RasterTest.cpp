@@ -297,6 +297,37 @@ TEST_F(RasterTest, DeclineOrCancelChangesNothing)
     CQaSurveyManager::instance()->projectionHash = 0;
 }
 
+// Surveys loaded in UTM 31 N keep an image of that zone whose projection text is written
+// differently; an image of another zone still asks.
+TEST_F(RasterTest, ImageInTheSurveysOwnProjectionKeepsThem)
+{
+    const QString strFolder = QDir(corvtest::scratchDir()).filePath(QStringLiteral("utm31survey"));
+    QDir().mkpath(strFolder);
+    QFile oFile(strFolder + QStringLiteral("/qel_projv6.txt"));
+    ASSERT_TRUE(oFile.open(QIODevice::WriteOnly));
+    oFile.write("<QEL_Projection>\r\nEPSG:4326\r\n+proj=utm +zone=31 +ellps=WGS84 +units=cm\r\n");
+    oFile.close();
+    CQaSurveyManager* pManager = CQaSurveyManager::instance();
+    ASSERT_FALSE(pManager->initProjection(oFile.fileName(), QStringLiteral("QEL_Projection"), strFolder));
+    const int nHash = pManager->projectionHash;
+    ASSERT_NE(nHash, 0);
+
+    m_prompter.projectionAnswer = QMessageBox::No;
+    const int nOverlays = surveys()->getTiffOverlays().size();
+    viewer()->addTIFF(tiff("same31", projected(kProjectedCs, 32631)), false);
+    EXPECT_TRUE(m_prompter.asked.isEmpty());
+    EXPECT_EQ(pManager->projectionHash, nHash); // the surveys stay loaded
+    ASSERT_EQ(surveys()->getTiffOverlays().size(), nOverlays + 1);
+    ASSERT_TRUE(viewertest::waitUntil([&] { return surveys()->getTiffOverlays().last().labelId != 0; }));
+
+    const qint64 nFrom = from();
+    viewer()->addTIFF(tiff("other32", projected(kProjectedCs, 32632)), true);
+    EXPECT_EQ(m_prompter.asked, QStringList{"GeoTiff projection"});
+    EXPECT_TRUE(bodies(QStringLiteral("CreateRasterSource"), nFrom).isEmpty());
+    EXPECT_EQ(surveys()->getTiffOverlays().size(), nOverlays + 1);
+    pManager->closeAllSurveys();
+}
+
 // An image without a usable projection is loaded with the current one after the warning.
 TEST_F(RasterTest, GeographicImageKeepsTheProjection)
 {

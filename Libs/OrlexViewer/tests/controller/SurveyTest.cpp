@@ -112,7 +112,7 @@ TEST_F(SurveyTest, TheFirstSurveyMovesTheCameraAndLaterOnesOnlyTheStoredCentre)
     EXPECT_EQ(dZMin, -50.0);
     EXPECT_EQ(dZMax, -10.0);
 
-    // A second survey moves nothing; "view all" goes over its centre at the first height.
+    // A second survey moves nothing; "view all" frames both whole.
     const QString strSecond = surveyFolder(QStringLiteral("Second"), {{"minX", 5000}, {"maxX", 5400}, {"minY", 7000}, {"maxY", 7100}});
     nFrom = harness().mark();
     surveys()->openSurvey(strSecond, false);
@@ -127,9 +127,18 @@ TEST_F(SurveyTest, TheFirstSurveyMovesTheCameraAndLaterOnesOnlyTheStoredCentre)
     harness().sync();
     EXPECT_EQ(harness().receivedTypes(nFrom), (QStringList{"SetProjectionModeMessage", "EnableDollyMessage", "SetCameraDataMessage"}));
     const std::array<double, 3> viewAll = cameraMoves(nFrom).value(0).structAt(3, 0).position(0, 3);
-    EXPECT_EQ(viewAll[0], 5200.0);
-    EXPECT_EQ(viewAll[1], 7050.0);
-    EXPECT_NEAR(viewAll[2], 110.0, 1e-9);
+    EXPECT_EQ(viewAll[0], 3200.0);
+    EXPECT_EQ(viewAll[1], 4550.0);
+    EXPECT_NEAR(viewAll[2], 1.1 * 5100, 1e-9);
+    EXPECT_NEAR(cameraMoves(nFrom).value(0).structAt(3, 0).number(0, 6), 1.1 * 5100, 1e-9);
+
+    // A survey closed is left out.
+    surveys()->closeSurvey(strSecond);
+    nFrom = harness().mark();
+    viewer()->resetView();
+    harness().sync();
+    EXPECT_EQ(cameraMoves(nFrom).value(0).structAt(3, 0).position(0, 3)[0], 1050.0);
+    EXPECT_NEAR(cameraMoves(nFrom).value(0).structAt(3, 0).number(0, 6), 110.0, 1e-9);
 }
 
 TEST_F(SurveyTest, TheDepthRangeSetsTheThreeDTarget)

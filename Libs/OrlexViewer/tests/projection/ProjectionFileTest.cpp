@@ -143,6 +143,41 @@ TEST_F(ProjectionFiles, EpsgCodeOfTheTarget)
     }
 }
 
+struct SameCase {
+    const char* name;
+    std::string a;
+    std::string b;
+    bool same;
+};
+
+// Two definitions of one projection are the same however they are written; a different zone,
+// hemisphere, unit or ellipsoid is not, nor is a text PROJ refuses.
+TEST_F(ProjectionFiles, SameProjectionIsDecidedByPROJNotByText)
+{
+    const std::string survey31 = "+proj=utm +zone=31 +ellps=WGS84 +units=cm";
+    const std::vector<SameCase> cases = {
+        {"written differently", survey31, "+proj=utm +zone=31 +north +approx +units=cm +ellps=WGS84", true},
+        {"EPSG code and its text", "EPSG:4326", "+proj=longlat +datum=WGS84 +no_defs +type=crs", true},
+        {"other zone", survey31, "+proj=utm +zone=32 +north +approx +units=cm +ellps=WGS84", false},
+        {"south", survey31, "+proj=utm +zone=31 +south +approx +units=cm +ellps=WGS84", false},
+        {"metres", survey31, "+proj=utm +zone=31 +north +units=m +ellps=WGS84", false},
+        {"other ellipsoid", survey31, "+proj=utm +zone=31 +north +units=cm +ellps=intl", false},
+        {"Mercator", survey31, "+proj=merc +datum=WGS84 +units=cm", false},
+        {"refused text", survey31, "+proj=nonsense", false},
+        {"empty", "", "", false},
+    };
+    for (const SameCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(sameCrs(c.a, c.b), c.same);
+        EXPECT_EQ(sameCrs(c.b, c.a), c.same);
+    }
+
+    const std::string file = projectionFile(QStringLiteral("same.txt"), "+proj=utm +zone=31 +north +approx +units=cm +ellps=WGS84");
+    EXPECT_TRUE(projectionFileMatches(file, "EPSG:4326", survey31));
+    EXPECT_FALSE(projectionFileMatches(file, "EPSG:4326", "+proj=utm +zone=32 +ellps=WGS84 +units=cm"));
+    EXPECT_FALSE(projectionFileMatches(file + ".missing", "EPSG:4326", survey31));
+}
+
 struct ConvertCase {
     const char* name;
     QByteArray oldContent;

@@ -162,7 +162,7 @@ TEST_F(ShipModelView, LiveViewStartsTheFirstVessel)
     ASSERT_GE(nFirst, 0) << messages.join(' ').toStdString();
     EXPECT_EQ(messages.mid(nFirst), (QStringList{"CreateCube:40001", "CreateMesh:40000", "CreateLine:40003", "UpdatePositionHistory:40001",
                                                  "UpdateProperties:40001", "PositionUpdate:40000", "PositionUpdate:40001",
-                                                 "RotationUpdate:40000", "SetCameraDataMessage"}));
+                                                 "RotationUpdate:40000"}));
 
     const QJsonObject cube = received(QStringLiteral("CreateCubeMessage"), s_nStart).last();
     EXPECT_EQ(bodyOf(cube).text(1, 7), QStringLiteral("Vessel"));
@@ -182,17 +182,19 @@ TEST_F(ShipModelView, LiveViewStartsTheFirstVessel)
     EXPECT_EQ(pairs.at(0).toArray().at(1).toString(), QStringLiteral("0.752941,0.752941,0.752941,0.8"));
     EXPECT_EQ(pairs.at(3).toArray().at(1).toString(), QStringLiteral("1000"));
 
-    // The camera is placed once, 100 m over the vessel.
-    const QJsonObject camera = received(QStringLiteral("SetCameraDataMessage"), s_nStart).last();
-    EXPECT_EQ(bodyOf(camera).structAt(3, 0).position(0, 3), (std::array<double, 3>{0, 0, 100}));
+    // The start-up placeholder is no vessel position: the camera waits for the first one.
+    EXPECT_FALSE(s_pViewer->hasVesselPosition());
 }
 
 TEST_F(ShipModelView, UpdatesOfKnownNewAndRefusedLabels)
 {
-    // The first real label is vessel 0: moved and turned, no camera move.
+    // The first real label is vessel 0: moved and turned, and the camera placed once, 100 m
+    // over it.
     qint64 nFrom = mark();
     ship().updateVessel(123456, -654321, 9000, QStringLiteral("GPS1:2040_17"));
-    EXPECT_EQ(sent(nFrom), (QStringList{"PositionUpdate:40000", "PositionUpdate:40001", "RotationUpdate:40000"}));
+    EXPECT_EQ(sent(nFrom), (QStringList{"PositionUpdate:40000", "PositionUpdate:40001", "RotationUpdate:40000", "SetCameraDataMessage"}));
+    const QJsonObject camera = received(QStringLiteral("SetCameraDataMessage"), nFrom).last();
+    EXPECT_EQ(bodyOf(camera).structAt(3, 0).position(0, 3), (std::array<double, 3>{1234.56, -6543.21, 100}));
     const LoggedBody move = bodyOf(received(QStringLiteral("PositionUpdateMessage"), nFrom).first());
     const LoggedBody position(move.list(2, 0).first().toObject());
     EXPECT_NEAR(position.number(0, 0), 1234.56, 1e-9);

@@ -210,7 +210,7 @@ void CPostingGuiSink::applySurveyProjection(const QString& strProjFile, const QS
 {
     post([strProjFile, strSurveyFolder, fnUse = std::move(fnUse)] {
         CQaSurveyManager* poManager = CQaSurveyManager::instance();
-        if (poManager->projectionHash != 0 && hashFileText(strProjFile) != poManager->projectionHash) {
+        if (poManager->differsFromLoadedProjection(strProjFile)) {
             qInfo() << "CUlmaRuntime::Proj diff, closing survey";
             poManager->closeAllSurveys();
         }
