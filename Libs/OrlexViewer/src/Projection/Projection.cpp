@@ -176,7 +176,8 @@ bool sameCrs(const std::string& crsA, const std::string& crsB)
         return false;
     const PjPtr poA = crsObject(poContext.get(), crsA);
     const PjPtr poB = crsObject(poContext.get(), crsB);
-    return poA && poB && proj_is_equivalent_to(poA.get(), poB.get(), PJ_COMP_EQUIVALENT) != 0;
+    // The program normalises every transformation for visualisation, so axis order is no difference.
+    return poA && poB && proj_is_equivalent_to(poA.get(), poB.get(), PJ_COMP_EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS) != 0;
 }
 
 bool projectionFileMatches(const std::string& path, const std::string& sourceCrs, const std::string& targetCrs)
