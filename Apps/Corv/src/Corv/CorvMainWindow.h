@@ -183,6 +183,7 @@ private:
     void onPingMode(const QStringList& lstFields);
     void connectViewerErrors(COrlexViewer* poViewer);
     void onViewerError(QString strMessage, int nCode);
+    void onViewerRestarted();
     void applyPingMode();
     void onSafetyContour(const QString& strDepth);
     void startRemoteGridPoll(const QString& strVessel);

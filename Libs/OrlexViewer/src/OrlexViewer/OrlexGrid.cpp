@@ -397,6 +397,17 @@ void COrlexGrid::updateLegend(int nSlot)
     legend.settings = message.Settings;
 }
 
+void COrlexGrid::removeLegend()
+{
+    SharedLegend& legend = sharedLegend();
+    if (legend.nId == 0)
+        return;
+    if (COrlexViewer* poViewer = COrlexViewer::existingInstance())
+        poViewer->removeObject(legend.nId);
+    legend.nId = 0;
+    legend.nTerrainId = 0;
+}
+
 void COrlexGrid::updateLegendColors()
 {
     SharedLegend& legend = sharedLegend();

@@ -71,6 +71,8 @@ public:
     void updateLegend(int nSlot);
     // Sends the shared legend again with the controller's label colours.
     static void updateLegendColors();
+    // Removes the shared legend (the next terrain made makes it again); its settings are kept.
+    static void removeLegend();
     // A value range measured by the viewer for the property that colours the terrain.
     void onPropertyRangeUpdated(float fMin, float fMax, const std::string& strProperty);
 

@@ -216,6 +216,9 @@ void COrlexViewer::onErrorMessageReceived(const O::ErrorMessage* pMessage)
     LOG4CPLUS_WARN(viewerLogger(), pMessage->Message.c_str());
     emit viewerError(QString::fromStdString(pMessage->Message), pMessage->Code);
     m_pHostWindow->endDelayServerMessages();
+    // The link's own failure report: the server is gone or no longer reachable.
+    if (pMessage->Code == kLinkFailureCode)
+        onViewerLinkLost(QString::fromStdString(pMessage->Message));
 }
 
 void COrlexViewer::onHandshakeMessageReceived(const O::HandshakeMessage* pMessage)

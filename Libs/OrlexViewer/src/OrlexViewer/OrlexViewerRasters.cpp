@@ -215,6 +215,11 @@ void COrlexViewer::addTIFF(const QString& strPath, bool bInteractive)
         updateProj(mainProjectionPath());
     }
 
+    sendRaster(strPath, dHeight);
+}
+
+void COrlexViewer::sendRaster(const QString& strPath, double dHeight)
+{
     const float fImageryFactor =
         GuiIni::value(QLatin1String(GuiIni::GroupRuntime), QStringLiteral("imageryFactor"), 10).toFloat();
     const int nTileSize = GuiIni::value(QLatin1String(GuiIni::GroupRuntime), QStringLiteral("tileSize"), 127).toInt();
@@ -246,6 +251,7 @@ void COrlexViewer::addTIFF(const QString& strPath, bool bInteractive)
     overlay.terrainId = terrain.Id;
     overlay.rasterSourceId = source.Id;
     overlay.path = strPath;
+    overlay.height = dHeight;
     m_pDataManager->addTiff(overlay);
     m_strTiffPath = strPath.toUtf8().toStdString();
 }
