@@ -2,6 +2,8 @@
 // settings, and saves the layout and the settings when it is closed.
 #pragma once
 
+#include "MainWindowText.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QList>
@@ -203,6 +205,7 @@ private:
     bool m_bQaEcho = true;
     bool m_bQaLogFailureShown = false;
     bool m_bViewerLinkLost = false;
+    CRuntimeEventLines m_runtimeEventLines;
     QFile m_oStyleFile;
     // Senders 2, 16, 32, 2048, 64 and 2048.
     std::array<CQtLogger*, 6> m_apoLoggers{};

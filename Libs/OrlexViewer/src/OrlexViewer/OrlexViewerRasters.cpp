@@ -75,6 +75,8 @@ QString COrlexViewer::readGeoTiffProjection(const QString& strPath)
         return QString();
     }
     const geotiff_header header(pTiff.get());
+    LOG4CPLUS_DEBUG(viewerLogger(), LOG4CPLUS_TEXT("GeoTIFF keys of ") << baPath.constData() << LOG4CPLUS_TEXT(":\n")
+                                        << header.keyListing());
     std::uint32_t nZone = 0;
     std::int32_t nHemisphere = -1;
     if (header.getWgs84UtmZone(nZone, nHemisphere) || header.getUtmProjectionZone(nZone, nHemisphere)) {
