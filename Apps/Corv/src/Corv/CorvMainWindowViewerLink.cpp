@@ -17,6 +17,7 @@ void CMainWindow::connectViewerErrors(COrlexViewer* poViewer)
         return;
     connect(poViewer, &COrlexViewer::viewerError, this, &CMainWindow::onViewerError, Qt::UniqueConnection);
     connect(poViewer, &COrlexViewer::viewerRestarted, this, &CMainWindow::onViewerRestarted, Qt::UniqueConnection);
+    connect(poViewer, &COrlexViewer::helpRequested, this, &CMainWindow::showHelp, Qt::UniqueConnection);
 }
 
 void CMainWindow::onViewerError(QString strMessage, int nCode)

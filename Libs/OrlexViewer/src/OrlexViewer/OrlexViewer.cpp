@@ -293,6 +293,8 @@ void COrlexViewer::createViewer(ViewerSettings settings, QWidget* pParent, QLayo
                                        &COrlexViewer::onQueryNavigationRespMsgRcvd);
     bConnected = bConnected && connect(m_pHostWindow, &OrlexHostWindow::MouseEventMessageReceived, this,
                                        &COrlexViewer::MouseEventMessageReceived);
+    bConnected = bConnected && connect(m_pHostWindow, &OrlexHostWindow::KeyboardEventMessageReceived, this,
+                                       &COrlexViewer::KeyboardEventMessageReceived);
     bConnected = bConnected && connect(this, &COrlexViewer::openSurveyCompletedSig, m_pDataManager,
                                        &COrlexDataManager::openSurveyCompleted);
     if (!bConnected)

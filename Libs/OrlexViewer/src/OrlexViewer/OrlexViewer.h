@@ -279,6 +279,8 @@ signals:
     void viewerError(QString strMessage, int nCode);
     // A new viewer server shows the scene again after the link was lost.
     void viewerRestarted();
+    // F1 was pressed in the viewer's window.
+    void helpRequested();
 
 public slots:
     // -1 zooms in one step, 1 zooms out one step, any other value N sets the scale 1:N.
