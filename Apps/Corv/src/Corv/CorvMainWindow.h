@@ -206,6 +206,7 @@ private:
     bool m_bQaLogFailureShown = false;
     bool m_bViewerLinkLost = false;
     CRuntimeEventLines m_runtimeEventLines;
+    QActionGroup* m_poPaletteGroup = nullptr;
     QFile m_oStyleFile;
     // Senders 2, 16, 32, 2048, 64 and 2048.
     std::array<CQtLogger*, 6> m_apoLoggers{};

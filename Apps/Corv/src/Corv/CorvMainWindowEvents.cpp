@@ -60,7 +60,7 @@ QColor colourOf(const QVariant& vValue)
 
 void CMainWindow::onHandleUlmaMsg(int nID, QString stParams)
 {
-    QString strLine = QStringLiteral("UlmaxMsg: %1: %2").arg(nID).arg(stParams);
+    QString strLine = QStringLiteral("UlmaxMsg: ") + stParams;
     if (m_runtimeEventLines.forOutput(nID, stParams))
         logMsg(strLine, 1);
     else

@@ -44,3 +44,8 @@ bool CRuntimeEventLines::forOutput(int nCode, const QString& strParams)
     m_lastByCode.insert(nCode, strParams);
     return true;
 }
+
+QString sounderWindowTitle(int nModel)
+{
+    return QStringLiteral("Corvane for Ulma %1").arg(nModel);
+}

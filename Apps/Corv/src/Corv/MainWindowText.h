@@ -15,6 +15,9 @@ QString qaLogEntry(const QString& strMsg, const QDateTime& dtNow, const QDateTim
 // or not above 1.
 bool scaleFromText(const QString& strText, int& nScale);
 
+// The window title for a sounder model, spelled as the sounder menu spells it ("Ulma 2200").
+QString sounderWindowTitle(int nModel);
+
 // Where a runtime event's line goes: the Output pane, or the Debug pane only (an event without
 // text, or the same text as the previous event of that code, such as the periodic ping mode).
 class CRuntimeEventLines
