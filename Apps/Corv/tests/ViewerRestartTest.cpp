@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QGuiApplication>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -202,7 +203,16 @@ TEST_F(ViewerRestartTest, LostServerIsShownInThePaneAndReplacedWithTheSceneItSho
         << qPrintable(QJsonDocument(oSecond.entries(QStringLiteral("scene"))).toJson());
     // The raster's report brings its label again, without asking to move there.
     EXPECT_TRUE(corvtest::waitUntil([&] { return poViewer->getDataManager()->getTiffOverlays().value(0).labelId != 0; }, 10000));
+    // The new server draws the image where the camera looks: its green in the middle of the pane.
+    auto greenInTheMiddle = [&] {
+        const QImage oShot = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+        // Beside the camera mark drawn at the centre.
+        const QColor oSeen = oShot.pixelColor(poHost->mapToGlobal(poHost->rect().center() + QPoint(-15, 15)));
+        return oSeen.green() > 150 && oSeen.red() < 100 && oSeen.blue() < 100;
+    };
+    const bool bDrawn = corvtest::waitUntil(greenInTheMiddle, 10000);
     saveScreen(QStringLiteral("viewer-restarted.png"));
+    EXPECT_TRUE(bDrawn) << "see viewer-restarted.png";
 }
 
 } // namespace

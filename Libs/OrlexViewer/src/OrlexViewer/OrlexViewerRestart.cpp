@@ -97,8 +97,7 @@ COrlexViewer::SceneShown COrlexViewer::releaseLostViewer()
         m_pClient->reader()->removeMessageReceiver(this);
         m_pClient->reader()->removeErrorReceiver(this);
     }
-    // Reports of the lost link still queued are of no use any more.
-    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+    // The window takes the lost link's queued reports with it.
     delete m_pHostWindow;
     m_pHostWindow = nullptr;
 
