@@ -231,3 +231,38 @@ TEST(RemoteGrid, NamesFromThePeerStayOneFolderBelowTheGridRoot)
 }
 
 } // namespace
+
+// F1 opens the configured page when it is there, else the page installed beside the program.
+TEST(HelpPage, ConfiguredPageElseTheInstalledOne)
+{
+    const QString strRoot = corvtest::scratchDir() + QStringLiteral("/help-case");
+    const QString strProgram = strRoot + QStringLiteral("/bin");
+    const QString strOwn = strRoot + QStringLiteral("/Doc/own.htm");
+    const QString strInstalled = strProgram + QStringLiteral("/help/default.htm");
+    QDir().mkpath(strProgram + QStringLiteral("/help"));
+    QDir().mkpath(strRoot + QStringLiteral("/Doc"));
+    struct Case {
+        bool bOwn;
+        bool bInstalled;
+        QString strConfigured;
+        QString strExpected;
+    };
+    const Case aCases[] = {
+        {true, true, strOwn, strOwn},
+        {false, true, strOwn, strInstalled},
+        {false, true, QString(), strInstalled},
+        {true, false, strOwn, strOwn},
+        {false, false, strOwn, QString()},
+    };
+    for (const Case& oCase : aCases) {
+        QFile::remove(strOwn);
+        QFile::remove(strInstalled);
+        for (const auto& [bWanted, strFile] : {std::pair<bool, QString>{oCase.bOwn, strOwn}, {oCase.bInstalled, strInstalled}}) {
+            QFile oFile(strFile);
+            if (bWanted)
+                ASSERT_TRUE(oFile.open(QIODevice::WriteOnly));
+        }
+        EXPECT_EQ(helpFile(oCase.strConfigured, strProgram), oCase.strExpected)
+            << oCase.bOwn << oCase.bInstalled << qPrintable(oCase.strConfigured);
+    }
+}

@@ -76,6 +76,29 @@ TEST(ScaleText, ReadsTheDenominatorWithOrWithoutThePrefix)
     }
 }
 
+// Runtime events in order: which lines reach the Output pane.
+TEST(RuntimeEventLines, EmptyAndRepeatedEventsStayOutOfTheOutputPane)
+{
+    struct Step {
+        int nCode;
+        const char* szParams;
+        bool bOutput;
+    };
+    const Step aSteps[] = {
+        {479, "", false},                // nothing to say
+        {479, "1;65;65;200;2", true},    // the first ping mode
+        {479, "1;65;65;200;2", false},   // the same every two seconds
+        {22, "1;65;65;200;2", true},     // another event with that text
+        {479, "1;80;80;200;2", true},    // a change
+        {479, "1;65;65;200;2", true},    // and back
+        {33, "   ", false},
+    };
+    CRuntimeEventLines oLines;
+    for (const Step& oStep : aSteps)
+        EXPECT_EQ(oLines.forOutput(oStep.nCode, QString::fromLatin1(oStep.szParams)), oStep.bOutput)
+            << oStep.nCode << " \"" << oStep.szParams << "\"";
+}
+
 TEST(ViewerServerFolder, OrlexDirWhenItExistsElseTheDefaultFolder)
 {
     corvtest::prepareScratch();
@@ -211,6 +234,41 @@ TEST_F(AppSettingsTest, SavedSettingsComeBackAndUnkeyedOnesStartFromTheirDefault
     EXPECT_EQ(value(MapViewer, CSettingsMapViewer::CogVectorVisible), QVariant(false));
     poManager->setValue(Application, CSettingsApplication::RecentSurveyListLength, 5, true);
     poManager->setValue(MapViewer, CSettingsMapViewer::RealtimePositionColour, QColor(Qt::lightGray), true);
+}
+
+// Settings kept without effect: the start's load of the stored (or default) values stays quiet,
+// an operator's change warns.
+TEST_F(AppSettingsTest, SettingWithoutConsumerWarnsOnlyWhenChanged)
+{
+    CSettingsGroup* poGroup = CSettingsManager::instance()->findGroup(MapViewer);
+    static QStringList* s_plstWarnings = nullptr;
+    QStringList lstWarnings;
+    s_plstWarnings = &lstWarnings;
+    struct Case {
+        int nId;
+        QVariant vValue;
+        int nWarnings;
+    };
+    const QVariant vDefault3D = [&] { QVariant v; poGroup->get(16, v); return v; }();
+    const Case aCases[] = {
+        {16, vDefault3D, 0},                         // the value it has (a start's load)
+        {13, QStringLiteral("navigation2d.xml"), 0}, // its default
+        {16, QColor(Qt::darkBlue), 1},               // changed
+        {16, QColor(Qt::darkBlue), 0},               // the same again
+        {14, QStringLiteral("other3d.xml"), 1},
+    };
+    const QtMessageHandler pPrevious = qInstallMessageHandler([](QtMsgType eType, const QMessageLogContext&, const QString& strMsg) {
+        if (eType == QtWarningMsg)
+            s_plstWarnings->append(strMsg);
+    });
+    for (const Case& oCase : aCases) {
+        lstWarnings.clear();
+        poGroup->set(oCase.nId, oCase.vValue);
+        EXPECT_EQ(lstWarnings.size(), oCase.nWarnings) << oCase.nId << " " << qPrintable(lstWarnings.join(QLatin1Char('|')));
+    }
+    qInstallMessageHandler(pPrevious);
+    poGroup->set(16, vDefault3D);
+    poGroup->set(14, QStringLiteral("navigation3d.xml"));
 }
 
 TEST_F(AppSettingsTest, MapViewerIdsOutsideTheTableAndSettingsWithoutConsumer)

@@ -286,7 +286,8 @@ TEST_F(TokenStore, DeletedCacheKeepsFailingUntilRebuilt)
     EXPECT_TRUE(m_log.has(QtWarningMsg, QStringLiteral("CGetToken - isObject is false")));
     EXPECT_FALSE(QFileInfo::exists(cachePath()));
     EXPECT_EQ(g_getToken.getTokValueInt("CORRIDOR_ENABLE"), 0);
-    EXPECT_TRUE(m_log.has(QtWarningMsg, QStringLiteral("Couldn't open file.")));
+    // The line names the file it could not open.
+    EXPECT_TRUE(m_log.has(QtWarningMsg, QStringLiteral("Couldn't open file %1: No such file or directory").arg(cachePath())));
 }
 
 TEST_F(TokenStore, MissingTempFolderFailsEveryRead)

@@ -407,9 +407,40 @@ TEST_F(MainWindowActionsTest, SounderModelFromGuiIniAndChosenByTheOperator)
     action(poSounders, QStringLiteral("Ulma 330"))->trigger();
     ASSERT_EQ(oSpy.size(), 1);
     EXPECT_EQ(oSpy.at(0).at(0).toInt(), 330);
-    EXPECT_EQ(window().windowTitle(), QStringLiteral("Corvane for Ulma330"));
+    EXPECT_EQ(window().windowTitle(), QStringLiteral("Corvane for Ulma 330"));
     EXPECT_TRUE(action(poSounders, QStringLiteral("Ulma 330"))->isChecked());
     EXPECT_FALSE(action(poSounders, QStringLiteral("Ulma 2200"))->isChecked());
+}
+
+// The palette and terrain-property menus check the current choice, one at a time.
+TEST_F(MainWindowActionsTest, ChoiceMenusCheckTheCurrentEntry)
+{
+    auto checked = [](QMenu* poMenu) {
+        QStringList lstChecked;
+        for (QAction* poAction : poMenu->actions())
+            if (poAction->isChecked())
+                lstChecked << poAction->text();
+        return lstChecked;
+    };
+    QMenu* poPalettes = action(menu(QStringLiteral("&View")), QStringLiteral("Palettes"))->menu();
+    ASSERT_NE(poPalettes, nullptr);
+    EXPECT_EQ(checked(poPalettes), QStringList{QStringLiteral("Day")});
+    action(poPalettes, QStringLiteral("Dusk"))->trigger();
+    EXPECT_EQ(checked(poPalettes), QStringList{QStringLiteral("Dusk")});
+    action(poPalettes, QStringLiteral("Day"))->trigger();
+    EXPECT_EQ(checked(poPalettes), QStringList{QStringLiteral("Day")});
+
+    QMenu* poProperties = nullptr;
+    for (QMenu* poMenu : window().findChildren<QMenu*>())
+        for (QAction* poAction : poMenu->actions())
+            if (poAction->text() == QLatin1String("Backscatter"))
+                poProperties = poMenu;
+    ASSERT_NE(poProperties, nullptr);
+    EXPECT_EQ(checked(poProperties), QStringList{QStringLiteral("Depth")});
+    action(poProperties, QStringLiteral("Backscatter"))->trigger();
+    EXPECT_EQ(checked(poProperties), QStringList{QStringLiteral("Backscatter")});
+    action(poProperties, QStringLiteral("Depth"))->trigger();
+    EXPECT_EQ(checked(poProperties), QStringList{QStringLiteral("Depth")});
 }
 
 TEST_F(MainWindowActionsTest, ToolsStartInTheirFolderWithOneBlankArgument)

@@ -277,7 +277,7 @@ TEST_F(ProgramTest, StartsTheViewerInOrderAndEndsEverythingWhenClosed)
     QString strTitle;
     const Window window = waitForWindow(&strTitle);
     ASSERT_NE(window, 0u) << m_poProcess->readAllStandardError().toStdString();
-    EXPECT_EQ(strTitle, QStringLiteral("Corvane for Ulma2200"));
+    EXPECT_EQ(strTitle, QStringLiteral("Corvane for Ulma 2200"));
     ASSERT_TRUE(waitForInitView());
     EXPECT_EQ(closeAndWait(window), 0) << m_poProcess->readAllStandardError().toStdString();
 
@@ -362,7 +362,7 @@ TEST_F(ProgramTest, LayoutAndSettingsComeBackAtTheNextStart)
     QString strTitle;
     window = waitForWindow(&strTitle);
     ASSERT_NE(window, 0u);
-    EXPECT_EQ(strTitle, QStringLiteral("Corvane for Ulma330"));
+    EXPECT_EQ(strTitle, QStringLiteral("Corvane for Ulma 330"));
     ASSERT_TRUE(waitForInitView());
     EXPECT_TRUE(corvtest::waitUntil([&] { return m_oX.size(window) == QSize(1000, 700); }))
         << m_oX.size(window).width() << "x" << m_oX.size(window).height();

@@ -109,16 +109,8 @@ class RasterScreenshotTest : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        corvtest::prepareScratch();
-        const QString strScratch = corvtest::scratchDir();
-        qputenv("XDG_CONFIG_HOME", (strScratch + QStringLiteral("/config")).toUtf8());
-        platform::ensureWindowsEnvironment();
         initCorvResources();
-        QCoreApplication::setOrganizationName(QStringLiteral("Tavrin Nautic AS"));
-        QCoreApplication::setApplicationName(QStringLiteral("T-Qel Corvane"));
-        QDir().mkpath(strScratch + QStringLiteral("/work"));
-        QDir().mkpath(platform::toNativePath(QStringLiteral("C:/Temp")));
-        ASSERT_TRUE(QDir::setCurrent(strScratch + QStringLiteral("/work")));
+        ASSERT_TRUE(corvtest::WindowWithViewer::prepareProcess());
 
         s_poUnderTest = new corvtest::WindowWithViewer();
         ASSERT_TRUE(s_poUnderTest->start());

@@ -4,8 +4,13 @@
 
 #include "CorvMainWindow.h"
 #include "orlex_standin/control.h"
+#include "platform/paths.h"
+#include "test_scratch.h"
 
 #include <log4cplus/initializer.h>
+
+#include <QCoreApplication>
+#include <QDir>
 
 #include <memory>
 
@@ -13,6 +18,21 @@ namespace corvtest {
 
 class WindowWithViewer {
 public:
+    // The test process as the program finds it: its own settings, data root and working folder
+    // in the scratch folder, the program's organisation and application names.
+    static bool prepareProcess()
+    {
+        prepareScratch();
+        const QString strScratch = scratchDir();
+        qputenv("XDG_CONFIG_HOME", (strScratch + QStringLiteral("/config")).toUtf8());
+        platform::ensureWindowsEnvironment();
+        QCoreApplication::setOrganizationName(QStringLiteral("Tavrin Nautic AS"));
+        QCoreApplication::setApplicationName(QStringLiteral("T-Qel Corvane"));
+        QDir().mkpath(strScratch + QStringLiteral("/work"));
+        QDir().mkpath(platform::toNativePath(QStringLiteral("C:/Temp")));
+        return QDir::setCurrent(strScratch + QStringLiteral("/work"));
+    }
+
     // Starts the stand-in, then makes and shows the window; false when the stand-in did not start.
     bool start()
     {

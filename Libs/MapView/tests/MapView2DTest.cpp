@@ -299,6 +299,19 @@ TEST(ZoomDialog, FieldsRefuseWhatIsNoPosition)
     EXPECT_EQ(oDialog.spnScale->value(), 1000000);
 }
 
+// Empty fields show the format they take: a number the field accepts.
+TEST(ZoomDialog, EmptyFieldsShowTheirFormat)
+{
+    CZoomDlg oDialog;
+    for (QLineEdit* poEdit : {oDialog.edtLat, oDialog.edtLon}) {
+        const QString strHint = poEdit->placeholderText();
+        ASSERT_FALSE(strHint.isEmpty());
+        QString strNumber = strHint.section(QLatin1Char(' '), 0, 0);
+        int nPos = 0;
+        EXPECT_EQ(poEdit->validator()->validate(strNumber, nPos), QValidator::Acceptable) << qPrintable(strHint);
+    }
+}
+
 // Answers the view's dialogs and counts its warnings.
 class CScriptedPrompter : public CPrompter {
 public:

@@ -4,6 +4,7 @@
 #include "CorvMainWindow.h"
 
 #include "OrlexQtClient/ViewerProcess.h"
+#include "OrlexViewer/OrlexViewer.h"
 #include "QtAppFramework/Logger.h"
 #include "QtAppFramework/QtLogger.h"
 #include "platform/debug_output.h"
@@ -217,6 +218,14 @@ int corvMain(int argc, char* argv[])
         strExecutable.toLocal8Bit().toStdString(), false, 0, s_szPipeName, 0, true);
     if (poLauncher->processId() == 0)
         failViewerStart(poLauncher->executableName());
+    // A lost server is replaced on the operator's request: the old one is ended first.
+    COrlexViewer::setServerStarter([&poLauncher, strExecutable] {
+        poLauncher.reset();
+        endViewerServers(QLatin1String(s_szPipeName));
+        poLauncher = std::make_unique<Dremm::Orlex::QtClient::ViewerProcess>(strExecutable.toLocal8Bit().toStdString(), false, 0,
+                                                                             s_szPipeName, 0, true);
+        return poLauncher->processId() != 0;
+    });
 
     Q_INIT_RESOURCE(corv);
     qInstallMessageHandler(qtMessageHandler);
@@ -256,6 +265,7 @@ int corvMain(int argc, char* argv[])
     // The window's end stops the runtime thread, and the map view's end takes the viewer
     // controller and its connection threads with it: no thread runs into static destruction.
     delete poWindow;
+    COrlexViewer::setServerStarter(nullptr);
     poLauncher.reset();
     endViewerServers(QLatin1String(s_szPipeName));
     // A server that died leaves its pipe files; this copy holds the pipe folder's lock, so no one

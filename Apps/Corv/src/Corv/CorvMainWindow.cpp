@@ -120,8 +120,7 @@ CMainWindow::CMainWindow(int argc, char* argv[]) : QMainWindow(nullptr)
     constrMakeConnections();
     initRunTime();
 
-    setWindowTitle(QStringLiteral("Corvane for Ulma")
-                   + GuiIni::value(runtimeGroup(), QStringLiteral("CorvModel"), QStringLiteral("2200")).toString());
+    setWindowTitle(sounderWindowTitle(GuiIni::value(runtimeGroup(), QStringLiteral("CorvModel"), 2200).toInt()));
 
     if (m_poRuntime)
         connect(m_poRuntime, &CUlmaRuntime::sigToggleFollowShip, this, &CMainWindow::slotMoveVessel,

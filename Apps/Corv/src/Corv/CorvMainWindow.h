@@ -2,6 +2,8 @@
 // settings, and saves the layout and the settings when it is closed.
 #pragma once
 
+#include "MainWindowText.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QList>
@@ -183,6 +185,7 @@ private:
     void onPingMode(const QStringList& lstFields);
     void connectViewerErrors(COrlexViewer* poViewer);
     void onViewerError(QString strMessage, int nCode);
+    void onViewerRestarted();
     void applyPingMode();
     void onSafetyContour(const QString& strDepth);
     void startRemoteGridPoll(const QString& strVessel);
@@ -202,6 +205,8 @@ private:
     bool m_bQaEcho = true;
     bool m_bQaLogFailureShown = false;
     bool m_bViewerLinkLost = false;
+    CRuntimeEventLines m_runtimeEventLines;
+    QActionGroup* m_poPaletteGroup = nullptr;
     QFile m_oStyleFile;
     // Senders 2, 16, 32, 2048, 64 and 2048.
     std::array<CQtLogger*, 6> m_apoLoggers{};

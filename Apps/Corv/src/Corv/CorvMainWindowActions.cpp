@@ -184,9 +184,10 @@ void CMainWindow::createMenus()
         const int nCode = poAction->data().toInt();
         qDebug() << "sounder " << nCode;
         emit sigSetType(nCode);
-        setWindowTitle(QStringLiteral("Corvane for Ulma") + QString::number(nCode));
+        setWindowTitle(sounderWindowTitle(nCode));
     });
-    selectSounderModel(GuiIni::value(QLatin1String(GuiIni::GroupRuntime), QStringLiteral("CorvModel"), 0).toInt());
+    // The model the title names, also when gui.ini names none.
+    selectSounderModel(GuiIni::value(QLatin1String(GuiIni::GroupRuntime), QStringLiteral("CorvModel"), 2200).toInt());
 
     m_poViewMenu = menuBar()->addMenu(tr("&View"));
     m_poPaletteMenu = m_poViewMenu->addMenu(tr("Palettes"));
@@ -251,7 +252,12 @@ void CMainWindow::selectSounderModel(int nModel)
 
 void CMainWindow::addPaletteAction(QMenu* poMenu, const QString& strText, int nMode)
 {
-    auto* poAction = new QAction(strText, this);
+    // One palette at a time, the current one checked.
+    if (!m_poPaletteGroup)
+        m_poPaletteGroup = new QActionGroup(this);
+    auto* poAction = new QAction(strText, m_poPaletteGroup);
+    poAction->setCheckable(true);
+    poAction->setChecked(nMode == m_nStyleMode);
     poMenu->addAction(poAction);
     connect(poAction, &QAction::triggered, this, [this, nMode] {
         m_nStyleMode = nMode;

@@ -110,7 +110,7 @@ void CMainWindow::openColorMapsMenu()
 
 void CMainWindow::onActionLayoutSave()
 {
-    QString strFile = QFileDialog::getSaveFileName(this, tr("Save layout"), m_strDataFolder, QStringLiteral("*.cvn"));
+    QString strFile = QFileDialog::getSaveFileName(this, tr("Save Preferences"), m_strDataFolder, QStringLiteral("*.cvn"));
     if (!strFile.isEmpty()) {
         if (!strFile.contains(QLatin1String(s_szLayoutExtension)))
             strFile += QLatin1String(s_szLayoutExtension);
@@ -125,7 +125,7 @@ void CMainWindow::onActionLayoutSave()
 
 void CMainWindow::onActionLayoutLoad()
 {
-    const QString strFile = QFileDialog::getOpenFileName(this, tr("Load layout"), m_strDataFolder, QStringLiteral("*.cvn"));
+    const QString strFile = QFileDialog::getOpenFileName(this, tr("Load Preferences"), m_strDataFolder, QStringLiteral("*.cvn"));
     if (!strFile.isEmpty()) {
         QString strError = restoreLayout(strFile);
         if (strError.isNull())

@@ -5,6 +5,7 @@
 
 #include "Common/GetToken.h"
 #include "MainWindowCommands.h"
+#include "MainWindowText.h"
 #include "SettingsMapViewer.h"
 #include "StatusInformationWidget.h"
 
@@ -15,6 +16,7 @@
 #include "TqelRuntime/HandleTracks.h"
 
 #include <QColor>
+#include <QDebug>
 #include <QHostAddress>
 #include <QMessageBox>
 #include <QTimer>
@@ -59,7 +61,10 @@ QColor colourOf(const QVariant& vValue)
 void CMainWindow::onHandleUlmaMsg(int nID, QString stParams)
 {
     QString strLine = QStringLiteral("UlmaxMsg: ") + stParams;
-    logMsg(strLine, 1);
+    if (m_runtimeEventLines.forOutput(nID, stParams))
+        logMsg(strLine, 1);
+    else
+        qDebug().noquote() << strLine;
     const QStringList lstFields = stParams.split(QLatin1Char(';'), Qt::KeepEmptyParts, Qt::CaseSensitive);
 
     switch (nID) {

@@ -18,6 +18,7 @@
 #include "platform/process.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFileDialog>
@@ -87,8 +88,8 @@ void CMainWindow::showHelp()
     QVariant vHelpPath;
     poManager->getValue(Application, CSettingsApplication::HelpPath, vHelpPath, false);
     const QString strHelpPath = platform::toNativePath(vHelpPath.toString());
-    const QString strFile = QDir().absoluteFilePath(strHelpPath);
-    if (!strHelpPath.isEmpty() && QFileInfo(strFile).isFile()) {
+    const QString strFile = helpFile(vHelpPath.toString(), QCoreApplication::applicationDirPath());
+    if (!strFile.isEmpty()) {
         platform::openFile(strFile);
         return;
     }

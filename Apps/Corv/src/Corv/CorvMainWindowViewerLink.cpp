@@ -1,5 +1,6 @@
 // Error reports of the 3-D viewer link: the end of the link is shown once where the operator
-// looks (Output pane, status line) and written to the program's log; other reports are logged.
+// looks (Output pane, status line; the map pane shows it itself) and written to the program's
+// log; other reports are logged. A new viewer server ends that state.
 #include "CorvMainWindow.h"
 
 #include "OrlexViewer/OrlexViewer.h"
@@ -10,23 +11,19 @@
 
 #include <QStatusBar>
 
-namespace {
-
-// The code the link's reader and writer give their own failure reports.
-constexpr int LinkFailureCode = 999;
-
-} // namespace
-
 void CMainWindow::connectViewerErrors(COrlexViewer* poViewer)
 {
-    if (poViewer)
-        connect(poViewer, &COrlexViewer::viewerError, this, &CMainWindow::onViewerError, Qt::UniqueConnection);
+    if (!poViewer)
+        return;
+    connect(poViewer, &COrlexViewer::viewerError, this, &CMainWindow::onViewerError, Qt::UniqueConnection);
+    connect(poViewer, &COrlexViewer::viewerRestarted, this, &CMainWindow::onViewerRestarted, Qt::UniqueConnection);
+    connect(poViewer, &COrlexViewer::helpRequested, this, &CMainWindow::showHelp, Qt::UniqueConnection);
 }
 
 void CMainWindow::onViewerError(QString strMessage, int nCode)
 {
     static const log4cplus::Logger oLogger = log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("Qel5Main"));
-    if (nCode != LinkFailureCode) {
+    if (nCode != COrlexViewer::kLinkFailureCode) {
         QString strLine = tr("3-D viewer reports (%1): %2").arg(nCode).arg(strMessage);
         logMsg(strLine, 2);
         return;
@@ -40,4 +37,13 @@ void CMainWindow::onViewerError(QString strMessage, int nCode)
     if (CLoggingManager* poRouter = CLoggingManager::instance())
         poRouter->log(strText, 4, 1);
     statusBar()->showMessage(strText);
+}
+
+void CMainWindow::onViewerRestarted()
+{
+    m_bViewerLinkLost = false;
+    const QString strText = tr("The 3-D viewer has been started again.");
+    if (CLoggingManager* poRouter = CLoggingManager::instance())
+        poRouter->log(strText, 1, 1);
+    statusBar()->showMessage(strText, 5000);
 }

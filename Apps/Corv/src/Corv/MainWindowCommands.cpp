@@ -158,3 +158,14 @@ QString pingModeLabel(int nType)
         return QStringLiteral("Unk");
     }
 }
+
+QString helpFile(const QString& strConfigured, const QString& strProgramFolder)
+{
+    if (!strConfigured.isEmpty()) {
+        const QString strFile = QDir().absoluteFilePath(platform::toNativePath(strConfigured));
+        if (QFileInfo(strFile).isFile())
+            return strFile;
+    }
+    const QString strInstalled = QDir(strProgramFolder).absoluteFilePath(QStringLiteral("help/default.htm"));
+    return QFileInfo(strInstalled).isFile() ? strInstalled : QString();
+}

@@ -57,3 +57,7 @@ QString remoteSurveyInfoFile(const QString& strVessel, const QString& strSurvey)
 
 // The label of a ping-mode type: "EquiAng", "EquiDist", "HiDens", else "Unk".
 QString pingModeLabel(int nType);
+
+// The help page to open: the configured one (made absolute against the working folder) when it
+// exists, else the page installed beside the program ("help/default.htm" in its folder), else "".
+QString helpFile(const QString& strConfigured, const QString& strProgramFolder);

@@ -33,3 +33,19 @@ bool scaleFromText(const QString& strText, int& nScale)
     nScale = nValue;
     return true;
 }
+
+bool CRuntimeEventLines::forOutput(int nCode, const QString& strParams)
+{
+    if (strParams.trimmed().isEmpty())
+        return false;
+    auto it = m_lastByCode.find(nCode);
+    if (it != m_lastByCode.end() && *it == strParams)
+        return false;
+    m_lastByCode.insert(nCode, strParams);
+    return true;
+}
+
+QString sounderWindowTitle(int nModel)
+{
+    return QStringLiteral("Corvane for Ulma %1").arg(nModel);
+}

@@ -84,6 +84,9 @@ void CSettingsMapViewer::get(int id, QVariant& vOut)
 
 void CSettingsMapViewer::set(int id, const QVariant& vValue)
 {
+    QVariant vBefore;
+    if (id >= 0 && id < SettingCount)
+        CTableSettingsGroup::get(id, vBefore);
     if (!store(id, vValue) || id == QEL5PCAddr)
         return;
     switch (id) {
@@ -100,7 +103,9 @@ void CSettingsMapViewer::set(int id, const QVariant& vValue)
     case 13:
     case 14:
     case 16:
-        warnNotImplemented(id);
+        // Kept without effect: only a change (not the load of the stored value) is worth a warning.
+        if (vBefore != vValue)
+            warnNotImplemented(id);
         return;
     case SafetyContourColor:
     case TvgplObjectParent:

@@ -272,6 +272,7 @@ private:
     QAction* m_poActionPointSelection = nullptr;
     QAction* m_poActionUserMode = nullptr;
     QActionGroup* m_poModeGroup = nullptr;
+    QActionGroup* m_poColourEntryGroup = nullptr;
     QMenu* m_poColourMapMenu = nullptr;
     bool m_bExtendedColourMenu = false;
     QPolygon m_oLastRubberband;

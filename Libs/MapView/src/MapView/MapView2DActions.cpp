@@ -146,6 +146,12 @@ void CMapView2D::addColourEntry(const QString& strText, int nData)
 {
     QAction* poEntry = m_poColourMapMenu->addAction(strText);
     poEntry->setData(nData);
+    // One property at a time, the current one checked; the first (depth) at start.
+    if (!m_poColourEntryGroup)
+        m_poColourEntryGroup = new QActionGroup(this);
+    poEntry->setCheckable(true);
+    poEntry->setChecked(m_poColourEntryGroup->actions().isEmpty());
+    m_poColourEntryGroup->addAction(poEntry);
     connect(poEntry, &QAction::triggered, this, &CMapView2D::changeColormapSlot);
 }
 

@@ -90,6 +90,20 @@ void CMapView2D::onActionRotateView(bool)
 void CMapView2D::zoomToArea()
 {
     CZoomDlg oDialog(this);
+    // The fields start at the centre of the view, in the format they take.
+    if (COrlexViewer* poViewer = viewer()) {
+        double dX = 0.0;
+        double dY = 0.0;
+        poViewer->getCenter(dX, dY);
+        double dLatitude = 0.0;
+        double dLongitude = 0.0;
+        CProjection* poProjection = CProjection::instance();
+        if ((dX != 0.0 || dY != 0.0) && poProjection && poProjection->toGeographic(dY * 100.0, dX * 100.0, dLatitude, dLongitude) == 0
+            && std::isfinite(dLatitude) && std::isfinite(dLongitude)) {
+            oDialog.edtLat->setText(QString::number(dLatitude, 'f', 6));
+            oDialog.edtLon->setText(QString::number(dLongitude, 'f', 6));
+        }
+    }
     if (CPrompter::current().execDialog(oDialog) != QDialog::Accepted)
         return;
     try {

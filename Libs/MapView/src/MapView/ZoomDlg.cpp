@@ -64,14 +64,14 @@ CZoomDlg::CZoomDlg(QWidget* parent) : QDialog(parent)
 
     edtLat = new QLineEdit(poGroup);
     edtLat->setToolTip(tr("Latitude in dec. degrees (59.10)"));
-    edtLat->setPlaceholderText(QString());
+    edtLat->setPlaceholderText(tr("59.100000 (- for south)"));
     edtLat->setValidator(degreeValidator(90.0, edtLat));
     poGrid->addWidget(new QLabel(tr("Latitude (North:)"), poGroup), 2, 0);
     poGrid->addWidget(edtLat, 2, 1);
 
     edtLon = new QLineEdit(poGroup);
     edtLon->setToolTip(tr("Longitude in dec. degrees (10.25)"));
-    edtLon->setPlaceholderText(QString());
+    edtLon->setPlaceholderText(tr("10.250000 (- for west)"));
     edtLon->setValidator(degreeValidator(180.0, edtLon));
     poGrid->addWidget(new QLabel(tr("Longitude (East)"), poGroup), 3, 0);
     poGrid->addWidget(edtLon, 3, 1);

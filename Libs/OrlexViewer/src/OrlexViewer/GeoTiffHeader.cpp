@@ -35,6 +35,14 @@ bool singleShort(GTIF* pKeys, int nKeyId, int& nCount, std::int16_t& nValue)
     return true;
 }
 
+// libgeotiff's listing goes into a text instead of onto standard output.
+int appendListing(char* szText, void* pListing)
+{
+    if (szText)
+        static_cast<std::string*>(pListing)->append(szText);
+    return 0;
+}
+
 } // namespace
 
 void geotiff_header::KeysDeleter::operator()(GTIF* pKeys) const
@@ -49,7 +57,7 @@ geotiff_header::geotiff_header(TIFF* pTiff) : m_pTiff(pTiff)
     m_pKeys.reset(GTIFNew(m_pTiff));
     if (!m_pKeys)
         return;
-    GTIFPrint(m_pKeys.get(), nullptr, nullptr);
+    GTIFPrint(m_pKeys.get(), appendListing, &m_strKeyListing);
     int anVersions[3] = {0, 0, 0};
     GTIFDirectoryInfo(m_pKeys.get(), anVersions, &m_nKeyCount);
     m_nVersion = static_cast<std::uint16_t>(anVersions[0]);

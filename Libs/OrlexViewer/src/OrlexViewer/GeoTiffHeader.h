@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 typedef struct tiff TIFF;
 typedef struct gtiff GTIF;
@@ -28,6 +29,8 @@ public:
 
     bool hasKeys() const { return m_pKeys != nullptr; }
     int keyCount() const { return m_nKeyCount; }
+    // The key directory as libgeotiff lists it, for a debug log; empty without keys.
+    const std::string& keyListing() const { return m_strKeyListing; }
 
 private:
     struct KeysDeleter
@@ -44,4 +47,5 @@ private:
     std::uint16_t m_nKeyRevision = 0;
     std::uint16_t m_nMinorRevision = 0;
     int m_nKeyCount = 0;
+    std::string m_strKeyListing;
 };

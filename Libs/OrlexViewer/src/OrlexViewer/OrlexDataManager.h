@@ -21,6 +21,7 @@ struct TiffOverlay
     QString path;
     quint64 labelId = 0;
     quint64 lineId = 0;
+    double height = 0; // of the image plane, metres
 };
 
 class COrlexDataManager : public QObject

@@ -402,6 +402,17 @@ std::uint64_t COrlexGrid::legendId()
     return sharedLegend().nId;
 }
 
+void COrlexGrid::removeLegend()
+{
+    SharedLegend& legend = sharedLegend();
+    if (legend.nId == 0)
+        return;
+    if (COrlexViewer* poViewer = COrlexViewer::existingInstance())
+        poViewer->removeObject(legend.nId);
+    legend.nId = 0;
+    legend.nTerrainId = 0;
+}
+
 void COrlexGrid::updateLegendColors()
 {
     SharedLegend& legend = sharedLegend();

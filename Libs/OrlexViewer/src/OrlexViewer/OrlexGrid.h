@@ -74,6 +74,8 @@ public:
     static void updateLegendColors();
     // The id of the legend all grids share; 0 before the first terrain made it.
     static std::uint64_t legendId();
+    // Removes the shared legend (the next terrain made makes it again); its settings are kept.
+    static void removeLegend();
     // A value range measured by the viewer for the property that colours the terrain.
     void onPropertyRangeUpdated(float fMin, float fMax, const std::string& strProperty);
 

@@ -116,17 +116,14 @@ void COrlexViewer::destroyInstance()
 COrlexViewer::COrlexViewer(QWidget* pParent, const QString& strPipeName) : QObject(pParent)
 {
     LOG4CPLUS_INFO(viewerLogger(), LOG4CPLUS_TEXT("COrlexViewer::COrlexViewer ctror"));
+    m_strPipeName = strPipeName;
+    qRegisterMetaType<std::shared_ptr<const IMessage>>("std::shared_ptr<const Dremm::Orlex::QtClient::IMessage>");
+    connect(this, &COrlexViewer::messageReceivedSignal, this, &COrlexViewer::onMessageReceived, Qt::AutoConnection);
     m_pClient = std::make_shared<MessageClient>(strPipeName.toLatin1().toStdString());
-    if (m_pClient->writer() && m_pClient->writer()->isValid() && m_pClient->dispatcher() && m_pClient->reader()) {
-        m_pClient->dispatcher()->enableWriterThread();
-        Dremm::Orlex::QtClient::loadQuennetExtension(*m_pClient);
-        qRegisterMetaType<std::shared_ptr<const IMessage>>("std::shared_ptr<const Dremm::Orlex::QtClient::IMessage>");
-        connect(this, &COrlexViewer::messageReceivedSignal, this, &COrlexViewer::onMessageReceived, Qt::AutoConnection);
-        m_pClient->reader()->addMessageReceiver(this);
-        m_pClient->reader()->addErrorReceiver(this);
-    } else {
+    if (m_pClient->writer() && m_pClient->writer()->isValid() && m_pClient->dispatcher() && m_pClient->reader())
+        attachClient();
+    else
         qDebug("CMapView2D - Failed to connect to Orlex server");
-    }
 
     m_pColorMappingModel = new QStandardItemModel(this);
     m_pColorMapDialog = new ColorMapDialog(nullptr);
@@ -229,6 +226,19 @@ void COrlexViewer::initScenario()
         std::exit(-2);
     }
 
+    sendLayers();
+}
+
+void COrlexViewer::attachClient()
+{
+    m_pClient->dispatcher()->enableWriterThread();
+    Dremm::Orlex::QtClient::loadQuennetExtension(*m_pClient);
+    m_pClient->reader()->addMessageReceiver(this);
+    m_pClient->reader()->addErrorReceiver(this);
+}
+
+void COrlexViewer::sendLayers()
+{
     O::CreateLayersMessage layers;
     layers.ViewerId = viewerId();
     layers.Confirmation = 1;
@@ -283,6 +293,8 @@ void COrlexViewer::createViewer(ViewerSettings settings, QWidget* pParent, QLayo
                                        &COrlexViewer::onQueryNavigationRespMsgRcvd);
     bConnected = bConnected && connect(m_pHostWindow, &OrlexHostWindow::MouseEventMessageReceived, this,
                                        &COrlexViewer::MouseEventMessageReceived);
+    bConnected = bConnected && connect(m_pHostWindow, &OrlexHostWindow::KeyboardEventMessageReceived, this,
+                                       &COrlexViewer::KeyboardEventMessageReceived);
     bConnected = bConnected && connect(this, &COrlexViewer::openSurveyCompletedSig, m_pDataManager,
                                        &COrlexDataManager::openSurveyCompleted);
     if (!bConnected)

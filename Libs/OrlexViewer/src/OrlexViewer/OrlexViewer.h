@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QList>
+#include <QPair>
 #include <QObject>
 #include <QPoint>
 #include <QString>
@@ -14,13 +15,16 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+class QLabel;
 class QLayout;
+class QPushButton;
 class QSize;
 class QModelIndex;
 class QStandardItemModel;
@@ -57,6 +61,8 @@ class COrlexViewer : public QObject, public Dremm::Orlex::QtClient::IMessageRece
     Q_OBJECT
 public:
     using PositionData = ::Tavrin::Dremm::Orlex::PositionData;
+    // The code of the link's own failure reports (reader or writer): the server is gone.
+    static constexpr int kLinkFailureCode = 999;
 
     // The one controller, created by the first call with that pipe name; null once destroyed.
     static COrlexViewer* instance(const QString& strName);
@@ -74,6 +80,16 @@ public:
     void setViewerParent(QWidget* pParent, QVBoxLayout* pLayout);
     // Starts the live view (camera, vessel, bindings, camera poll); once, with the display mode.
     void initViewer(int nMode);
+
+    // How a new viewer server process is started when the link to the last one was lost; true
+    // when one was started. Without a starter the server is expected to be started by others.
+    static void setServerStarter(std::function<bool()> starter);
+    // The link to the viewer server was lost and no new server has taken over yet.
+    bool isViewerLost() const { return m_bViewerLost; }
+    // Starts a new server, embeds its window in the map pane and shows there what the lost one
+    // showed (surveys, rasters, user objects, vessels, graticule, camera); false, with the map
+    // pane saying why, when that failed.
+    bool restartViewer();
     // Creates the planning interface when there is none.
     void initPlanning(bool bMode);
     // Null until initPlanning.
@@ -268,6 +284,10 @@ signals:
     void sigNewLine();
     // An error report of the viewer link or the server: its text and code (999: the link failed).
     void viewerError(QString strMessage, int nCode);
+    // A new viewer server shows the scene again after the link was lost.
+    void viewerRestarted();
+    // F1 was pressed in the viewer's window.
+    void helpRequested();
 
 public slots:
     // -1 zooms in one step, 1 zooms out one step, any other value N sets the scale 1:N.
@@ -316,9 +336,34 @@ private slots:
 private:
     void initScenario();
     void createViewer(ViewerSettings settings, QWidget* pParent, QLayout* pLayout);
+    // Opens the connection's threads and receivers on a client whose pipes are open.
+    void attachClient();
+    void sendLayers();
+    // The map pane shows that the viewer is gone (with that text) instead of the view.
+    void onViewerLinkLost(const QString& strReason);
+    void showLostPanel(const QString& strText, bool bOfferRestart);
+    // What a lost server showed, by the names and settings the program keeps.
+    struct SceneShown {
+        struct Survey {
+            QString path;
+            QString terrainName;
+            bool bRealTime = false;
+        };
+        QList<Survey> surveys;
+        QString strActiveSurvey;
+        QList<QPair<QString, double>> rasters; // path, height
+        QString strBackgroundMap;
+    };
+    // Forgets the lost server's window, connection and objects (the ids go back to the
+    // allocator) and returns what it showed.
+    SceneShown releaseLostViewer();
+    // Shows that on the new server.
+    void restoreScene(const SceneShown& scene);
 
     void HandleStaticMethoInfoMessage(const ::Tavrin::Dremm::Orlex::Extensions::Quennet::SurveyStaticMetaInfoMessage& message);
     void HandleExtentUpdatedMessage(const ::Tavrin::Dremm::Orlex::Extensions::Quennet::SurveyExtentUpdatedMessage& message);
+    // The raster source and image terrain of a GeoTIFF at that height; registered as an overlay.
+    void sendRaster(const QString& strPath, double dHeight);
     void HandleRasterCreatedMessage(const ::Tavrin::Dremm::Orlex::RasterCreatedMessage& message);
     void refreshTailColors();
 
@@ -434,6 +479,16 @@ private:
     // The background map layer's object id; 0 when none.
     std::uint64_t m_nBackgroundMapId = 0;
     bool m_bVesselPositionArrived = false;
+
+    // The viewer link and its loss.
+    QString m_strPipeName;
+    bool m_bViewerLost = false;
+    QWidget* m_pLostPanel = nullptr;
+    QLabel* m_pLostText = nullptr;
+    QPushButton* m_pRestartButton = nullptr;
+    bool m_bObjectsFromDatabase = false;
+    bool m_bSavedPositionsShown = false;
+    QString m_strBackgroundMap;
 
     // Modes, read-outs and measuring.
     bool m_bPositionUnderCursor = false;

@@ -571,6 +571,10 @@ void COrlexViewer::showLayer(const QString& strName)
 
 void COrlexViewer::sendLayerVisibility(const QString& strName, bool bVisible)
 {
+    for (O::LayerData& layer : m_layers) {
+        if (layer.Name == strName.toUtf8().toStdString())
+            layer.Visible = bVisible;
+    }
     O::UpdateLayersVisibilityMessage message;
     message.ViewerId = viewerId();
     message.Confirmation = 1;

@@ -29,6 +29,7 @@ void COrlexViewer::addTerrainFromJson(const QString& strText)
         send(message);
         objectIdAllocator()->release(m_nBackgroundMapId);
         m_nBackgroundMapId = 0;
+        m_strBackgroundMap.clear();
         return;
     }
     // An earlier background map stays in the view; only the newest one can be removed.
@@ -39,5 +40,6 @@ void COrlexViewer::addTerrainFromJson(const QString& strText)
     message.TerrainDefinition = strText.toUtf8().toStdString();
     send(message);
     m_nBackgroundMapId = message.Id;
+    m_strBackgroundMap = strText;
 }
 

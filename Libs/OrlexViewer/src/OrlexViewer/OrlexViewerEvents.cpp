@@ -219,6 +219,9 @@ void COrlexViewer::onErrorMessageReceived(const O::ErrorMessage* pMessage)
     LOG4CPLUS_WARN(viewerLogger(), pMessage->Message.c_str());
     emit viewerError(QString::fromStdString(pMessage->Message), pMessage->Code);
     m_pHostWindow->endDelayServerMessages();
+    // The link's own failure report: the server is gone or no longer reachable.
+    if (pMessage->Code == kLinkFailureCode)
+        onViewerLinkLost(QString::fromStdString(pMessage->Message));
 }
 
 void COrlexViewer::onHandshakeMessageReceived(const O::HandshakeMessage* pMessage)
@@ -246,9 +249,13 @@ void COrlexViewer::onViewerDestroyedMessageReceived(const O::ViewerDestroyedMess
     qDebug() << "Got onViewerDestroyedMessage Id:" << pMessage->ViewerId;
 }
 
-void COrlexViewer::KeyboardEventMessageReceived(const O::KeyboardEventMessage*)
+void COrlexViewer::KeyboardEventMessageReceived(const O::KeyboardEventMessage* pMessage)
 {
-    qDebug("Keyboard event");
+    // Keys pressed while the viewer's window has the focus never reach the window's shortcuts.
+    // The server names a key by its Windows virtual-key code (F1 0x70) or by Qt's.
+    constexpr std::int32_t kVirtualKeyF1 = 0x70;
+    if (pMessage->KeyDown && (pMessage->KeyCode == kVirtualKeyF1 || pMessage->KeyCode == Qt::Key_F1))
+        emit helpRequested();
 }
 
 void COrlexViewer::MouseEventMessageReceived(const O::MouseEventMessage* pMessage)

@@ -175,6 +175,7 @@ void COrlexViewer::loadGeoJson(const QString& strPath)
 void COrlexViewer::loadSavedPos()
 {
     initObjects();
+    m_bSavedPositionsShown = true;
     m_pObjects->loadSavedPos();
 }
 
@@ -187,6 +188,7 @@ void COrlexViewer::readObjectsFromDatabase()
     cursor.Cursor = "WaitCursor";
     send(cursor);
     emit sigSetStatusText(QStringLiteral("Reading objects from dataabase"), 2000);
+    m_bObjectsFromDatabase = true;
     m_pObjects->addFromDatabase();
     cursor.Cursor = "Default";
     send(cursor);
@@ -196,6 +198,8 @@ void COrlexViewer::removeAllObjects()
 {
     initObjects();
     m_pObjects->removeAll();
+    m_bObjectsFromDatabase = false;
+    m_bSavedPositionsShown = false;
     forgetRemovedCorridor();
 }
 

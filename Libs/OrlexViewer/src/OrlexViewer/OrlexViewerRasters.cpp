@@ -75,6 +75,8 @@ QString COrlexViewer::readGeoTiffProjection(const QString& strPath)
         return QString();
     }
     const geotiff_header header(pTiff.get());
+    LOG4CPLUS_DEBUG(viewerLogger(), LOG4CPLUS_TEXT("GeoTIFF keys of ") << baPath.constData() << LOG4CPLUS_TEXT(":\n")
+                                        << header.keyListing());
     std::uint32_t nZone = 0;
     std::int32_t nHemisphere = -1;
     if (header.getWgs84UtmZone(nZone, nHemisphere) || header.getUtmProjectionZone(nZone, nHemisphere)) {
@@ -214,6 +216,11 @@ void COrlexViewer::addTIFF(const QString& strPath, bool bInteractive)
         updateProj(mainProjectionPath());
     }
 
+    sendRaster(strPath, dHeight);
+}
+
+void COrlexViewer::sendRaster(const QString& strPath, double dHeight)
+{
     const float fImageryFactor =
         GuiIni::value(QLatin1String(GuiIni::GroupRuntime), QStringLiteral("imageryFactor"), 10).toFloat();
     const int nTileSize = GuiIni::value(QLatin1String(GuiIni::GroupRuntime), QStringLiteral("tileSize"), 127).toInt();
@@ -245,6 +252,7 @@ void COrlexViewer::addTIFF(const QString& strPath, bool bInteractive)
     overlay.terrainId = terrain.Id;
     overlay.rasterSourceId = source.Id;
     overlay.path = strPath;
+    overlay.height = dHeight;
     m_pDataManager->addTiff(overlay);
     m_strTiffPath = strPath.toUtf8().toStdString();
 }

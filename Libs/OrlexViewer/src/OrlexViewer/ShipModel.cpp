@@ -368,6 +368,45 @@ void CShipModel::getVesselPositionByName(const QString& strSourceName, int& nEas
 // ---------------------------------------------------------------------------------------------
 // Vessel objects
 
+void CShipModel::showOnNewViewer(std::shared_ptr<MessageDispatcher> pDispatcher)
+{
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
+    m_pDispatcher = pDispatcher;
+    ProcessState& state = processState();
+    const std::array<bool, kMaxVessels> shown = state.anchorCreated;
+    const bool bAsMarkers = state.symbolIsMarker[0] || !state.symbolMade[0];
+    // The new server holds none of the vessel objects: they are all made again.
+    state.anchorCreated = {};
+    state.symbolMade = {};
+    state.symbolIsMarker = {};
+    m_vesselIds = {};
+    m_nVectorId = 0;
+    m_tailIds.clear();
+    for (int n = 0; n < kMaxVessels; ++n) {
+        if (!shown[static_cast<std::size_t>(n)])
+            continue;
+        int nEast = m_nLastEast;
+        int nNorth = m_nLastNorth;
+        const QString& strSource = m_sources[static_cast<std::size_t>(n)];
+        if (!strSource.isNull() && m_eastBySource.contains(strSource)) {
+            nEast = m_eastBySource.value(strSource);
+            nNorth = m_northBySource.value(strSource);
+        }
+        createShipMesh(n, nEast, nNorth);
+        if (!bAsMarkers)
+            switchVesselSymbol(n, false, nEast, nNorth);
+        m_positionUpdate.ObjectIds[0] = symbolId(n);
+        m_positionUpdate.Positions[0] = position(nEast / 100.0, nNorth / 100.0, 0);
+        send(m_positionUpdate);
+        m_positionUpdate.ObjectIds[0] = anchorId(n);
+        send(m_positionUpdate);
+        m_rotationUpdate.ObjectIds[0] = symbolId(n);
+        m_rotationUpdate.Rotations[0] = rotationFromNorth(m_nLastHeading / 100.0);
+        send(m_rotationUpdate);
+    }
+}
+
+
 void CShipModel::createShipMesh(int n, int nEast, int nNorth)
 {
     const std::lock_guard<std::recursive_mutex> lock(shipMutex());

@@ -45,6 +45,10 @@ public:
     // A position datagram whose quality marks it for the position history.
     void addPositionDatagram(const char* pDatagram, int nLength);
 
+    // A new viewer server replaced the one that held the vessels: sends from now on go to that
+    // connection, and every vessel shown before is made again there at its last position.
+    void showOnNewViewer(std::shared_ptr<Dremm::Orlex::QtClient::MessageDispatcher> pDispatcher);
+
     // Creation steps of vessel n.
     void createShipMesh(int nVessel, int nEast, int nNorth);
     // Shows the vessel symbols as markers (zoomed out) or as outlines or models (zoomed in).

@@ -14,7 +14,8 @@ CTiffDlg::CTiffDlg()
     setWindowTitle(tr("GeoTIFF position"));
     resize(255, 175);
 
-    auto* pGroup = new QGroupBox(tr("GroupBox"), this);
+    auto* pGroup = new QGroupBox(tr("Layer of the image"), this);
+    pGroup->setObjectName(QStringLiteral("groupPosition"));
     auto* pGrid = new QGridLayout(pGroup);
     radioTop = new QRadioButton(tr("Send to top"), pGroup);
     radioTop->setObjectName(QStringLiteral("radioTop"));
@@ -31,6 +32,9 @@ CTiffDlg::CTiffDlg()
     pGrid->addWidget(radioCust, 2, 0, 1, 2);
     pGrid->addWidget(new QLabel(tr("Offset from top layer"), pGroup), 3, 0);
     pGrid->addWidget(spinBox, 3, 1);
+    // The offset only counts for a custom location.
+    spinBox->setEnabled(false);
+    connect(radioCust, &QRadioButton::toggled, spinBox, &QSpinBox::setEnabled);
 
     auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Horizontal, this);
     connect(pButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);

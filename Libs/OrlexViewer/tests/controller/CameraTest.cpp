@@ -504,3 +504,34 @@ TEST_F(CameraTest, LayersAreShownAndHiddenByName)
     EXPECT_TRUE(visible(QStringLiteral("Planning")));
     EXPECT_FALSE(visible(QStringLiteral("Coverage")));
 }
+
+namespace {
+
+// F1 in the viewer's window asks for help, whichever code the server names it by; other keys and
+// the key's release do not.
+TEST_F(CameraTest, F1PressedInTheViewerAsksForHelp)
+{
+    struct Case {
+        int nKeyCode;
+        bool bDown;
+        bool bHelp;
+    };
+    const Case aCases[] = {{0x70, true, true}, {0x70, false, false}, {Qt::Key_F1, true, true}, {0x71, true, false}, {Qt::Key_F3, true, false}};
+    QSignalSpy helpSpy(viewer(), &COrlexViewer::helpRequested);
+    auto key = [&](int nKeyCode, bool bDown) {
+        const QJsonArray levels{QJsonArray(), QJsonArray{viewertest::int32Field(0, s_nViewerId)},
+                                QJsonArray{viewertest::int32Field(1, nKeyCode), orlex_standin::field(3, QStringLiteral("bool"), bDown)}};
+        return harness().sendToClient(orlex_standin::coreType("KeyboardEventMessage"), levels);
+    };
+    for (const Case& oCase : aCases) {
+        helpSpy.clear();
+        ASSERT_TRUE(key(oCase.nKeyCode, oCase.bDown));
+        // A key that asks for nothing is followed by one that does: one request, not two.
+        if (!oCase.bHelp)
+            ASSERT_TRUE(key(0x70, true));
+        EXPECT_TRUE(viewertest::waitUntil([&] { return helpSpy.count() >= 1; })) << oCase.nKeyCode;
+        EXPECT_EQ(helpSpy.count(), 1) << oCase.nKeyCode;
+    }
+}
+
+} // namespace

@@ -20,6 +20,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QRadioButton>
 #include <QSpinBox>
 
@@ -134,6 +135,21 @@ protected:
     RecordingPrompter m_prompter;
     CPrompter* m_pPrevious = nullptr;
 };
+
+// The position dialog names its choice, and its offset field is only open for a custom location.
+TEST(TiffPositionDialog, OffsetOnlyForACustomLocation)
+{
+    CTiffDlg oDialog;
+    const auto* pGroup = oDialog.findChild<QGroupBox*>(QStringLiteral("groupPosition"));
+    ASSERT_TRUE(pGroup);
+    EXPECT_NE(pGroup->title(), QStringLiteral("GroupBox"));
+    EXPECT_TRUE(oDialog.radioBottom->isChecked());
+    EXPECT_FALSE(oDialog.spinBox->isEnabled());
+    for (QRadioButton* pChoice : {oDialog.radioCust, oDialog.radioTop, oDialog.radioCust, oDialog.radioBottom}) {
+        pChoice->setChecked(true);
+        EXPECT_EQ(oDialog.spinBox->isEnabled(), pChoice == oDialog.radioCust) << qPrintable(pChoice->text());
+    }
+}
 
 TEST_F(RasterTest, ProjectionNamesFromTheKeys)
 {

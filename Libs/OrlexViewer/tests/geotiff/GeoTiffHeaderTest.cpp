@@ -149,6 +149,20 @@ TEST_F(GeoTiffHeaderTest, EachFileAnswersTheChecksInTheControllersOrder)
     }
 }
 
+// The key directory is listed for a log, not printed on the console.
+TEST_F(GeoTiffHeaderTest, KeyListingIsKeptNotPrinted)
+{
+    ASSERT_TRUE(writeGeoTiff(path("listed"), projected(kProjectedCs, 32633)));
+    std::unique_ptr<TIFF, void (*)(TIFF*)> pTiff(XTIFFOpen(path("listed").c_str(), "r"), XTIFFClose);
+    ASSERT_TRUE(pTiff);
+    ::testing::internal::CaptureStdout();
+    const geotiff_header header(pTiff.get());
+    std::fflush(stdout);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    EXPECT_NE(header.keyListing().find("ProjectedCSTypeGeoKey"), std::string::npos) << header.keyListing();
+    EXPECT_NE(header.keyListing().find("End_Of_Geotiff"), std::string::npos);
+}
+
 // No key directory, or one that libgeotiff refuses: every check answers false as for a missing
 // model type, and nothing is dereferenced.
 TEST_F(GeoTiffHeaderTest, MissingOrBrokenDirectoryAnswersNoModelType)

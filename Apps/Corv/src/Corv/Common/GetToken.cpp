@@ -240,11 +240,11 @@ bool CGetToken::readJson()
     try {
         QFile file(platform::toNativePath(m_strCachePath));
         if (!file.open(QIODevice::ReadOnly)) {
-            qWarning("Couldn't open file.");
+            qWarning().noquote() << QStringLiteral("Couldn't open file %1: %2").arg(file.fileName(), file.errorString());
             return false;
         }
         if (file.size() > MaxCacheBytes) {
-            qWarning("CGetToken - cache file too large");
+            qWarning().noquote() << QStringLiteral("CGetToken - cache file too large: %1").arg(file.fileName());
             return false;
         }
         const QJsonDocument document = QJsonDocument::fromJson(file.readAll());
