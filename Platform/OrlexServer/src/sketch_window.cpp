@@ -217,6 +217,20 @@ QColor penColour(const std::optional<Rgba>& colour, const QColor& fallback)
     return c;
 }
 
+// A label's text in its colour, ringed in its outline colour where that differs.
+void drawOutlinedText(QPainter& painter, const QRectF& box, int flags, const QString& text, const LabelLook& look)
+{
+    const QColor colour = penColour(look.text, QColor(20, 20, 20));
+    const QColor outline = penColour(look.outline, colour);
+    if (outline != colour) {
+        painter.setPen(outline);
+        for (const QPointF& step : {QPointF(-1, 0), QPointF(1, 0), QPointF(0, -1), QPointF(0, 1)})
+            painter.drawText(box.translated(step), flags, text);
+    }
+    painter.setPen(colour);
+    painter.drawText(box, flags, text);
+}
+
 } // namespace
 
 void SketchWindow::apply(PointerEffects effects)
@@ -420,7 +434,6 @@ void SketchWindow::render()
         const QPointF anchor = toScreen(frame.x, frame.y);
         if (object.points.size() >= 2) {
             QPainterPath path;
-            QRectF bounds;
             for (const std::vector<std::size_t>& strip : lineStrips(object)) {
                 for (std::size_t n = 0; n < strip.size(); ++n) {
                     const Vec3 w = frame.apply(object.points[strip[n]], object.scale);
@@ -431,17 +444,18 @@ void SketchWindow::render()
                         path.lineTo(point);
                 }
             }
-            if (!path.controlPointRect().intersects(screen))
+            // (A level or upright line has a bounding box of no height or width.)
+            if (!path.controlPointRect().adjusted(-1, -1, 1, 1).intersects(screen))
                 continue;
             ++drawn;
             const double width = std::clamp(object.lineWidth, 1.0, 8.0);
+            painter.setBrush(Qt::NoBrush);
             if (object.id >= (std::uint64_t(1) << 48)) {
                 // The server's own line (measuring, drawing): cased so that any colour shows.
                 painter.setPen(QPen(QColor(20, 20, 20), width + 2));
                 painter.drawPath(path);
             }
             painter.setPen(QPen(penColour(object.colour, QColor(30, 70, 160)), width));
-            painter.setBrush(Qt::NoBrush);
             painter.drawPath(path);
             if (!object.text.empty()) {
                 painter.setPen(QColor(20, 20, 20));
@@ -461,8 +475,7 @@ void SketchWindow::render()
             box.moveBottomLeft(anchor + QPointF(4, -4));
             if (object.label.withBackground)
                 painter.fillRect(box.adjusted(-2, -1, 2, 1), toQColor(object.label.background));
-            painter.setPen(penColour(object.label.text, QColor(20, 20, 20)));
-            painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, text);
+            drawOutlinedText(painter, box, Qt::AlignLeft | Qt::AlignVCenter, text, object.label);
             painter.setFont(QFont());
             painter.drawEllipse(anchor, 2, 2);
         } else if (id >= kFirstVesselId && id <= kLastVesselId && !object.parent) {
@@ -534,7 +547,9 @@ void SketchWindow::render()
         right = box.left() - 8;
     }
 
-    // Overlay labels at their pixel places (the mode label among them).
+    // Overlay labels at their pixel places (the mode label among them); one that would cover
+    // another goes above it.
+    std::vector<QRectF> placed;
     for (const SceneObject* object : overlays) {
         if (object->text.empty() || !object->overlayAt)
             continue;
@@ -544,10 +559,12 @@ void SketchWindow::render()
         const QString text = QString::fromStdString(object->text);
         QRectF box = painter.fontMetrics().boundingRect(text).adjusted(-4, -2, 4, 2);
         box.moveTopLeft(QPointF((*object->overlayAt)[0], (*object->overlayAt)[1]));
+        for (int tries = 0; tries < 8 && std::any_of(placed.begin(), placed.end(), [&](const QRectF& r) { return r.intersects(box); }); ++tries)
+            box.translate(0, -box.height() - 2);
+        placed.push_back(box);
         if (object->label.withBackground)
             painter.fillRect(box, toQColor(object->label.background));
-        painter.setPen(penColour(object->label.text, QColor(20, 20, 20)));
-        painter.drawText(box, Qt::AlignCenter, text);
+        drawOutlinedText(painter, box, Qt::AlignCenter, text, object->label);
         painter.setFont(QFont());
     }
 

@@ -165,6 +165,13 @@ TEST(SketchWindow, DrawsOutlinesInTheirMaterialLabelsAndTheLegendAsSent)
 
     send(kCore + "CreateLineMessage", squareLine(20, -150, -150, 100, material(1, 0, 0, true, 3)));
     send(kCore + "CreateLineMessage", squareLine(21, 50, -150, 100, material(1, 0, 0, true, 3)));
+    // A level line, 100 m north of the centre.
+    std::vector<Value> level;
+    for (double v : {0.0, 0.0, 0.0, 300.0, 0.0, 0.0})
+        level.push_back(floatValue(static_cast<float>(v)));
+    Level levelLine = objectPart(22, -150, 100);
+    levelLine.push_back({10, material(0, 0.5f, 0, true, 3)});
+    send(kCore + "CreateLineMessage", {Level(), levelLine, {{0, structValue({{{1, listValue(WireType::Float, level)}}})}}});
     // The highlight: a new diffuse colour and no emissive one.
     send(kCore + "UpdateMaterialMessage", {Level(), {{0, uintValue(WireType::UInt64, 21)}}, {{0, material(0, 0, 1, false, 5)}}});
 
@@ -193,6 +200,7 @@ TEST(SketchWindow, DrawsOutlinesInTheirMaterialLabelsAndTheLegendAsSent)
     EXPECT_EQ(image.pixelColor(50, 300), QColor(255, 0, 0)) << shot.toStdString();  // left edge of the first square
     EXPECT_EQ(image.pixelColor(100, 300), QColor(236, 240, 244));                    // its inside stays empty
     EXPECT_EQ(image.pixelColor(250, 300), QColor(0, 0, 255));                        // the highlighted one
+    EXPECT_EQ(image.pixelColor(200, 100), QColor(0, 128, 0));                        // the level line
     EXPECT_EQ(image.pixelColor(1, 371), QColor(0, 0, 0));                            // the label's background
 
     // The legend's bar on its white box: green in its middle, red at the top, blue at the bottom.
@@ -232,4 +240,37 @@ TEST(SketchWindow, ThousandsOfObjectsAreDrawnQuickly)
     const QImage image = window.grab().toImage();
     EXPECT_LT(timer.elapsed(), 1500);
     EXPECT_FALSE(image.isNull());
+}
+
+// Turned a quarter left, the camera looks with north to the right and east down: a raster east
+// of the centre and a line running east from it are drawn below it.
+TEST(SketchWindow, TurnedCameraTurnsRastersAndLines)
+{
+    const QString root = platform::winRoot();
+    writeTiff(root + QStringLiteral("/c/maps/east.tif"), 1050, 2100, 100, false);
+    Scene scene;
+    auto send = [&](const std::string& type, std::vector<Level> levels) { return scene.handle(type, structValue(std::move(levels))); };
+    const Level viewer{{0, intValue(WireType::Int32, 1)}};
+    send(kCore + "CreateViewerMessage", {Level(), viewer, Level()});
+    const double half = std::acos(-1.0) / 4;
+    const Value turn = structValue({{{2, floatValue(static_cast<float>(std::sin(half)))}, {3, floatValue(static_cast<float>(std::cos(half)))}}});
+    const Value camera = structValue({{{3, nullableValue(position(1050, 2050, 500))}, {4, nullableValue(turn)}, {6, nullableValue(doubleValue(400))}}});
+    send(kCore + "SetCameraDataMessage", {Level(), viewer, Level(), {{0, camera}}});
+    send(kCore + "CreateRasterSource", {Level(), objectPart(10, 0, 0), {{0, nullableValue(stringValue(R"({"Filename":"C:/maps/east.tif"})"))}}});
+    std::vector<Value> points;
+    for (double v : {0.0, 0.0, 0.0, 150.0, 0.0, 0.0})
+        points.push_back(floatValue(static_cast<float>(v)));
+    Level line = objectPart(11, 1050, 2030);
+    line.push_back({10, material(0, 0, 1, true, 3)});
+    send(kCore + "CreateLineMessage", {Level(), line, {{0, structValue({{{1, listValue(WireType::Float, points)}}})}}});
+
+    SketchWindow window(scene, 1);
+    window.resize(400, 400);
+    const QImage image = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QString shot = qEnvironmentVariable("CORV_TEST_SCRATCH") + QStringLiteral("/turned.png");
+    image.save(shot);
+    EXPECT_EQ(image.pixelColor(200, 260), QColor(200, 20, 20)) << shot.toStdString(); // east of the centre: below
+    EXPECT_EQ(image.pixelColor(200, 140), QColor(236, 240, 244));                      // west: nothing
+    EXPECT_EQ(image.pixelColor(180, 330), QColor(0, 0, 255));                          // the line, 20 m south: left
+    EXPECT_EQ(image.pixelColor(330, 180), QColor(236, 240, 244));
 }
