@@ -28,11 +28,11 @@
 #include <QScreen>
 #include <QToolBar>
 #include <QToolTip>
-#include <QX11Info>
-
-#include <X11/Xlib.h>
 
 #include <cmath>
+
+// Last: Xlib's macros would clash with the headers above.
+#include "ProgramOnScreen.h"
 
 static void initCorvResources()
 {
@@ -49,19 +49,6 @@ bool xdotool(const QStringList& arguments)
 bool moveTo(const QPoint& at)
 {
     return xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y())});
-}
-
-// Where a window of another process lies on the screen.
-QRect screenRect(WId window)
-{
-    Display* display = QX11Info::display();
-    XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, static_cast<Window>(window), &attributes))
-        return QRect();
-    int x = 0, y = 0;
-    Window child = 0;
-    XTranslateCoordinates(display, static_cast<Window>(window), DefaultRootWindow(display), 0, 0, &x, &y, &child);
-    return QRect(x, y, attributes.width, attributes.height);
 }
 
 // Field 'id' of a logged struct's last level, or of its level 'level'.
@@ -135,16 +122,9 @@ class PointerRoadsTest : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        corvtest::prepareScratch();
-        const QString scratch = corvtest::scratchDir();
-        qputenv("XDG_CONFIG_HOME", (scratch + QStringLiteral("/config")).toUtf8());
-        platform::ensureWindowsEnvironment();
+        ASSERT_TRUE(corvtest::prepareProgramProcess());
         initCorvResources();
-        QCoreApplication::setOrganizationName(QStringLiteral("Tavrin Nautic AS"));
-        QCoreApplication::setApplicationName(QStringLiteral("T-Qel Corvane"));
-        QDir().mkpath(scratch + QStringLiteral("/work"));
-        QDir().mkpath(platform::toNativePath(QStringLiteral("C:/Temp")));
-        ASSERT_TRUE(QDir::setCurrent(scratch + QStringLiteral("/work")));
+        const QString scratch = corvtest::scratchDir();
         // Context menus in the view, and the logs of the planning and object libraries.
         qputenv("ORLEXMENU", "1");
         qputenv("CORV_PLANNING_LOG", (scratch + QStringLiteral("/planning.jsonl")).toUtf8());
@@ -172,7 +152,7 @@ protected:
                 top->close();
         const WId server = m_control.state().value(QStringLiteral("windows")).toArray().first().toObject()
                                .value(QStringLiteral("winId")).toString().toULongLong();
-        ASSERT_TRUE(corvtest::waitUntil([&] { m_view = screenRect(server); return m_view.width() > 200 && m_view.height() > 200; }, 10000));
+        ASSERT_TRUE(corvtest::waitUntil([&] { m_view = corvtest::screenRect(server); return m_view.width() > 200 && m_view.height() > 200; }, 10000));
     }
 
     // Clicks the tool button of an action, as the operator does; an action the tool bar of this

@@ -24,12 +24,12 @@
 #include <QJsonObject>
 #include <QMessageBox>
 #include <QScreen>
-#include <QX11Info>
-
-#include <X11/Xlib.h>
 
 #include <cmath>
 #include <memory>
+
+// Last: Xlib's macros would clash with the headers above.
+#include "ProgramOnScreen.h"
 
 static void initCorvResources()
 {
@@ -91,34 +91,13 @@ QColor patchColour(const QImage& oShot, const QPoint& oAt)
     return oFirst;
 }
 
-// Where a window of another process lies on the screen.
-QRect screenRect(WId nWindow)
-{
-    Display* poDisplay = QX11Info::display();
-    XWindowAttributes oAttributes;
-    if (!XGetWindowAttributes(poDisplay, static_cast<Window>(nWindow), &oAttributes))
-        return QRect();
-    int nX = 0, nY = 0;
-    Window nChild = 0;
-    XTranslateCoordinates(poDisplay, static_cast<Window>(nWindow), DefaultRootWindow(poDisplay), 0, 0, &nX, &nY, &nChild);
-    return QRect(nX, nY, oAttributes.width, oAttributes.height);
-}
-
 class RasterScreenshotTest : public ::testing::Test
 {
 protected:
     static void SetUpTestSuite()
     {
-        corvtest::prepareScratch();
-        const QString strScratch = corvtest::scratchDir();
-        qputenv("XDG_CONFIG_HOME", (strScratch + QStringLiteral("/config")).toUtf8());
-        platform::ensureWindowsEnvironment();
+        ASSERT_TRUE(corvtest::prepareProgramProcess());
         initCorvResources();
-        QCoreApplication::setOrganizationName(QStringLiteral("Tavrin Nautic AS"));
-        QCoreApplication::setApplicationName(QStringLiteral("T-Qel Corvane"));
-        QDir().mkpath(strScratch + QStringLiteral("/work"));
-        QDir().mkpath(platform::toNativePath(QStringLiteral("C:/Temp")));
-        ASSERT_TRUE(QDir::setCurrent(strScratch + QStringLiteral("/work")));
 
         s_poUnderTest = new corvtest::WindowWithViewer();
         ASSERT_TRUE(s_poUnderTest->start());
@@ -212,7 +191,7 @@ TEST_F(RasterScreenshotTest, LoadedRasterShowsInTheEmbeddedView)
         }
         oShot = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
         // The server's window covers the map pane, whatever the window did since it was made.
-        oView = screenRect(nServerWindow);
+        oView = corvtest::screenRect(nServerWindow);
         const auto* poHost = s_poUnderTest->window()->findChild<Dremm::Orlex::QtClient::OrlexHostWindow*>();
         EXPECT_TRUE(poHost && oView == QRect(poHost->mapToGlobal(QPoint(0, 0)), poHost->size()))
             << "server window " << oView.x() << "," << oView.y() << " " << oView.width() << "x" << oView.height();

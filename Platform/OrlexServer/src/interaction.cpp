@@ -211,16 +211,22 @@ void Interaction::navigate(PointerEffects& fx, const std::string& action, const 
     }
 }
 
-PointerEffects Interaction::press(const QPointF& at, std::int32_t button, std::int32_t modifiers, std::int64_t)
+void Interaction::beginPress(PointerEffects& fx, std::int32_t kind, const QPointF& at, std::int32_t button,
+                             std::int32_t modifiers)
 {
-    PointerEffects fx;
-    leaveStaleMeasurement(fx);
-    mouseEvent(fx, input::kPress, button, modifiers, at);
+    mouseEvent(fx, kind, button, modifiers, at);
     m_pressButton = button;
     m_pressModifiers = modifiers;
     m_pressAt = m_lastAt = at;
     m_dragging = false;
     m_gesturePress = false;
+}
+
+PointerEffects Interaction::press(const QPointF& at, std::int32_t button, std::int32_t modifiers, std::int64_t)
+{
+    PointerEffects fx;
+    leaveStaleMeasurement(fx);
+    beginPress(fx, input::kPress, at, button, modifiers);
     const std::int32_t m = mode();
     if (button != input::kLeft || modifiers != 0 || (m != 2 && m != 3))
         return fx;
@@ -306,12 +312,7 @@ PointerEffects Interaction::release(const QPointF& at, std::int32_t button, std:
 PointerEffects Interaction::doubleClick(const QPointF& at, std::int32_t button, std::int32_t modifiers, std::int64_t nowMs)
 {
     PointerEffects fx;
-    mouseEvent(fx, input::kDoubleClick, button, modifiers, at);
-    m_pressButton = button;
-    m_pressModifiers = modifiers;
-    m_pressAt = m_lastAt = at;
-    m_dragging = false;
-    m_gesturePress = false;
+    beginPress(fx, input::kDoubleClick, at, button, modifiers);
     const std::int32_t m = mode();
     if (button == input::kLeft && modifiers == 0 && (m == 2 || m == 3)) {
         m_gesturePress = true;

@@ -80,6 +80,7 @@ private:
     Hit hitAt(const QPointF& at) const;
     const Bindings& bindings() const;
 
+    void beginPress(PointerEffects& fx, std::int32_t kind, const QPointF& at, std::int32_t button, std::int32_t modifiers);
     void mouseEvent(PointerEffects& fx, std::int32_t kind, std::int32_t buttons, std::int32_t modifiers, const QPointF& at) const;
     void reportMove(PointerEffects& fx, const QPointF& at, std::int64_t nowMs);
     void navigate(PointerEffects& fx, const std::string& action, const QPointF& from, const QPointF& to);

@@ -1,0 +1,46 @@
+// For tests that run the main window in their own process and look at it on the X screen: the
+// process's settings and folders, and where a window of another process lies on the screen.
+#pragma once
+
+#include "platform/paths.h"
+#include "test_scratch.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QRect>
+#include <QWidget>
+#include <QX11Info>
+
+#include <X11/Xlib.h>
+
+namespace corvtest {
+
+// Settings below the scratch folder, the installation's names and folders, and the scratch
+// "work" folder as the current one; false when that folder cannot be entered.
+inline bool prepareProgramProcess()
+{
+    prepareScratch();
+    const QString scratch = scratchDir();
+    qputenv("XDG_CONFIG_HOME", (scratch + QStringLiteral("/config")).toUtf8());
+    platform::ensureWindowsEnvironment();
+    QCoreApplication::setOrganizationName(QStringLiteral("Tavrin Nautic AS"));
+    QCoreApplication::setApplicationName(QStringLiteral("T-Qel Corvane"));
+    QDir().mkpath(scratch + QStringLiteral("/work"));
+    QDir().mkpath(platform::toNativePath(QStringLiteral("C:/Temp")));
+    return QDir::setCurrent(scratch + QStringLiteral("/work"));
+}
+
+// Where a window of another process lies on the screen.
+inline QRect screenRect(WId window)
+{
+    Display* display = QX11Info::display();
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, static_cast<Window>(window), &attributes))
+        return QRect();
+    int x = 0, y = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, static_cast<Window>(window), DefaultRootWindow(display), 0, 0, &x, &y, &child);
+    return QRect(x, y, attributes.width, attributes.height);
+}
+
+} // namespace corvtest
