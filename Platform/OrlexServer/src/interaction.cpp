@@ -245,7 +245,7 @@ PointerEffects Interaction::press(const QPointF& at, std::int32_t button, std::i
     return fx;
 }
 
-PointerEffects Interaction::move(const QPointF& at, std::int32_t modifiers, std::int64_t nowMs)
+PointerEffects Interaction::move(const QPointF& at, std::int64_t nowMs)
 {
     PointerEffects fx;
     leaveStaleMeasurement(fx);
@@ -258,7 +258,6 @@ PointerEffects Interaction::move(const QPointF& at, std::int32_t modifiers, std:
                 break;
             }
     }
-    (void)modifiers;
     if (m_measuring) {
         updateLine(at);
         fx.redraw = true;
@@ -353,7 +352,9 @@ PointerEffects Interaction::wheel(const QPointF& at, double steps, std::int32_t 
 PointerEffects Interaction::key(std::int32_t keyCode, std::int32_t modifiers, bool down)
 {
     PointerEffects fx;
-    if (m_measuring && (keyCode == input::kKeyEscape || (keyCode == input::kKeyReturn && m_measureMode == 3))) {
+    // Return ends the object being drawn, Escape drops it (a measurement the program follows is
+    // left to end by the pointer).
+    if (m_measuring && m_measureMode == 3 && (keyCode == input::kKeyEscape || keyCode == input::kKeyReturn)) {
         if (down) {
             if (keyCode == input::kKeyEscape)
                 cancelMeasuring(fx);

@@ -41,7 +41,7 @@ public:
 
     // Times are milliseconds of one steady clock.
     PointerEffects press(const QPointF& at, std::int32_t button, std::int32_t modifiers, std::int64_t nowMs);
-    PointerEffects move(const QPointF& at, std::int32_t modifiers, std::int64_t nowMs);
+    PointerEffects move(const QPointF& at, std::int64_t nowMs); // a drag keeps the press's modifiers
     PointerEffects release(const QPointF& at, std::int32_t button, std::int32_t modifiers, std::int64_t nowMs);
     PointerEffects doubleClick(const QPointF& at, std::int32_t button, std::int32_t modifiers, std::int64_t nowMs);
     PointerEffects wheel(const QPointF& at, double steps, std::int32_t modifiers); // steps > 0: away from the user

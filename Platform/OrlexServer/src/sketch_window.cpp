@@ -266,7 +266,7 @@ void SketchWindow::mousePressEvent(QMouseEvent* event)
 
 void SketchWindow::mouseMoveEvent(QMouseEvent* event)
 {
-    apply(m_interaction.move(event->localPos(), modifiersOf(event->modifiers()), m_clock.elapsed()));
+    apply(m_interaction.move(event->localPos(), m_clock.elapsed()));
 }
 
 void SketchWindow::mouseReleaseEvent(QMouseEvent* event)

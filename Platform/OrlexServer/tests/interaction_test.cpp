@@ -169,7 +169,7 @@ TEST_F(InteractionTest, PointerReportGivesTheWorldPositionUnderThePixelAtEveryZo
     for (const MappingCase& c : cases) {
         SCOPED_TRACE(c.name);
         camera(c.centreX, c.centreY, c.height, c.yawDegrees);
-        const PointerEffects fx = pointer.move(c.pixel, 0, 0);
+        const PointerEffects fx = pointer.move(c.pixel, 0);
         const Reply* moved = find(fx, "MouseMovedMessage");
         ASSERT_NE(moved, nullptr);
         const std::optional<Vec3> at = positionIn(field(*moved, 1));
@@ -186,13 +186,13 @@ TEST_F(InteractionTest, PointerReportGivesTheWorldPositionUnderThePixelAtEveryZo
 TEST_F(InteractionTest, PointerReportsFollowTheSettingAndItsMinimumInterval)
 {
     configure({{"NotifyMouseMove", "false"}});
-    EXPECT_TRUE(pointer.move({10, 10}, 0, 0).messages.empty());
+    EXPECT_TRUE(pointer.move({10, 10}, 0).messages.empty());
 
     configure({{"NotifyMouseMove", "true"}, {"NotifyMouseMoveMinIntervalMs", "100"}});
-    EXPECT_EQ(names(pointer.move({10, 10}, 0, 1000)), std::vector<std::string>{"MouseMovedMessage"});
+    EXPECT_EQ(names(pointer.move({10, 10}, 1000)), std::vector<std::string>{"MouseMovedMessage"});
     // Moves within the interval are held; the newest goes out when it is due.
-    EXPECT_TRUE(pointer.move({20, 10}, 0, 1030).messages.empty());
-    EXPECT_TRUE(pointer.move({30, 10}, 0, 1060).messages.empty());
+    EXPECT_TRUE(pointer.move({20, 10}, 1030).messages.empty());
+    EXPECT_TRUE(pointer.move({30, 10}, 1060).messages.empty());
     ASSERT_EQ(pointer.heldMoveDue(), std::optional<std::int64_t>(1100));
     const PointerEffects held = pointer.sendHeldMove(1100);
     ASSERT_EQ(names(held), std::vector<std::string>{"MouseMovedMessage"});
@@ -230,11 +230,11 @@ TEST_F(InteractionTest, LeftDragPansWithoutPickAndWheelZoomsAboutThePointer)
     configure({{"NotifyMouseMove", "false"}});
     const Vec3 grabbed = pointer.view().toWorld({200, 150});
     pointer.press({200, 150}, input::kLeft, 0, 0);
-    EXPECT_TRUE(pointer.move({250, 150}, 0, 10).cameraChanged);
-    pointer.move({250, 100}, 0, 15);
+    EXPECT_TRUE(pointer.move({250, 150}, 10).cameraChanged);
+    pointer.move({250, 100}, 15);
     const PointerEffects up = pointer.release({250, 100}, input::kLeft, 0, 20);
     EXPECT_EQ(names(up), std::vector<std::string>{"MouseEventMessage"}); // no pick after a drag
-    EXPECT_FALSE(pointer.move({300, 50}, 0, 30).cameraChanged);          // released: no more panning
+    EXPECT_FALSE(pointer.move({300, 50}, 30).cameraChanged);          // released: no more panning
     // The ground point pressed on stays under the pointer.
     const Vec3 now = pointer.view().toWorld({250, 100});
     EXPECT_NEAR(now[0], grabbed[0], 1e-6);
@@ -266,13 +266,13 @@ TEST_F(InteractionTest, MeasuringByDragOrTwoClicksSendsStartEndAndDrawsTheLine)
         PointerEffects end;
         if (byClicks) {
             EXPECT_FALSE(find(pointer.release({200, 150}, input::kLeft, 0, 10), "MeasurementMessage"));
-            pointer.move({260, 70}, 0, 20);
+            pointer.move({260, 70}, 20);
             end = click({230, 110}, input::kLeft, 30);
         } else {
-            pointer.move({260, 70}, 0, 20);
+            pointer.move({260, 70}, 20);
             // The line follows the pointer while dragging.
             EXPECT_NEAR(scene.objects().at(lineId).points.back()[0], 1060, 1e-6);
-            pointer.move({230, 110}, 0, 25);
+            pointer.move({230, 110}, 25);
             end = pointer.release({230, 110}, input::kLeft, 0, 30);
         }
         const Reply* done = find(end, "MeasurementMessage");
