@@ -124,6 +124,11 @@ protected:
     {
         ASSERT_TRUE(corvtest::prepareProgramProcess());
         initCorvResources();
+        // A window manager on the test's own display, as on the installation's.
+        s_windowManager = new QProcess();
+        s_windowManager->start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+        ASSERT_TRUE(s_windowManager->waitForStarted(10000));
+        ASSERT_TRUE(corvtest::waitUntil(corvtest::windowManagerRuns, 10000));
         const QString scratch = corvtest::scratchDir();
         // Context menus in the view, and the logs of the planning and object libraries.
         qputenv("ORLEXMENU", "1");
@@ -138,6 +143,12 @@ protected:
     {
         delete s_underTest;
         s_underTest = nullptr;
+        if (s_windowManager) {
+            s_windowManager->terminate();
+            s_windowManager->waitForFinished(5000);
+            delete s_windowManager;
+            s_windowManager = nullptr;
+        }
     }
 
     void SetUp() override
@@ -203,11 +214,13 @@ protected:
     }
 
     static corvtest::WindowWithViewer* s_underTest;
+    static QProcess* s_windowManager;
     orlex_standin::StandinControl m_control;
     QRect m_view; // the viewer's window on the screen
 };
 
 corvtest::WindowWithViewer* PointerRoadsTest::s_underTest = nullptr;
+QProcess* PointerRoadsTest::s_windowManager = nullptr;
 
 // Measure Distance, then a drag 150 pixels east across the view: the label the program puts there
 // gives the distance those pixels cover at the camera's height, heading 90 degrees.

@@ -43,4 +43,22 @@ inline QRect screenRect(WId window)
     return QRect(x, y, attributes.width, attributes.height);
 }
 
+// Whether a window manager has taken the screen (it names its check window on the root).
+inline bool windowManagerRuns()
+{
+    Display* display = QX11Info::display();
+    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
+    if (check == 0)
+        return false;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const int status = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, AnyPropertyType, &type,
+                                          &format, &count, &after, &data);
+    if (data)
+        XFree(data);
+    return status == Success && count == 1;
+}
+
 } // namespace corvtest
