@@ -24,12 +24,12 @@
 #include <QJsonObject>
 #include <QMessageBox>
 #include <QScreen>
-#include <QX11Info>
-
-#include <X11/Xlib.h>
 
 #include <cmath>
 #include <memory>
+
+// Last: Xlib's macros would clash with the headers above.
+#include "ProgramOnScreen.h"
 
 static void initCorvResources()
 {
@@ -89,19 +89,6 @@ QColor patchColour(const QImage& oShot, const QPoint& oAt)
             if (!near(oShot.pixelColor(oAt + QPoint(dx, dy)), oFirst))
                 return QColor();
     return oFirst;
-}
-
-// Where a window of another process lies on the screen.
-QRect screenRect(WId nWindow)
-{
-    Display* poDisplay = QX11Info::display();
-    XWindowAttributes oAttributes;
-    if (!XGetWindowAttributes(poDisplay, static_cast<Window>(nWindow), &oAttributes))
-        return QRect();
-    int nX = 0, nY = 0;
-    Window nChild = 0;
-    XTranslateCoordinates(poDisplay, static_cast<Window>(nWindow), DefaultRootWindow(poDisplay), 0, 0, &nX, &nY, &nChild);
-    return QRect(nX, nY, oAttributes.width, oAttributes.height);
 }
 
 class RasterScreenshotTest : public ::testing::Test
@@ -204,7 +191,7 @@ TEST_F(RasterScreenshotTest, LoadedRasterShowsInTheEmbeddedView)
         }
         oShot = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
         // The server's window covers the map pane, whatever the window did since it was made.
-        oView = screenRect(nServerWindow);
+        oView = corvtest::screenRect(nServerWindow);
         const auto* poHost = s_poUnderTest->window()->findChild<Dremm::Orlex::QtClient::OrlexHostWindow*>();
         EXPECT_TRUE(poHost && oView == QRect(poHost->mapToGlobal(QPoint(0, 0)), poHost->size()))
             << "server window " << oView.x() << "," << oView.y() << " " << oView.width() << "x" << oView.height();

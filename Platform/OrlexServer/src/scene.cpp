@@ -1,5 +1,6 @@
 #include "scene.h"
 
+#include "body_builder.h"
 #include "protocol.h"
 
 #include "platform/paths.h"
@@ -14,6 +15,76 @@
 #include <cmath>
 
 namespace orlex_standin {
+
+// Builders that leave out what equals the declared default, as the protocol's writers do.
+void putInt32(Level& level, std::uint16_t id, std::int64_t v, std::int64_t fallback)
+{
+    if (v != fallback)
+        level.push_back({id, intValue(WireType::Int32, v)});
+}
+
+void putUInt64(Level& level, std::uint16_t id, std::uint64_t v)
+{
+    if (v != 0)
+        level.push_back({id, uintValue(WireType::UInt64, v)});
+}
+
+void putDouble(Level& level, std::uint16_t id, double v, double fallback)
+{
+    if (v != fallback)
+        level.push_back({id, doubleValue(v)});
+}
+
+void putFloat(Level& level, std::uint16_t id, double v, double fallback)
+{
+    if (static_cast<double>(static_cast<float>(v)) != fallback)
+        level.push_back({id, floatValue(static_cast<float>(v))});
+}
+
+void putBool(Level& level, std::uint16_t id, bool v, bool fallback)
+{
+    if (v != fallback)
+        level.push_back({id, boolValue(v)});
+}
+
+void putString(Level& level, std::uint16_t id, const std::string& v)
+{
+    if (!v.empty())
+        level.push_back({id, stringValue(v)});
+}
+
+void putStrings(Level& level, std::uint16_t id, const std::vector<std::string>& values)
+{
+    std::vector<Value> elements;
+    for (const std::string& s : values)
+        elements.push_back(stringValue(s));
+    if (!elements.empty())
+        level.push_back({id, listValue(WireType::String, std::move(elements))});
+}
+
+Value positionStruct(const Vec3& v)
+{
+    Level fields;
+    for (std::uint16_t n = 0; n < 3; ++n)
+        putDouble(fields, n, v[n]);
+    return structValue({fields});
+}
+
+Value rotationStruct(const Quat& q)
+{
+    Level fields;
+    for (std::uint16_t n = 0; n < 3; ++n)
+        putFloat(fields, n, q[n]);
+    putFloat(fields, 3, q[3], 1.0);
+    return structValue({fields});
+}
+
+Level viewerPart(std::int32_t viewerId)
+{
+    Level level;
+    putInt32(level, 0, viewerId);
+    return level;
+}
 
 namespace {
 
@@ -136,74 +207,77 @@ std::optional<std::string> nullableString(const Value* value)
     return asString(nullableElement(value));
 }
 
-// Builders that leave out what equals the declared default, as the protocol's writers do.
-void putInt32(Level& level, std::uint16_t id, std::int64_t v, std::int64_t fallback = 0)
+// The colour and line width of a MaterialData: the emissive colour where one was sent, else the
+// diffuse one; nothing when the data holds no material.
+void readMaterial(SceneObject& object, const Value* materialData)
 {
-    if (v != fallback)
-        level.push_back({id, intValue(WireType::Int32, v)});
+    const Value* material = fieldAt(ownFields(materialData), 5);
+    if (!isStruct(material))
+        return;
+    const Level& fields = ownFields(material);
+    const Value* emissive = nullableElement(fieldAt(fields, 3));
+    object.colour = readColor(isStruct(emissive) ? emissive : fieldAt(fields, 1));
+    if (const auto width = asDouble(nullableElement(fieldAt(fields, 4))))
+        object.lineWidth = *width;
 }
 
-void putUInt64(Level& level, std::uint16_t id, std::uint64_t v)
+std::vector<std::int32_t> int32List(const Value* list)
 {
-    if (v != 0)
-        level.push_back({id, uintValue(WireType::UInt64, v)});
+    std::vector<std::int32_t> values;
+    if (!list || list->type != WireType::List)
+        return values;
+    const std::size_t count = listSize(*list);
+    values.reserve(count);
+    for (std::size_t n = 0; n < count; ++n)
+        values.push_back(static_cast<std::int32_t>(elementAt(*list, n).i));
+    return values;
 }
 
-void putDouble(Level& level, std::uint16_t id, double v, double fallback = 0)
+LabelLook readLabelStyle(const Value* style)
 {
-    if (v != fallback)
-        level.push_back({id, doubleValue(v)});
+    const Level& fields = ownFields(style);
+    LabelLook look;
+    look.size = asDouble(fieldAt(fields, 1)).value_or(20.0);
+    look.text = readColor(fieldAt(fields, 4));
+    look.background = readColor(fieldAt(fields, 5));
+    look.outline = readColor(fieldAt(fields, 6));
+    look.withBackground = asBool(fieldAt(fields, 9)).value_or(false);
+    return look;
 }
 
-void putFloat(Level& level, std::uint16_t id, double v, double fallback = 0)
+std::array<double, 2> readOverlayPosition(const Value* position)
 {
-    if (static_cast<double>(static_cast<float>(v)) != fallback)
-        level.push_back({id, floatValue(static_cast<float>(v))});
+    const Level& fields = ownFields(position);
+    return {asDouble(fieldAt(fields, 0)).value_or(0), asDouble(fieldAt(fields, 1)).value_or(0)};
 }
 
-void putBool(Level& level, std::uint16_t id, bool v, bool fallback = false)
+void readLegendSettings(LegendSpec& legend, const Value* settings)
 {
-    if (v != fallback)
-        level.push_back({id, boolValue(v)});
+    const Level& fields = ownFields(settings);
+    legend.title = nullableString(fieldAt(fields, 0)).value_or(std::string());
+    legend.unit = nullableString(fieldAt(fields, 1)).value_or(std::string());
+    legend.valueScale = asDouble(fieldAt(fields, 2)).value_or(1.0);
+    legend.negate = asBool(fieldAt(fields, 3)).value_or(false);
+    legend.text = readColor(fieldAt(fields, 4));
+    legend.background = readColor(fieldAt(fields, 5));
 }
 
-void putString(Level& level, std::uint16_t id, const std::string& v)
+// A nullable list of action structs: nothing when absent (the bindings stay as they were).
+std::optional<std::vector<const Value*>> actionList(const Value* nullableList)
 {
-    if (!v.empty())
-        level.push_back({id, stringValue(v)});
+    const Value* list = nullableElement(nullableList);
+    if (!list || list->type != WireType::List)
+        return std::nullopt;
+    std::vector<const Value*> actions;
+    for (const Value& element : list->elements)
+        actions.push_back(&element);
+    return actions;
 }
 
-void putStrings(Level& level, std::uint16_t id, const std::vector<std::string>& values)
+std::string actionName(const Value* action)
 {
-    std::vector<Value> elements;
-    for (const std::string& s : values)
-        elements.push_back(stringValue(s));
-    if (!elements.empty())
-        level.push_back({id, listValue(WireType::String, std::move(elements))});
-}
-
-Value positionStruct(const Vec3& v)
-{
-    Level fields;
-    for (std::uint16_t n = 0; n < 3; ++n)
-        putDouble(fields, n, v[n]);
-    return structValue({fields});
-}
-
-Value rotationStruct(const Quat& q)
-{
-    Level fields;
-    for (std::uint16_t n = 0; n < 3; ++n)
-        putFloat(fields, n, q[n]);
-    putFloat(fields, 3, q[3], 1.0);
-    return structValue({fields});
-}
-
-Level viewerPart(std::int32_t viewerId)
-{
-    Level level;
-    putInt32(level, 0, viewerId);
-    return level;
+    const Level* base = action && action->type == WireType::Struct ? levelOf(*action, 0) : nullptr;
+    return base && action->levels.size() > 1 ? asString(fieldAt(*base, 0)).value_or(std::string()) : std::string();
 }
 
 Value viewerReply(std::int32_t viewerId, std::int32_t statusCode)
@@ -241,9 +315,47 @@ QJsonArray vecJson(const Vec3& v)
 
 } // namespace
 
+namespace {
+constexpr std::uint64_t kFirstOwnObjectId = std::uint64_t(1) << 48;
+}
+
 Scene::Scene()
-    : m_surveyReader(readSurveyInfo), m_rasterReader(readRasterInfo)
+    : m_surveyReader(readSurveyInfo), m_rasterReader(readRasterInfo), m_nextOwnId(kFirstOwnObjectId)
 {
+}
+
+Viewer* Scene::viewer(std::int32_t id)
+{
+    const auto found = m_viewers.find(id);
+    return found != m_viewers.end() ? &found->second : nullptr;
+}
+
+std::uint64_t Scene::addOwnLine(std::vector<Vec3> points, const Rgba& colour)
+{
+    SceneObject object;
+    object.id = m_nextOwnId++;
+    object.kind = "Line";
+    object.points = std::move(points);
+    object.colour = colour;
+    object.lineWidth = 2;
+    object.pickable = false;
+    const std::uint64_t id = object.id;
+    m_objects[id] = std::move(object);
+    return id;
+}
+
+void Scene::setOwnLine(std::uint64_t id, std::vector<Vec3> points, std::string text)
+{
+    if (const auto found = m_objects.find(id); found != m_objects.end()) {
+        found->second.points = std::move(points);
+        found->second.text = std::move(text);
+    }
+}
+
+void Scene::removeOwn(std::uint64_t id)
+{
+    if (id >= kFirstOwnObjectId)
+        destroyObject(id);
 }
 
 Effects Scene::handle(const std::string& type, const Value& body)
@@ -365,6 +477,26 @@ Effects Scene::handle(const std::string& type, const Value& body)
             viewer->dolly = asBool(fieldAt(own, 0)).value_or(false);
         } else if (name == "EnableDoubleClickMessage") {
             viewer->doubleClick = asBool(fieldAt(own, 0)).value_or(false);
+        } else if (name == "SetInteractionActionsMessage") {
+            const auto mode = static_cast<std::int32_t>(asSigned(fieldAt(own, 0)).value_or(1));
+            Bindings& bindings = viewer->bindings[mode];
+            if (const auto mouse = actionList(fieldAt(own, 1))) {
+                bindings.mouse.clear();
+                for (const Value* action : *mouse) {
+                    const Level& f = ownFields(action);
+                    bindings.mouse.push_back({actionName(action), static_cast<std::int32_t>(asSigned(fieldAt(f, 1)).value_or(0)),
+                                              static_cast<std::int32_t>(asSigned(fieldAt(f, 2)).value_or(0)),
+                                              static_cast<std::int32_t>(asSigned(fieldAt(f, 3)).value_or(0))});
+                }
+            }
+            if (const auto keys = actionList(fieldAt(own, 2))) {
+                bindings.keys.clear();
+                for (const Value* action : *keys) {
+                    const Level& f = ownFields(action);
+                    bindings.keys.push_back({actionName(action), static_cast<std::int32_t>(asSigned(fieldAt(f, 1)).value_or(0)),
+                                             static_cast<std::int32_t>(asSigned(fieldAt(f, 2)).value_or(0))});
+                }
+            }
         } else if (name == "SetCameraDataMessage") {
             if (const Value* data = fieldAt(levelAt(body, 3), 0); isStruct(data))
                 applyCameraData(viewer->camera, *data);
@@ -500,14 +632,22 @@ Effects Scene::handle(const std::string& type, const Value& body)
         const Level& own = levelAt(body, 2);
         if (name == "UpdateVisibilityMessage")
             object->visible = asBool(fieldAt(own, 0)).value_or(false);
-        else if (name == "UpdateLineMessage")
+        else if (name == "UpdateLineMessage") {
             object->points = floatTriples(fieldAt(ownFields(fieldAt(own, 0)), 1));
+            object->indices = int32List(fieldAt(ownFields(fieldAt(own, 0)), 2));
+        } else if (name == "UpdateMaterialMessage")
+            readMaterial(*object, fieldAt(own, 0));
+        else if (name == "UpdateLegendMessage" && object->legend)
+            readLegendSettings(*object->legend, fieldAt(own, 0));
         else if (name == "UpdateScaleMessage")
             object->scale = readVec3(fieldAt(own, 0), 1, 1);
         else if (name == "UpdatePositionHistoryMessage")
             object->points = positionList(fieldAt(own, 0));
-        else if (name == "UpdateOverlayLabelMessage")
+        else if (name == "UpdateOverlayLabelMessage") {
             object->text = asString(fieldAt(ownFields(fieldAt(levelAt(body, 3), 1)), 0)).value_or(std::string());
+            object->label = readLabelStyle(fieldAt(levelAt(body, 3), 0));
+            object->overlayAt = readOverlayPosition(fieldAt(own, 1));
+        }
         else if (name == "SetColorMapRangeMessage")
             object->colorMap = readColorMap(fieldAt(own, 0));
         else if (name == "UpdatePointBufferMessage")
@@ -537,10 +677,22 @@ void Scene::createObject(const std::string& kind, const Value& body, std::size_t
     object.scale = readVec3(fieldAt(base, 6), 1, 1);
     object.layer = nullableString(fieldAt(base, 7)).value_or(std::string());
     object.visible = asBool(fieldAt(base, 8)).value_or(true);
-    if (kind == "Line")
+    object.pickable = asBool(fieldAt(base, 9)).value_or(true);
+    readMaterial(object, fieldAt(base, 10));
+    if (kind == "Line") {
         object.points = floatTriples(fieldAt(ownFields(fieldAt(own, 0)), 1));
-    else if (kind == "Label" || kind == "OverlayLabel")
+        object.indices = int32List(fieldAt(ownFields(fieldAt(own, 0)), 2));
+    } else if (kind == "Label" || kind == "OverlayLabel") {
         object.text = asString(fieldAt(ownFields(fieldAt(own, 1)), 0)).value_or(std::string());
+        object.label = readLabelStyle(fieldAt(own, 0));
+        if (kind == "OverlayLabel")
+            object.overlayAt = readOverlayPosition(fieldAt(levelAt(body, 2), 1));
+    } else if (kind == "Legend") {
+        LegendSpec legend;
+        legend.source = asUnsigned(fieldAt(own, 0)).value_or(0);
+        readLegendSettings(legend, fieldAt(own, 1));
+        object.legend = legend;
+    }
     else if (kind == "GridEngineTerrain" || kind == "TerrainFromJson")
         object.text = asString(fieldAt(own, 0)).value_or(std::string());
     else if (kind == "RasterSource")

@@ -31,6 +31,20 @@ struct Camera {
     int projectionMode = 0;
 };
 
+// What the program bound to mouse and key gestures in one interaction mode.
+struct MouseBinding {
+    std::string action;
+    std::int32_t buttons = 0, event = 0, modifiers = 0;
+};
+struct KeyBinding {
+    std::string action;
+    std::int32_t key = 0, modifiers = 0;
+};
+struct Bindings {
+    std::vector<MouseBinding> mouse;
+    std::vector<KeyBinding> keys;
+};
+
 struct Viewer {
     std::int32_t id = 0;
     std::int64_t windowHandle = 0;
@@ -43,6 +57,7 @@ struct Viewer {
     std::int32_t interactionMode = 1;
     bool dolly = false;
     bool doubleClick = false;
+    std::map<std::int32_t, Bindings> bindings; // by interaction mode
 };
 
 using Rgba = std::array<float, 4>;
@@ -72,6 +87,24 @@ struct RasterInfo {
     double minX = 0, maxX = 0, minY = 0, maxY = 0;
 };
 
+struct LabelLook {
+    double size = 20;
+    Rgba text{0.5f, 0.5f, 0.5f, 1.0f};
+    Rgba background{0.5f, 0.5f, 0.5f, 1.0f};
+    Rgba outline{0.5f, 0.5f, 0.5f, 1.0f};
+    bool withBackground = false;
+};
+
+// A colour bar of another object's colour map.
+struct LegendSpec {
+    std::uint64_t source = 0;
+    std::string title, unit;
+    double valueScale = 1;
+    bool negate = false;
+    Rgba text{0.5f, 0.5f, 0.5f, 1.0f};
+    Rgba background{0.5f, 0.5f, 0.5f, 1.0f};
+};
+
 struct SceneObject {
     std::uint64_t id = 0;
     std::string kind; // the message's short name without "Create" and "Message"
@@ -90,6 +123,13 @@ struct SceneObject {
     std::size_t capacity = 1000000;
     double zMin = 0, zMax = 0;                // a terrain's height range as reported
     std::optional<RasterInfo> raster;         // a raster source that could be read
+    bool pickable = true;
+    std::optional<Rgba> colour;               // the material's colour, when one was sent
+    double lineWidth = 1;
+    std::vector<std::int32_t> indices;        // a line's strips: point indices, -1 ends one
+    LabelLook label;                          // labels and overlay labels
+    std::optional<std::array<double, 2>> overlayAt; // overlay labels: pixels from the top left
+    std::optional<LegendSpec> legend;
 };
 
 // Values the stand-in reports for a grid-engine terrain.
@@ -129,9 +169,15 @@ public:
     Effects handle(const std::string& type, const Value& body);
 
     const std::map<std::int32_t, Viewer>& viewers() const { return m_viewers; }
+    Viewer* viewer(std::int32_t id);
     const std::map<std::uint64_t, SceneObject>& objects() const { return m_objects; }
     bool extensionLoaded(const std::string& name) const { return m_extensions.count(name) != 0; }
     QJsonObject toJson() const;
+
+    // Objects of the server's own (the line drawn while measuring), with ids the client never uses.
+    std::uint64_t addOwnLine(std::vector<Vec3> points, const Rgba& colour);
+    void setOwnLine(std::uint64_t id, std::vector<Vec3> points, std::string text);
+    void removeOwn(std::uint64_t id);
 
     // The reply to a navigation query for a viewer, from its camera.
     static Value navigationState(std::int32_t viewerId, const Camera& camera);
@@ -142,6 +188,7 @@ private:
     std::set<std::string> m_extensions;
     SurveyReader m_surveyReader;
     RasterReader m_rasterReader;
+    std::uint64_t m_nextOwnId;
 
     void createObject(const std::string& kind, const Value& body, std::size_t ownLevel, Effects& fx);
     SceneObject* updatedObject(const Value& body, const char* what, Effects& fx);

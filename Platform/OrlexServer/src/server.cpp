@@ -359,6 +359,13 @@ bool Server::start(ServerSockets sockets, QString* error)
         m_controlAccept = LaterPtr<QSocketNotifier>(new QSocketNotifier(m_controlListener.fd(), QSocketNotifier::Read));
         connect(m_controlAccept.get(), &QSocketNotifier::activated, this, &Server::onControlAccept);
     }
+    m_cameraLogLater = new QTimer(this);
+    m_cameraLogLater->setSingleShot(true);
+    m_cameraLogLater->setInterval(100);
+    connect(m_cameraLogLater, &QTimer::timeout, this, [this] {
+        if (!m_stopped)
+            logCameraChanges();
+    });
     if (m_options.connectTimeout.count() >= 0) {
         m_connectTimer = new QTimer(this);
         m_connectTimer->setSingleShot(true);
@@ -604,6 +611,7 @@ void Server::handleMessage(const DecodedMessage& message, std::uint64_t offset)
         connect(m_terminateTimer, &QTimer::timeout, this, [this] { stop(kExitDone, QStringLiteral("terminated")); });
         m_terminateTimer->start(kTerminateGraceMs);
     }
+    logCameraChanges();
     for (const auto& [id, viewer] : m_scene.viewers()) {
         const auto window = m_windows.find(id);
         if (window != m_windows.end() && viewer.width > 0 && viewer.height > 0
@@ -612,6 +620,25 @@ void Server::handleMessage(const DecodedMessage& message, std::uint64_t offset)
                 window->second->resize(viewer.width, viewer.height);
     }
     repaintWindows();
+}
+
+void Server::logCameraChanges()
+{
+    for (auto it = m_loggedCameras.begin(); it != m_loggedCameras.end();)
+        it = m_scene.viewers().count(it->first) ? std::next(it) : m_loggedCameras.erase(it);
+    for (const auto& [id, viewer] : m_scene.viewers()) {
+        const Camera& camera = viewer.camera;
+        const QString text = QStringLiteral("viewer %1: camera centre %2 / %3, %4 m high")
+                                 .arg(id)
+                                 .arg(camera.position[0], 0, 'f', 1)
+                                 .arg(camera.position[1], 0, 'f', 1)
+                                 .arg(camera.viewportHeight, 0, 'f', 1);
+        QString& logged = m_loggedCameras[id];
+        if (logged != text) {
+            logged = text;
+            event(text);
+        }
+    }
 }
 
 void Server::onClientGone(const QString& reason)
@@ -632,7 +659,14 @@ void Server::createWindow(std::int32_t viewerId)
         event(QStringLiteral("viewer %1: the window handle %2 cannot be used").arg(viewerId).arg(viewer.windowHandle));
         return;
     }
-    auto* window = new SketchWindow(m_scene, viewerId);
+    auto* window = new SketchWindow(m_scene, viewerId, [this](PointerEffects effects) {
+        if (m_stopped)
+            return;
+        for (const Reply& message : effects.messages)
+            sendBytes(encodeMessage(message.type, message.body));
+        if (effects.cameraChanged && !m_cameraLogLater->isActive())
+            m_cameraLogLater->start(); // a drag is logged where it rests, not at every step
+    });
     window->winId();
     window->windowHandle()->setParent(host);
     QSize size = viewer.width > 0 && viewer.height > 0 ? QSize(viewer.width, viewer.height)

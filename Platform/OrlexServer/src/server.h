@@ -113,6 +113,8 @@ private:
     LaterPtr<QSocketNotifier> m_outHangup;
     QTimer* m_connectTimer = nullptr;
     QTimer* m_terminateTimer = nullptr;
+    QTimer* m_cameraLogLater = nullptr;
+    std::map<std::int32_t, QString> m_loggedCameras; // the camera record last logged per viewer
 
     QByteArray m_inBuffer;
     std::size_t m_inNeeded = 0; // the message at the front is not looked at again below this size
@@ -147,6 +149,7 @@ private:
     void createWindow(std::int32_t viewerId);
     void destroyWindow(std::int32_t viewerId);
     void repaintWindows();
+    void logCameraChanges();
 
     void sendReply(const Reply& reply);
     bool sendBytes(const std::string& bytes);

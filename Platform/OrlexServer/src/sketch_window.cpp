@@ -2,12 +2,18 @@
 
 #include "scene.h"
 
+#include "view.h"
+
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -31,12 +37,6 @@ QColor toQColor(const Rgba& c)
 QRgb toRgb(const Rgba& c)
 {
     return toQColor(c).rgba();
-}
-
-// The angle (radians, counter-clockwise) of a rotation about the vertical axis.
-double yawOf(const Quat& q)
-{
-    return std::atan2(2.0 * (q[3] * q[2] + q[0] * q[1]), 1.0 - 2.0 * (q[1] * q[1] + q[2] * q[2]));
 }
 
 std::string colouringKey(const ColorMapSpec& map, double low, double high)
@@ -63,9 +63,16 @@ qint64 modifiedOf(const QString& path)
 
 } // namespace
 
-SketchWindow::SketchWindow(const Scene& scene, std::int32_t viewerId)
-    : m_scene(scene), m_viewerId(viewerId), m_refresh(new QTimer(this)), m_renderLater(new QTimer(this))
+SketchWindow::SketchWindow(Scene& scene, std::int32_t viewerId, Sink sink)
+    : m_scene(scene), m_viewerId(viewerId), m_interaction(scene, viewerId), m_sink(std::move(sink)),
+      m_heldMove(new QTimer(this)), m_refresh(new QTimer(this)), m_renderLater(new QTimer(this))
 {
+    m_clock.start();
+    m_interaction.setHeightAt([this](const SceneObject& terrain, double x, double y) { return heightAt(terrain, x, y); });
+    m_heldMove->setSingleShot(true);
+    connect(m_heldMove, &QTimer::timeout, this, [this] { apply(m_interaction.sendHeldMove(m_clock.elapsed())); });
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
     m_renderLater->setSingleShot(true);
     connect(m_renderLater, &QTimer::timeout, this, [this] { update(); });
     setAttribute(Qt::WA_NativeWindow);
@@ -158,6 +165,158 @@ void SketchWindow::paintEvent(QPaintEvent*)
     painter.drawImage(0, 0, m_frame);
 }
 
+
+namespace {
+
+std::int32_t buttonOf(Qt::MouseButton button)
+{
+    switch (button) {
+    case Qt::LeftButton: return input::kLeft;
+    case Qt::MiddleButton: return input::kMiddle;
+    case Qt::RightButton: return input::kRight;
+    default: return 0;
+    }
+}
+
+std::int32_t modifiersOf(Qt::KeyboardModifiers modifiers)
+{
+    return (modifiers & Qt::ShiftModifier ? input::kShift : 0) | (modifiers & Qt::ControlModifier ? input::kControl : 0)
+         | (modifiers & Qt::AltModifier ? input::kAlt : 0);
+}
+
+// The server's key code of a key: the arrows 23 to 26, letters and digits as their capital
+// characters, F1 to F12 from 112, and the ASCII controls.
+std::int32_t keyCodeOf(int key)
+{
+    switch (key) {
+    case Qt::Key_Left: return input::kKeyLeft;
+    case Qt::Key_Up: return input::kKeyUp;
+    case Qt::Key_Right: return input::kKeyRight;
+    case Qt::Key_Down: return input::kKeyDown;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return input::kKeyReturn;
+    case Qt::Key_Escape: return input::kKeyEscape;
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Tab: return 9;
+    case Qt::Key_Delete: return 127;
+    default: break;
+    }
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F12)
+        return 112 + (key - Qt::Key_F1);
+    if (key >= 0x20 && key < 0x7F)
+        return key;
+    return 0;
+}
+
+QColor penColour(const std::optional<Rgba>& colour, const QColor& fallback)
+{
+    if (!colour)
+        return fallback;
+    QColor c = toQColor(*colour);
+    c.setAlpha(255);
+    return c;
+}
+
+// A label's text in its colour, ringed in its outline colour where that differs.
+void drawOutlinedText(QPainter& painter, const QRectF& box, int flags, const QString& text, const LabelLook& look)
+{
+    const QColor colour = penColour(look.text, QColor(20, 20, 20));
+    const QColor outline = penColour(look.outline, colour);
+    if (outline != colour) {
+        painter.setPen(outline);
+        for (const QPointF& step : {QPointF(-1, 0), QPointF(1, 0), QPointF(0, -1), QPointF(0, 1)})
+            painter.drawText(box.translated(step), flags, text);
+    }
+    painter.setPen(colour);
+    painter.drawText(box, flags, text);
+}
+
+} // namespace
+
+void SketchWindow::apply(PointerEffects effects)
+{
+    if (effects.redraw) {
+        m_rendered.invalidate(); // the pointer wants its answer drawn now
+        update();
+    }
+    scheduleHeldMove();
+    if (m_sink && (!effects.messages.empty() || effects.cameraChanged))
+        m_sink(std::move(effects));
+}
+
+void SketchWindow::scheduleHeldMove()
+{
+    if (const std::optional<std::int64_t> due = m_interaction.heldMoveDue())
+        if (!m_heldMove->isActive())
+            m_heldMove->start(static_cast<int>(std::max<std::int64_t>(0, *due - m_clock.elapsed())));
+}
+
+void SketchWindow::resizeEvent(QResizeEvent*)
+{
+    m_interaction.resize(width(), height());
+}
+
+void SketchWindow::mousePressEvent(QMouseEvent* event)
+{
+    if (windowHandle())
+        windowHandle()->requestActivate(); // keys come here once the view was clicked
+    setFocus(Qt::MouseFocusReason);
+    apply(m_interaction.press(event->localPos(), buttonOf(event->button()), modifiersOf(event->modifiers()), m_clock.elapsed()));
+}
+
+void SketchWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    apply(m_interaction.move(event->localPos(), m_clock.elapsed()));
+}
+
+void SketchWindow::mouseReleaseEvent(QMouseEvent* event)
+{
+    apply(m_interaction.release(event->localPos(), buttonOf(event->button()), modifiersOf(event->modifiers()), m_clock.elapsed()));
+}
+
+void SketchWindow::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    apply(m_interaction.doubleClick(event->localPos(), buttonOf(event->button()), modifiersOf(event->modifiers()), m_clock.elapsed()));
+}
+
+void SketchWindow::wheelEvent(QWheelEvent* event)
+{
+    apply(m_interaction.wheel(event->position(), event->angleDelta().y() / 120.0, modifiersOf(event->modifiers())));
+}
+
+void SketchWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (const std::int32_t code = keyCodeOf(event->key()))
+        apply(m_interaction.key(code, modifiersOf(event->modifiers()), true));
+}
+
+void SketchWindow::keyReleaseEvent(QKeyEvent* event)
+{
+    if (event->isAutoRepeat())
+        return;
+    if (const std::int32_t code = keyCodeOf(event->key()))
+        apply(m_interaction.key(code, modifiersOf(event->modifiers()), false));
+}
+
+std::optional<double> SketchWindow::heightAt(const SceneObject& terrain, double x, double y)
+{
+    for (const std::string& path : tilesOf(terrain.text)) {
+        const auto found = m_tiles.find(path);
+        if (found == m_tiles.end() || found->second.image.isNull())
+            continue;
+        const Picture& p = found->second;
+        if (x < p.minX || x >= p.maxX || y <= p.minY || y > p.maxY)
+            continue;
+        const int w = p.image.width(), h = p.image.height();
+        const int column = std::clamp(static_cast<int>((x - p.minX) / (p.maxX - p.minX) * w), 0, w - 1);
+        const int row = std::clamp(static_cast<int>((p.maxY - y) / (p.maxY - p.minY) * h), 0, h - 1);
+        const float value = p.heights[static_cast<std::size_t>(row) * static_cast<std::size_t>(w) + static_cast<std::size_t>(column)];
+        if (std::isfinite(value))
+            return value;
+    }
+    return std::nullopt;
+}
+
 void SketchWindow::render()
 {
     if (m_frame.size() != size())
@@ -165,55 +324,26 @@ void SketchWindow::render()
     m_frame.fill(QColor(236, 240, 244));
     QPainter painter(&m_frame);
 
-    const auto viewer = m_scene.viewers().find(m_viewerId);
-    const Camera camera = viewer != m_scene.viewers().end() ? viewer->second.camera : Camera();
-    const double span = camera.viewportHeight > 0 ? camera.viewportHeight : 1000.0;
-    const double scale = std::max(1, height()) / span; // pixels per metre, north up
-    auto toScreen = [&](double x, double y) {
-        return QPointF(width() / 2.0 + (x - camera.position[0]) * scale, height() / 2.0 - (y - camera.position[1]) * scale);
+    const auto viewerFound = m_scene.viewers().find(m_viewerId);
+    const Viewer* viewer = viewerFound != m_scene.viewers().end() ? &viewerFound->second : nullptr;
+    const Camera camera = viewer ? viewer->camera : Camera();
+    const ViewTransform view(camera, width(), height());
+    auto toScreen = [&](double x, double y) { return view.toScreen(x, y); };
+    // World to screen as a painter transform, for pictures.
+    const Vec3 c0 = view.toWorld(QPointF(width() / 2.0, height() / 2.0));
+    const QPointF o = toScreen(c0[0], c0[1]);
+    const QPointF ex = toScreen(c0[0] + 1, c0[1]) - o, ey = toScreen(c0[0], c0[1] + 1) - o;
+    const QTransform world(ex.x(), ex.y(), ey.x(), ey.y(), o.x() - ex.x() * c0[0] - ey.x() * c0[1], o.y() - ex.y() * c0[0] - ey.y() * c0[1]);
+    auto drawPicture = [&](const QImage& image, double minX, double minY, double maxX, double maxY) {
+        const QTransform onWorld((maxX - minX) / image.width(), 0, 0, -(maxY - minY) / image.height(), minX, maxY);
+        painter.setTransform(onWorld * world);
+        painter.drawImage(0, 0, image);
+        painter.resetTransform();
     };
-    auto area = [&](double minX, double minY, double maxX, double maxY) {
-        return QRectF(toScreen(minX, maxY), toScreen(maxX, minY));
-    };
-    auto layerVisible = [&](const std::string& layer) {
-        if (viewer == m_scene.viewers().end() || layer.empty())
-            return true;
-        for (const auto& [name, visible] : viewer->second.layers)
-            if (name == layer)
-                return visible;
-        return true;
-    };
+    const QRectF screen(-50, -50, width() + 100, height() + 100);
+
     const auto& objects = m_scene.objects();
-    auto shown = [&](const SceneObject& object) {
-        for (const SceneObject* o = &object; o;) {
-            if (!o->visible || !layerVisible(o->layer))
-                return false;
-            const auto parent = o->parent ? objects.find(*o->parent) : objects.end();
-            o = parent != objects.end() ? &parent->second : nullptr;
-        }
-        return true;
-    };
-    // Where an object's own frame lies: its parents' positions and turns added up.
-    struct Frame {
-        double x = 0, y = 0, yaw = 0;
-    };
-    auto frameOf = [&](const SceneObject& object) {
-        std::vector<const SceneObject*> chain;
-        for (const SceneObject* o = &object; o && chain.size() < 16;) {
-            chain.push_back(o);
-            const auto parent = o->parent ? objects.find(*o->parent) : objects.end();
-            o = parent != objects.end() ? &parent->second : nullptr;
-        }
-        Frame frame;
-        for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-            const SceneObject& o = **it;
-            const double c = std::cos(frame.yaw), s = std::sin(frame.yaw);
-            frame.x += c * o.position[0] - s * o.position[1];
-            frame.y += s * o.position[0] + c * o.position[1];
-            frame.yaw += yawOf(o.rotation);
-        }
-        return frame;
-    };
+    auto shown = [&](const SceneObject& object) { return objectShown(m_scene, viewer, object); };
 
     int drawn = 0;
     // Rasters, then terrains, under everything else.
@@ -226,8 +356,7 @@ void SketchWindow::render()
                                      .toString()
                                      .toStdString();
         if (const Picture* picture = raster(file)) {
-            painter.drawImage(area(object.raster->minX, object.raster->minY, object.raster->maxX, object.raster->maxY),
-                              picture->image);
+            drawPicture(picture->image, object.raster->minX, object.raster->minY, object.raster->maxX, object.raster->maxY);
             ++drawn;
         }
     }
@@ -238,9 +367,23 @@ void SketchWindow::render()
         const std::string colouring = colouringKey(map, object.zMin, object.zMax);
         for (const std::string& path : tilesOf(object.text))
             if (const Picture* picture = tile(path, colouring, map, object.zMin, object.zMax))
-                painter.drawImage(area(picture->minX, picture->minY, picture->maxX, picture->maxY), picture->image);
+                drawPicture(picture->image, picture->minX, picture->minY, picture->maxX, picture->maxY);
         ++drawn;
     }
+
+    // The range a point buffer's colours span.
+    auto bufferRange = [&](const SceneObject& object) {
+        double low = 0, high = 0;
+        const auto source = object.rangeSource ? objects.find(*object.rangeSource) : objects.end();
+        if (source != objects.end() && source->second.zMax > source->second.zMin) {
+            low = source->second.zMin, high = source->second.zMax;
+        } else if (!object.buffer.empty()) {
+            low = high = object.buffer.front()[2];
+            for (const Vec3& p : object.buffer)
+                low = std::min(low, p[2]), high = std::max(high, p[2]);
+        }
+        return std::make_pair(low, high);
+    };
 
     // Point buffers: the newest points, coloured by depth.
     for (const auto& [id, object] : objects) {
@@ -248,15 +391,7 @@ void SketchWindow::render()
             continue;
         ++drawn;
         const ColorMapSpec map = object.colorMap.value_or(ColorMapSpec());
-        double low = 0, high = 0;
-        const auto source = object.rangeSource ? objects.find(*object.rangeSource) : objects.end();
-        if (source != objects.end() && source->second.zMax > source->second.zMin) {
-            low = source->second.zMin, high = source->second.zMax;
-        } else {
-            low = high = object.buffer.front()[2];
-            for (const Vec3& p : object.buffer)
-                low = std::min(low, p[2]), high = std::max(high, p[2]);
-        }
+        const auto [low, high] = bufferRange(object);
         // Two by two pixels each, written straight into the frame.
         const std::size_t first = object.buffer.size() > kMaxPointsDrawn ? object.buffer.size() - kMaxPointsDrawn : 0;
         painter.end();
@@ -280,37 +415,74 @@ void SketchWindow::render()
         painter.begin(&m_frame);
     }
 
-    painter.setRenderHint(QPainter::Antialiasing);
+    // Thousands of objects are drawn without smoothing.
+    painter.setRenderHint(QPainter::Antialiasing, objects.size() < 2000);
+    std::vector<const SceneObject*> overlays, legends;
     for (const auto& [id, object] : objects) {
         if (object.kind == "RasterSource" || object.kind == "GridEngineTerrain" || object.kind == "PointBuffer"
-            || !shown(object))
+            || object.kind == "Graticule" || !shown(object))
             continue;
-        ++drawn;
-        const Frame frame = frameOf(object);
+        if (object.kind == "OverlayLabel") {
+            overlays.push_back(&object);
+            continue;
+        }
+        if (object.kind == "Legend") {
+            legends.push_back(&object);
+            continue;
+        }
+        const WorldFrame frame = worldFrame(m_scene, object);
         const QPointF anchor = toScreen(frame.x, frame.y);
         if (object.points.size() >= 2) {
-            const double c = std::cos(frame.yaw), s = std::sin(frame.yaw);
             QPainterPath path;
-            for (std::size_t n = 0; n < object.points.size(); ++n) {
-                const double px = object.points[n][0] * object.scale[0], py = object.points[n][1] * object.scale[1];
-                const QPointF point = toScreen(frame.x + c * px - s * py, frame.y + s * px + c * py);
-                if (n == 0)
-                    path.moveTo(point);
-                else
-                    path.lineTo(point);
+            for (const std::vector<std::size_t>& strip : lineStrips(object)) {
+                for (std::size_t n = 0; n < strip.size(); ++n) {
+                    const Vec3 w = frame.apply(object.points[strip[n]], object.scale);
+                    const QPointF point = toScreen(w[0], w[1]);
+                    if (n == 0)
+                        path.moveTo(point);
+                    else
+                        path.lineTo(point);
+                }
             }
-            painter.setPen(QPen(QColor(30, 70, 160), 1.5));
+            // (A level or upright line has a bounding box of no height or width.)
+            if (!path.controlPointRect().adjusted(-1, -1, 1, 1).intersects(screen))
+                continue;
+            ++drawn;
+            const double width = std::clamp(object.lineWidth, 1.0, 8.0);
             painter.setBrush(Qt::NoBrush);
+            if (object.id >= (std::uint64_t(1) << 48)) {
+                // The server's own line (measuring, drawing): cased so that any colour shows.
+                painter.setPen(QPen(QColor(20, 20, 20), width + 2));
+                painter.drawPath(path);
+            }
+            painter.setPen(QPen(penColour(object.colour, QColor(30, 70, 160)), width));
             painter.drawPath(path);
-        } else if (!object.text.empty() && (object.kind == "Label" || object.kind == "OverlayLabel")) {
-            painter.setPen(QColor(20, 20, 20));
-            painter.drawText(anchor + QPointF(4, -4), QString::fromStdString(object.text));
+            if (!object.text.empty()) {
+                painter.setPen(QColor(20, 20, 20));
+                painter.drawText(path.pointAtPercent(0.5) + QPointF(6, -6), QString::fromStdString(object.text));
+            }
+            continue;
+        }
+        if (!screen.contains(anchor))
+            continue;
+        ++drawn;
+        if (!object.text.empty() && object.kind == "Label") {
+            QFont font = painter.font();
+            font.setPixelSize(static_cast<int>(std::clamp(object.label.size * 0.7, 8.0, 28.0)));
+            painter.setFont(font);
+            const QString text = QString::fromStdString(object.text);
+            QRectF box = painter.fontMetrics().boundingRect(text);
+            box.moveBottomLeft(anchor + QPointF(4, -4));
+            if (object.label.withBackground)
+                painter.fillRect(box.adjusted(-2, -1, 2, 1), toQColor(object.label.background));
+            drawOutlinedText(painter, box, Qt::AlignLeft | Qt::AlignVCenter, text, object.label);
+            painter.setFont(QFont());
             painter.drawEllipse(anchor, 2, 2);
         } else if (id >= kFirstVesselId && id <= kLastVesselId && !object.parent) {
-            // A vessel: a bow-first triangle along its heading.
+            // A vessel: a bow-first triangle along its heading, turned with the view.
             painter.save();
             painter.translate(anchor);
-            painter.rotate(-frame.yaw * 180.0 / 3.14159265358979323846);
+            painter.rotate(-(frame.yaw - view.yaw()) * 180.0 / 3.14159265358979323846);
             QPolygonF hull;
             hull << QPointF(0, -14) << QPointF(7, 8) << QPointF(0, 4) << QPointF(-7, 8);
             painter.setPen(QPen(QColor(20, 20, 20), 1.5));
@@ -319,6 +491,11 @@ void SketchWindow::render()
             painter.restore();
             painter.setPen(QColor(20, 20, 20));
             painter.drawText(anchor + QPointF(10, -8), QString::fromStdString(object.name.empty() ? std::to_string(id) : object.name));
+        } else if (object.colour) {
+            // A marker in its own colour (vertex and user markers, selections).
+            painter.setPen(QPen(QColor(20, 20, 20), 1));
+            painter.setBrush(penColour(object.colour, Qt::gray));
+            painter.drawRect(QRectF(anchor - QPointF(4, 4), QSizeF(8, 8)));
         } else {
             painter.setPen(QPen(QColor(150, 60, 20), 1));
             painter.setBrush(QColor(240, 160, 60));
@@ -333,6 +510,64 @@ void SketchWindow::render()
     painter.drawLine(centre + QPointF(-8, 0), centre + QPointF(8, 0));
     painter.drawLine(centre + QPointF(0, -8), centre + QPointF(0, 8));
 
+    // Legends: a colour bar of the source's map, top the high end, with the texts as sent.
+    int right = width() - 12;
+    for (const SceneObject* object : legends) {
+        const LegendSpec& legend = *object->legend;
+        const auto source = objects.find(legend.source);
+        if (source == objects.end() || !source->second.colorMap)
+            continue;
+        const SceneObject& s = source->second;
+        const ColorMapSpec& map = *s.colorMap;
+        double low = s.zMin, high = s.zMax;
+        if (s.kind == "PointBuffer")
+            std::tie(low, high) = bufferRange(s);
+        const double lo = map.autoRange ? low : map.min, hi = map.autoRange ? high : map.max;
+        auto shownValue = [&](double v) { return (legend.negate ? -v : v) * legend.valueScale; };
+        const int barHeight = std::clamp(height() / 3, 60, 240);
+        const QString unit = QString::fromStdString(legend.unit);
+        const QString top = QString::number(shownValue(hi), 'f', 1) + (unit.isEmpty() ? QString() : QStringLiteral(" ") + unit);
+        const QString bottom = QString::number(shownValue(lo), 'f', 1) + (unit.isEmpty() ? QString() : QStringLiteral(" ") + unit);
+        const QString title = QString::fromStdString(legend.title);
+        const QFontMetrics metrics = painter.fontMetrics();
+        const int textWidth = std::max({metrics.horizontalAdvance(top), metrics.horizontalAdvance(bottom), metrics.horizontalAdvance(title) - 22});
+        const QRect box(right - (textWidth + 36), 50, textWidth + 36, barHeight + 2 * metrics.height() + 12);
+        painter.fillRect(box, toQColor(legend.background));
+        const QRect bar(box.left() + 6, box.top() + metrics.height() + 6, 18, barHeight);
+        for (int y = 0; y < bar.height(); ++y) {
+            const double v = hi - (hi - lo) * (y + 0.5) / bar.height();
+            painter.fillRect(QRect(bar.left(), bar.top() + y, bar.width(), 1), toQColor(colourAt(map, v, low, high)));
+        }
+        painter.setPen(penColour(legend.text, QColor(20, 20, 20)));
+        painter.drawText(QPoint(box.left() + 6, box.top() + metrics.ascent() + 3), title);
+        painter.drawText(QPoint(bar.right() + 6, bar.top() + metrics.ascent() / 2), top);
+        painter.drawText(QPoint(bar.right() + 6, bar.bottom() + metrics.ascent() / 2), bottom);
+        painter.setPen(QColor(20, 20, 20));
+        painter.drawRect(bar);
+        right = box.left() - 8;
+    }
+
+    // Overlay labels at their pixel places (the mode label among them); one that would cover
+    // another goes above it.
+    std::vector<QRectF> placed;
+    for (const SceneObject* object : overlays) {
+        if (object->text.empty() || !object->overlayAt)
+            continue;
+        QFont font = painter.font();
+        font.setPixelSize(static_cast<int>(std::clamp(object->label.size, 8.0, 28.0)));
+        painter.setFont(font);
+        const QString text = QString::fromStdString(object->text);
+        QRectF box = painter.fontMetrics().boundingRect(text).adjusted(-4, -2, 4, 2);
+        box.moveTopLeft(QPointF((*object->overlayAt)[0], (*object->overlayAt)[1]));
+        for (int tries = 0; tries < 8 && std::any_of(placed.begin(), placed.end(), [&](const QRectF& r) { return r.intersects(box); }); ++tries)
+            box.translate(0, -box.height() - 2);
+        placed.push_back(box);
+        if (object->label.withBackground)
+            painter.fillRect(box, toQColor(object->label.background));
+        drawOutlinedText(painter, box, Qt::AlignCenter, text, object->label);
+        painter.setFont(QFont());
+    }
+
     painter.setPen(QColor(60, 60, 60));
     painter.drawText(QRectF(8, 6, width() - 16, 40), Qt::AlignLeft | Qt::AlignTop,
                      QStringLiteral("Viewer stand-in: top-down sketch\n"
@@ -340,7 +575,7 @@ void SketchWindow::render()
                          .arg(m_viewerId)
                          .arg(camera.position[0], 0, 'f', 1)
                          .arg(camera.position[1], 0, 'f', 1)
-                         .arg(span, 0, 'f', 1)
+                         .arg(camera.viewportHeight > 0 ? camera.viewportHeight : 1000.0, 0, 'f', 1)
                          .arg(drawn));
 }
 

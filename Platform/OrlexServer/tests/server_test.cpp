@@ -205,6 +205,15 @@ TEST_F(StandinServerTest, NavigationQueryIsAnsweredFromTheCameraTheClientSet)
     write(kQueryNavigation);
     expectReply(navigationAnswer(100, 200, 1500, 100, 200, 1500, 500));
     EXPECT_TRUE(control.entries(QStringLiteral("violation")).isEmpty());
+
+    // Each camera the viewer takes is recorded once, so that a run can be followed in the log.
+    const QString first = QStringLiteral("viewer 0: camera centre 0.0 / 0.0, 1000.0 m high");
+    const QString second = QStringLiteral("viewer 0: camera centre 100.0 / 200.0, 500.0 m high");
+    std::vector<QString> records;
+    for (const QJsonValue& entry : control.entries(QStringLiteral("event")))
+        if (entry.toObject().value(QStringLiteral("text")).toString().contains(QStringLiteral("camera centre")))
+            records.push_back(entry.toObject().value(QStringLiteral("text")).toString());
+    EXPECT_EQ(records, (std::vector<QString>{first, second}));
 }
 
 TEST_F(StandinServerTest, ProtocolViolationsAreLoggedAndTheStreamGoesOn)

@@ -12,7 +12,10 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QPixmap>
+#include <QProcess>
 #include <QScreen>
 #include <QWidget>
 
@@ -72,6 +75,41 @@ QByteArray readExactly(int fd, int count)
             break;
     }
     return got;
+}
+
+
+// Pointer input as a person gives it, through the XTest extension.
+bool xdotool(const QStringList& arguments)
+{
+    return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
+}
+
+// Field 'id' of the last level of a logged struct.
+QJsonValue fieldOf(const QJsonObject& structJson, int id)
+{
+    const QJsonArray levels = structJson.value(QStringLiteral("levels")).toArray();
+    for (const QJsonValue& f : levels.last().toArray())
+        if (f.toObject().value(QStringLiteral("id")).toInt() == id)
+            return f.toObject().value(QStringLiteral("v"));
+    return QJsonValue();
+}
+
+// The CreateViewerMessage of a client with its native window and configuration.
+QByteArray createViewer(unsigned long handle, const std::vector<const char*>& settings)
+{
+    Bytes body;
+    body.hex("01 01 31");
+    for (quint64 zigzag = static_cast<quint64>(handle) << 1; ; zigzag >>= 7) {
+        if (zigzag < 0x80) {
+            body.raw(QByteArray(1, static_cast<char>(zigzag)));
+            break;
+        }
+        body.raw(QByteArray(1, static_cast<char>((zigzag & 0x7f) | 0x80)));
+    }
+    body.hex("4D 09 09").raw(QByteArray(1, static_cast<char>(settings.size() / 2)));
+    for (const char* text : settings)
+        body.text(text);
+    return message("CreateViewerMessage", body.hex("00"));
 }
 
 bool waitUntil(const std::function<bool()>& condition)
@@ -144,6 +182,60 @@ TEST(StandinWindow, OneChildWindowLivesInTheHostWindowWithTheViewer)
     const QByteArray destroyed = message("ViewerDestroyedMessage", Bytes().hex("01 01 00"));
     ASSERT_EQ(readExactly(fromServer.get(), destroyed.size()).toHex(' '), destroyed.toHex(' '));
     EXPECT_EQ(childCount(handle), 0);
+}
+
+TEST(StandinWindow, PointerOnTheSketchBecomesTheViewersEvents)
+{
+    ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    QWidget host;
+    host.resize(400, 300);
+    host.move(0, 0);
+    host.show();
+    ASSERT_TRUE(waitUntil([&] { return host.isVisible(); }));
+
+    orlex_standin::StandinProcess::Options options;
+    options.pipeName = QStringLiteral("pointer");
+    orlex_standin::StandinProcess server(options);
+    ASSERT_TRUE(server.start()) << server.process().errorString().toStdString();
+    platform::UniqueFd toServer = platform::connectPipe(options.pipeName);
+    platform::UniqueFd fromServer = platform::connectPipe(options.pipeName + QStringLiteral("Out"));
+    ASSERT_TRUE(toServer.valid() && fromServer.valid());
+    orlex_standin::StandinControl control;
+    ASSERT_TRUE(control.connectTo(server.controlPath()));
+
+    // Camera at (0, 0), 1000 m in view over 300 pixels.
+    const QByteArray requests = clientbytes::versionMessage()
+        + createViewer(host.winId(), {"ContextMenuEnabled", "true", "NotifyMouseMove", "true",
+                                      "NotifyMouseMoveMinIntervalMs", "0"});
+    ASSERT_EQ(platform::writeAll(toServer.get(), requests.constData(), requests.size()).status, platform::IoStatus::Ok);
+    ASSERT_TRUE(control.waitFor(QStringLiteral("out"), orlex_standin::coreType("ViewerCreatedMessage")));
+    const QColor sketch(236, 240, 244);
+    ASSERT_TRUE(waitUntil([&] {
+        const QImage image = QGuiApplication::primaryScreen()->grabWindow(host.winId()).toImage();
+        return !image.isNull() && image.pixelColor(image.width() - 5, image.height() - 5) == sketch;
+    }));
+
+    // 30 pixels right of and above the centre: 100 m east and north.
+    const QPoint centre = host.mapToGlobal(QPoint(200, 150));
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(centre.x() + 30), QString::number(centre.y() - 30)}));
+    const auto moved = control.waitFor(QStringLiteral("out"), orlex_standin::coreType("MouseMovedMessage"));
+    ASSERT_TRUE(moved);
+    const QJsonObject at = fieldOf(moved->value(QStringLiteral("body")).toObject(), 1).toArray().first().toObject();
+    EXPECT_NEAR(fieldOf(at, 0).toDouble(), 100, 2);
+    EXPECT_NEAR(fieldOf(at, 1).toDouble(), 100, 2);
+
+    ASSERT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("1")}));
+    EXPECT_TRUE(control.waitFor(QStringLiteral("out"), orlex_standin::coreType("ObjectPickedMessage")));
+    ASSERT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("3")}));
+    EXPECT_TRUE(control.waitFor(QStringLiteral("out"), orlex_standin::coreType("ShowContextMenuMessage")));
+
+    // A drag 60 pixels to the right pans the camera 200 m west, and the log says so.
+    ASSERT_TRUE(xdotool({QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("mousemove_relative"),
+                         QStringLiteral("--"), QStringLiteral("60"), QStringLiteral("0"), QStringLiteral("mouseup"),
+                         QStringLiteral("1")}));
+    EXPECT_TRUE(control.waitFor(QStringLiteral("event"), QString(), 0, 10000,
+                                QStringLiteral("viewer 0: camera centre -200.0 / 0.0, 1000.0 m high")));
+    QGuiApplication::primaryScreen()->grabWindow(0).save(qEnvironmentVariable("CORV_TEST_SCRATCH") + QStringLiteral("/pointer.png"));
 }
 
 } // namespace
