@@ -9,6 +9,7 @@
 #include <QThread>
 #include <QUdpSocket>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -65,6 +66,24 @@ struct PositionState {
     bool bFollowStarted = false;
 };
 
+// Senders of position datagrams not followed that are named in the log; the rest are counted.
+constexpr int MaxLoggedIgnoredSenders = 8;
+// The GUI hears of a new position sender at most this often.
+constexpr int SenderRelayIntervalMs = 250;
+
+// Which station's positions are taken, and the code-22 relays of the sender (runtime thread).
+struct SenderState {
+    bool bPinRead = false;
+    QString strPinned; // this installation's main station; empty: the first sender
+    QSet<QString> setIgnoredLogged;
+    quint64 nIgnored = 0;
+    QString strCurrent;  // sender of the last datagram taken
+    QString strRelayed;  // sender last relayed with code 22
+    bool bRelayed = false;
+    bool bRelayScheduled = false;
+    std::chrono::steady_clock::time_point tLastRelay{};
+};
+
 // Joins the processing-unit message thread before the model goes.
 struct PuThreadStopper {
     void operator()(QThread* poThread) const;
@@ -79,6 +98,7 @@ public:
 
     std::function<qint64()> fnNowMs;
     live_detail::DepthState depth;
+    live_detail::SenderState sender;
     live_detail::PositionState position;
 
     // Replies and requests.

@@ -233,11 +233,9 @@ void CUlmaRuntime::readShipDatagram()
             continue;
         baDatagram.resize(static_cast<int>(nRead));
         const QString strSender = oSender.toString();
-        if (!m_bPositionSeen || strSender != m_strLastPositionSender) {
-            emit relayToMapView(22, strSender);
-            m_bPositionSeen = true;
-        }
-        m_strLastPositionSender = strSender;
+        if (!takesPositionsFrom(strSender))
+            continue;
+        notePositionSender(strSender);
         // A GGA sentence names itself in its talker; the binary position datagram may hold those
         // letters anywhere.
         if (runtime_text::talkerHas(baDatagram, "GGA", 1))
