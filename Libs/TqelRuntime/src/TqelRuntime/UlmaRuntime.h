@@ -25,6 +25,7 @@ class CRemoteLinkState;
 class CTvqelDatagram;
 class CRuntimeGuiSink;
 class CWaypointSentenceSender;
+class QHostAddress;
 class QUdpSocket;
 namespace QelProj {
 class CProjection;
@@ -226,6 +227,8 @@ private:
     void forgetPuSource(const QString& strArgs);
     // Position and depth steps (UlmaRuntimePosition.cpp, UlmaRuntimeDepths.cpp).
     void decideRemoteClient(const QString& strSender);
+    // One position datagram read into the read slot's buffer, from that sender.
+    void takePositionDatagram(const QHostAddress& oSender);
     // False for a sender other than the followed main station (logged once per sender).
     bool takesPositionsFrom(const QString& strSender);
     // Relays code 22 for a new position sender, at most a few times a second.

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QHostAddress>
 #include <QSet>
 #include <QString>
 #include <QThread>
@@ -11,6 +12,9 @@
 
 #include <chrono>
 #include <cstdint>
+
+#include <sys/socket.h>
+#include <sys/uio.h>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -70,6 +74,26 @@ struct PositionState {
 constexpr int MaxLoggedIgnoredSenders = 8;
 // The GUI hears of a new position sender at most this often.
 constexpr int SenderRelayIntervalMs = 250;
+// Calls of the system per call of the position read slot (each reads up to a batch).
+constexpr int PositionReadRounds = 8;
+
+// Datagrams read from a socket in one call of the system (recvmmsg), each with its sender.
+class DatagramBatch {
+public:
+    static constexpr int Size = 32;
+    static constexpr int MaxBytes = 65536;
+    DatagramBatch();
+    // Reads what is waiting, without waiting; the number of datagrams read (0 on none or error).
+    int receive(int nDescriptor);
+    void take(int n, QByteArray& baDatagram) const;
+    QHostAddress sender(int n) const;
+
+private:
+    std::vector<char> m_buffer;
+    std::vector<sockaddr_storage> m_senders;
+    std::vector<iovec> m_vectors;
+    std::vector<mmsghdr> m_headers;
+};
 
 // Which station's positions are taken, and the code-22 relays of the sender (runtime thread).
 struct SenderState {
@@ -82,6 +106,12 @@ struct SenderState {
     bool bRelayed = false;
     bool bRelayScheduled = false;
     std::chrono::steady_clock::time_point tLastRelay{};
+    // The read slot: its batch and buffer, and the last sender's address, text and verdict.
+    DatagramBatch oBatch;
+    QByteArray baDatagram;
+    QHostAddress oLastAddress;
+    QString strLastAddress;
+    bool bLastAddressTaken = false;
 };
 
 // Joins the processing-unit message thread before the model goes.

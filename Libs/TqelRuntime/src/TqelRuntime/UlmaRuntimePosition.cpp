@@ -130,6 +130,7 @@ void CUlmaRuntime::followStation(QString strAddress)
     oState.bPinRead = true;
     oState.strPinned = strPlain;
     oState.setIgnoredLogged.clear();
+    oState.strLastAddress = QString();
     {
         QMutexLocker oLock(&m_oMutex);
         m_strFollowedStation = strPlain;
