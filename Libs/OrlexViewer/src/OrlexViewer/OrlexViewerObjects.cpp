@@ -141,7 +141,9 @@ void COrlexViewer::addDynamicObject(const QString& strName, const QString& strTe
     oState.strColor = "#ff0000";
     const auto itKnown = std::find_if(m_dynamicObjects.begin(), m_dynamicObjects.end(),
                                       [&](const std::pair<QString, std::uint64_t>& oObject) { return oObject.first == strName; });
-    if (itKnown == m_dynamicObjects.end() && m_dynamicObjects.size() >= static_cast<std::size_t>(kMaxDynamicObjects)) {
+    const bool bKnown = itKnown != m_dynamicObjects.end();
+    const std::size_t nKnown = static_cast<std::size_t>(itKnown - m_dynamicObjects.begin());
+    if (!bKnown && m_dynamicObjects.size() >= static_cast<std::size_t>(kMaxDynamicObjects)) {
         if (!m_bDynamicCapLogged) {
             m_bDynamicCapLogged = true;
             qWarning().noquote() << QStringLiteral("Dynamic objects are kept to %1: from now on the oldest goes for each new name")
@@ -151,12 +153,12 @@ void COrlexViewer::addDynamicObject(const QString& strName, const QString& strTe
         m_dynamicObjects.erase(m_dynamicObjects.begin());
     }
     const std::uint64_t nId = m_pObjects->updateDynObj(strName.toUtf8().toStdString(), oState);
-    if (itKnown != m_dynamicObjects.end()) {
+    if (bKnown) {
         // Refused or made again: the id the library has now.
         if (nId == 0)
-            m_dynamicObjects.erase(itKnown);
+            m_dynamicObjects.erase(m_dynamicObjects.begin() + static_cast<std::ptrdiff_t>(nKnown));
         else
-            itKnown->second = nId;
+            m_dynamicObjects[nKnown].second = nId;
     } else if (nId != 0) {
         m_dynamicObjects.emplace_back(strName, nId);
     }

@@ -18,6 +18,7 @@
 #include <QJsonObject>
 
 #include <log4cplus/appender.h>
+#include <log4cplus/spi/loggingevent.h>
 #include <log4cplus/logger.h>
 
 #include <atomic>
@@ -399,8 +400,16 @@ TEST_F(ShipModelView, DepthTails)
 // Counts the ship model's warnings while it lives.
 class ShipWarningCounter {
 public:
-    ShipWarningCounter() : m_appender(new Counting) { logger().addAppender(m_appender); }
-    ~ShipWarningCounter() { logger().removeAppender(m_appender); }
+    ShipWarningCounter() : m_appender(new Counting), m_nLevel(logger().getLogLevel())
+    {
+        logger().setLogLevel(log4cplus::WARN_LOG_LEVEL);
+        logger().addAppender(m_appender);
+    }
+    ~ShipWarningCounter()
+    {
+        logger().removeAppender(m_appender);
+        logger().setLogLevel(m_nLevel);
+    }
     int count() const { return static_cast<Counting*>(m_appender.get())->count; }
 
 private:
@@ -416,6 +425,7 @@ private:
     };
     static log4cplus::Logger logger() { return log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("CShipModel")); }
     log4cplus::SharedAppenderPtr m_appender;
+    log4cplus::LogLevel m_nLevel;
 };
 
 // Last: all five slots are taken by now. Labels that come and go (spoofed) cannot keep a slot
@@ -423,11 +433,13 @@ private:
 TEST_F(ShipModelView, SilentSlotsAreFreedAndRefusalsCounted)
 {
     ASSERT_EQ(ship().vesselCount(), CShipModel::kMaxVessels);
-    const qint64 nStart =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    // A minute after the refusals of the earlier tests, every vessel speaks once.
+    const qint64 nStart = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count()
+                          + CShipModel::kRefusalLogIntervalMs;
     qint64 nNow = nStart;
     ship().setClock([&nNow] { return nNow; });
-    ship().updateVessel(1000, 1000, 0, QStringLiteral("GPS1:2040_17"));
+    for (const char* szLabel : {"GPS1:2040_17", "GPS2:710_3", "GPS7:9:1_1", "GPS4:1_2", "GPS5:1_3"})
+        ship().updateVessel(1000, 1000, 0, QString::fromLatin1(szLabel));
 
     // Every slot spoke within the silence: alternating new labels are refused, with one line.
     {
