@@ -11,6 +11,7 @@
 #include <QFileInfo>
 
 #include <cstddef>
+#include <filesystem>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -56,6 +57,9 @@ extern "C" int LLVMFuzzerInitialize(int* pnArgc, char*** ppszArgv)
     const QString strTemp = QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm") : QDir::tempPath();
     const QString strRoot = strTemp + QStringLiteral("/corv-ctrl-fuzz-%1").arg(QCoreApplication::applicationPid());
     QDir().mkpath(strRoot);
+    // The run's folder goes with the run.
+    static const std::string s_strRoot = strRoot.toStdString();
+    std::atexit([] { std::filesystem::remove_all(s_strRoot); });
     setenv("CORV_WINROOT", strRoot.toLocal8Bit().constData(), 0);
     setenv("ProgramData", "C:\\ProgramData", 0);
     static QCoreApplication s_oApp(*pnArgc, *ppszArgv);
