@@ -27,9 +27,13 @@ fi
 # starts by name ("ErrorMsg.exe").
 export ORLEXDIR="$CORV_BUILD/bin"
 export PATH="$CORV_BUILD/bin:$PATH"
-# The web display dock's browser runs as root only without its sandbox.
-if [ "$(id -u)" -eq 0 ]; then
+# The web display dock's browser keeps its sandbox where it can have one: Chromium refuses it to
+# root, and without unprivileged user namespaces it cannot build one.
+userns=/proc/sys/kernel/unprivileged_userns_clone
+if [ "$(id -u)" -eq 0 ] || { [ -r "$userns" ] && [ "$(cat "$userns")" = 0 ]; }; then
   export QTWEBENGINE_DISABLE_SANDBOX=1
+else
+  unset QTWEBENGINE_DISABLE_SANDBOX
 fi
 cd "$CORV_BUILD/bin"
 if [ "$feed" -eq 1 ]; then

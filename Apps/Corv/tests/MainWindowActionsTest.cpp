@@ -17,6 +17,7 @@
 #include "OrlexViewer/OrlexGrid.h"
 #include "OrlexViewer/OrlexViewer.h"
 #include "QtAppFramework/OutputWindow.h"
+#include "StationPage.h"
 #include "TqelRuntime/UlmaRuntime.h"
 #include "orlex_standin/control.h"
 #include "platform/paths.h"
@@ -34,6 +35,7 @@
 #include <chrono>
 #include <thread>
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QDockWidget>
@@ -56,6 +58,8 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTimer>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 #include <cmath>
@@ -629,6 +633,53 @@ TEST_F(MainWindowActionsTest, StationAddressReloadsTheDisplayPage)
     EXPECT_TRUE(corvtest::waitUntil(
         [&] { return poView->url() == QUrl(QStringLiteral("http://127.0.0.2:8188/Pages/CorvaneDisplay.html")); }, 15000))
         << qPrintable(poView->url().toString());
+}
+
+// The web dock shows the followed station and lets the operator choose another, which the
+// runtime link follows and gui.ini keeps. The page runs without file access, plugins or pop-ups.
+TEST_F(MainWindowActionsTest, WebDockShowsAndChangesTheFollowedStation)
+{
+    ASSERT_TRUE(corvtest::waitUntil([&] { return window().isInitialised(); }, 30000));
+    auto* poView = window().findChild<QWebEngineView*>();
+    ASSERT_NE(poView, nullptr);
+    auto* poPage = qobject_cast<CStationPage*>(poView->page());
+    ASSERT_NE(poPage, nullptr);
+    for (const QWebEngineSettings::WebAttribute eOff :
+         {QWebEngineSettings::LocalContentCanAccessFileUrls, QWebEngineSettings::PluginsEnabled,
+          QWebEngineSettings::JavascriptCanOpenWindows, QWebEngineSettings::LocalContentCanAccessRemoteUrls})
+        EXPECT_FALSE(poPage->settings()->testAttribute(eOff)) << eOff;
+    EXPECT_TRUE(poPage->profile()->isOffTheRecord());
+    const struct {
+        const char* url;
+        bool allowed;
+    } aAddresses[] = {
+        {"http://10.0.0.5:8188/Pages/CorvaneDisplay.html", true}, {"https://10.0.0.5/x", true},
+        {"file:///etc/passwd", false}, {"qrc:/images/logo.png", false}, {"javascript:alert(1)", false},
+        {"data:text/html,<b>x</b>", false}, {"ftp://10.0.0.5/x", false}, {"http:///nohost", false},
+    };
+    for (const auto& oAddress : aAddresses)
+        EXPECT_EQ(CStationPage::isAllowedAddress(QUrl(QLatin1String(oAddress.url))), oAddress.allowed) << oAddress.url;
+
+    auto* poAction = window().findChild<QAction*>(QStringLiteral("followStationAction"));
+    ASSERT_NE(poAction, nullptr);
+    CUlmaRuntime* poRuntime = CUlmaRuntime::instance(4);
+    ASSERT_NE(poRuntime, nullptr);
+    {
+        ModalResponder oResponder(QStringLiteral("127.0.0.9"));
+        poAction->trigger();
+    }
+    EXPECT_TRUE(corvtest::waitUntil([&] { return poRuntime->followedStation() == QLatin1String("127.0.0.9"); }));
+    EXPECT_TRUE(corvtest::waitUntil([&] { return poAction->text().contains(QLatin1String("127.0.0.9")); }));
+    EXPECT_EQ(GuiIni::value(QLatin1String(GuiIni::GroupRuntime), QStringLiteral("MainStationAddress"), QString()).toString(),
+              QStringLiteral("127.0.0.9"));
+    // Not an address: nothing changes. Empty: the first sender is followed again.
+    {
+        ModalResponder oResponder(QStringLiteral("main station"));
+        poAction->trigger();
+    }
+    EXPECT_EQ(poRuntime->followedStation(), QStringLiteral("127.0.0.9"));
+    QMetaObject::invokeMethod(poRuntime, "followStation", Qt::QueuedConnection, Q_ARG(QString, QString()));
+    EXPECT_TRUE(corvtest::waitUntil([&] { return poRuntime->followedStation().isEmpty(); }));
 }
 
 // 2,000 runtime events a second (fewer under the sanitizers), queued from another thread as the

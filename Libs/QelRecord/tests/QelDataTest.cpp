@@ -144,6 +144,8 @@ TEST(QelData, DamagedRecordsGiveNothing)
         {"chunk of the wrong type", hex("A1 64 44 61 74 61 7F 42 59 57 FF")},
         {"reserved information", hex("A1 64 44 61 74 61 7C")},
         {"stray break", hex("A1 FF 60")},
+        {"NUL inside the name", hex("A1 6B 4D 65 73 73 61 67 65 54 79 70 65 63 61 00 62")},
+        {"NUL inside the folder", hex("A1 6A 53 6F 75 72 63 65 50 61 74 68 62 00 2F")},
     };
     for (const Case& oCase : aCases)
         EXPECT_FALSE(CQelData::deserialize(oCase.baInput)) << oCase.szWhat;

@@ -8,8 +8,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstddef>
+#include <filesystem>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -43,16 +45,27 @@ CUlmaRuntime* runtime()
     return &s_oRuntime;
 }
 
+void dropMessage(QtMsgType, const QMessageLogContext&, const QString&) {}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* pnArgc, char*** ppszArgv)
 {
-    // Files the handlers write stay in a folder of the run.
-    const QString strRoot = QDir::tempPath() + QStringLiteral("/corv-ctrl-fuzz");
+    // Files the handlers write (gui.ini on nearly every configuration datagram) stay in a folder
+    // of the run, in memory where there is such a file system: a disk write per input was most
+    // of the time of an input.
+    const QString strTemp = QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+    const QString strRoot = strTemp + QStringLiteral("/corv-ctrl-fuzz-%1").arg(QCoreApplication::applicationPid());
     QDir().mkpath(strRoot);
+    // The run's folder goes with the run.
+    static const std::string s_strRoot = strRoot.toStdString();
+    std::atexit([] { std::filesystem::remove_all(s_strRoot); });
     setenv("CORV_WINROOT", strRoot.toLocal8Bit().constData(), 0);
     setenv("ProgramData", "C:\\ProgramData", 0);
     static QCoreApplication s_oApp(*pnArgc, *ppszArgv);
+    // A line per input on the console cost more than the input.
+    if (!std::getenv("CORV_FUZZ_VERBOSE"))
+        qInstallMessageHandler(dropMessage);
     if (const char* szSeedDir = std::getenv("CORV_FUZZ_SEED_DIR")) {
         int nSeed = 0;
         for (const char* szSeed : s_aszSeeds) {

@@ -119,6 +119,8 @@ TEST(DepthDatagram, CountsLengthsAndFields)
         {"projected no comma after N", "$TVQEL,30,T1,3,4,0,1", Status::Ignored, 0},
         {"projected other event", projectedForm("$TVQEL,31,T1,3,4,0,1,", 1), Status::Ignored, 0},
         {"projected empty fields", projectedForm("$TVQEL,30,,T1,,3,4,,0,1,", 1), Status::Used, 1},
+        {"projected A + B past 64 bits", projectedForm("$TVQEL,30,T1,9223372036854775807,9223372036854775807,0,1,", 1),
+         Status::Ignored, 0},
     };
     for (const Case& oCase : aCases) {
         std::vector<double> adPoints;
@@ -136,6 +138,22 @@ TEST(DepthDatagram, CountsLengthsAndFields)
         if (bProjected && eStatus == Status::Used) {
             EXPECT_EQ(strTail, QStringLiteral("T1:7")) << oCase.what;
         }
+    }
+
+    // A + B names the tail up to the limits of 64 bits.
+    const struct {
+        const char* header;
+        const char* tail;
+    } aTails[] = {
+        {"$TVQEL,30,T1,-1,9223372036854775807,0,1,", "T1:9223372036854775806"},
+        {"$TVQEL,30,T1,-9223372036854775808,1,0,1,", "T1:-9223372036854775807"},
+    };
+    for (const auto& oTail : aTails) {
+        std::vector<double> adPoints;
+        QString strTail;
+        int nRecords = 0;
+        EXPECT_EQ(depth_datagram::readProjected(projectedForm(oTail.header, 1), adPoints, strTail, nRecords), Status::Used);
+        EXPECT_EQ(strTail, QLatin1String(oTail.tail));
     }
 
     std::vector<double> adPoints;

@@ -5,6 +5,7 @@
 #include "VirelleConnector/EdgeConnector.h"
 #include "test_wait.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -188,6 +189,29 @@ TEST_F(EdgeConnectorTest, SuccessCountsOnTheAnswerNotOnTheLastByte)
     ASSERT_FALSE(oProgress.isEmpty());
     EXPECT_EQ(oProgress.last().at(0), oProgress.last().at(1));
     EXPECT_EQ(oProgress.last().at(2).toString(), "a.dat");
+}
+
+// A collector that answers without end, or not at all, makes a failed upload within the limits:
+// the client's memory does not follow the endless body.
+TEST_F(EdgeConnectorTest, EndlessOrMissingAnswersFailWithinTheLimits)
+{
+    m_oClient.setReplyLimits(64 * 1024, 1500);
+    for (const HttpPeer::Answer eAnswer : {HttpPeer::Answer::EndlessBody, HttpPeer::Answer::Silent}) {
+        m_oPeer.answer = eAnswer;
+        m_oClient.resetHasError();
+        QSignalSpy oFailed(&m_oClient, &CEdgeConnector::edgeUploadFailed);
+        QSignalSpy oFinished(&m_oClient, &CEdgeConnector::edgeUploadFinished);
+        QElapsedTimer oClock;
+        oClock.start();
+        ASSERT_TRUE(m_oClient.sendDataToVirelle("a.dat", 0, "", "abc"));
+        ASSERT_TRUE(corvtest::waitUntil([&] { return oFinished.size() == 1; }, 5000));
+        EXPECT_EQ(oFailed.size(), 1);
+        // The endless body is cut at the size limit, long before the time limit.
+        if (eAnswer == HttpPeer::Answer::EndlessBody)
+            EXPECT_LT(oClock.elapsed(), 1000);
+        else
+            EXPECT_GE(oClock.elapsed(), 1400);
+    }
 }
 
 TEST_F(EdgeConnectorTest, KillTrafficSendsNothing)

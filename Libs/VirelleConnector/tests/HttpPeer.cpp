@@ -61,6 +61,23 @@ void HttpPeer::onReadyRead(QTcpSocket* socket)
 
 void HttpPeer::respond(QTcpSocket* socket)
 {
+    if (answer == Answer::Silent)
+        return;
+    if (answer == Answer::EndlessBody) {
+        socket->write("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Type: text/plain\r\n\r\n");
+        // Chunks of 16 KiB for as long as the client reads them.
+        auto* poPump = new QTimer(socket);
+        QObject::connect(poPump, &QTimer::timeout, socket, [this, socket] {
+            if (socket->state() != QAbstractSocket::ConnectedState)
+                return;
+            while (socket->bytesToWrite() < 256 * 1024) {
+                socket->write("4000\r\n" + QByteArray(0x4000, 'z') + "\r\n");
+                endlessBytes += 0x4000;
+            }
+        });
+        poPump->start(1);
+        return;
+    }
     const QByteArray answerBytes = "HTTP/1.1 " + QByteArray::number(status) + (status == 200 ? " OK" : " Error")
                                    + "\r\nContent-Length: 2\r\nContent-Type: text/plain\r\n\r\nok";
     if (delayMs <= 0) {

@@ -1,5 +1,6 @@
 // A small HTTP/1.1 server on 127.0.0.1 (port 0) for tests: records every request and answers as
-// scripted (status, closing without an answer, or a delay before the answer).
+// scripted (status, closing without an answer, a delay before the answer, no answer at all, or an
+// answer whose body never ends).
 #pragma once
 
 #include <QByteArray>
@@ -16,7 +17,7 @@ class CQelData;
 class HttpPeer : public QObject {
     Q_OBJECT
 public:
-    enum class Answer { Status, CloseEarly };
+    enum class Answer { Status, CloseEarly, Silent, EndlessBody };
 
     struct Request {
         QByteArray method;
@@ -43,6 +44,7 @@ public:
 
     QList<Request> requests;
     int connections = 0;
+    qint64 endlessBytes = 0; // body bytes written by EndlessBody answers
 
 private:
     void onReadyRead(QTcpSocket* socket);

@@ -23,6 +23,8 @@
 #include <QtDebug>
 
 #include <cmath>
+#include <algorithm>
+#include <deque>
 #include <map>
 
 namespace O = ::Tavrin::Dremm::Orlex;
@@ -33,6 +35,8 @@ namespace {
 
 const char* const s_szLayer = "UserObjects";
 constexpr int s_nMaxDynamicNameLength = 64;
+// Dynamic objects kept at once; a new name beyond it removes the oldest.
+constexpr std::size_t s_nMaxDynamicObjects = 1024;
 
 enum Kind { Point = 0, Line = 1, Polygon = 2, Marker = 3, Dynamic = 4 };
 
@@ -110,6 +114,8 @@ public:
     CProjection* pProjection = nullptr;
     std::map<std::uint64_t, SUserObject> objects;
     std::map<std::string, std::uint64_t> dynamicIds;
+    std::deque<std::pair<std::string, std::uint64_t>> dynamicOrder; // oldest first; may hold gone ones
+    bool bDynamicCapLogged = false;
     std::uint64_t nSelectedId = 0;
     QColor colors[4] = {QColor(Qt::darkMagenta), QColor(Qt::cyan), QColor(Qt::darkCyan), QColor(Qt::red)};
     ObjectStore store;
@@ -254,6 +260,24 @@ public:
             nSelectedId = 0;
         objectIdAllocator()->release(it->first);
         objects.erase(it);
+    }
+
+    // Removes the oldest dynamic object still shown (entries of removed ones are skipped).
+    void removeOldestDynamic()
+    {
+        while (!dynamicOrder.empty()) {
+            const auto oOldest = dynamicOrder.front();
+            dynamicOrder.pop_front();
+            const auto itName = dynamicIds.find(oOldest.first);
+            if (itName == dynamicIds.end() || itName->second != oOldest.second)
+                continue;
+            const auto it = objects.find(oOldest.second);
+            if (it != objects.end())
+                remove(it);
+            else
+                dynamicIds.erase(itName);
+            return;
+        }
     }
 
     bool shownFromStore(std::int64_t nStoreId) const
@@ -499,6 +523,14 @@ std::uint64_t COrlexObjs::updateDynObj(std::string strName, SDynObj oState)
         object.dZ = oState.Z;
         d->redraw(nId, object);
     } else {
+        if (d->dynamicIds.size() >= s_nMaxDynamicObjects) {
+            if (!d->bDynamicCapLogged) {
+                d->bDynamicCapLogged = true;
+                qWarning().noquote() << "COrlexObjs: dynamic objects are kept to" << s_nMaxDynamicObjects
+                                     << "- the oldest goes for each new name";
+            }
+            d->removeOldestDynamic();
+        }
         SUserObject object;
         object.nKind = Dynamic;
         object.points = point;
@@ -509,6 +541,14 @@ std::uint64_t COrlexObjs::updateDynObj(std::string strName, SDynObj oState)
         object.fSize = oState.nSize > 0 && oState.nSize <= 1000 ? static_cast<float>(oState.nSize) : 10.0f;
         nId = d->add(std::move(object), false);
         d->dynamicIds.emplace(strName, nId);
+        d->dynamicOrder.emplace_back(strName, nId);
+        if (d->dynamicOrder.size() > 2 * s_nMaxDynamicObjects) {
+            const auto gone = [this](const std::pair<std::string, std::uint64_t>& oEntry) {
+                const auto it = d->dynamicIds.find(oEntry.first);
+                return it == d->dynamicIds.end() || it->second != oEntry.second;
+            };
+            d->dynamicOrder.erase(std::remove_if(d->dynamicOrder.begin(), d->dynamicOrder.end(), gone), d->dynamicOrder.end());
+        }
     }
     args.insert(QStringLiteral("id"), QString::number(nId));
     COrlexObjsPrivate::log("updateDynObj", args);

@@ -2,6 +2,7 @@
 
 #include "Common/CorvPaths.h"
 #include "Common/GuiIni.h"
+#include "StationPage.h"
 #include "MainWindowCommands.h"
 #include "SettingsApplication.h"
 #include "SettingsMapViewer.h"
@@ -31,6 +32,8 @@
 #include <log4cplus/loggingmacros.h>
 
 #include <QAction>
+#include <QHostAddress>
+#include <QInputDialog>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDebug>
@@ -114,6 +117,10 @@ CMainWindow::CMainWindow(int argc, char* argv[]) : QMainWindow(nullptr)
     m_strStationAddress = vAddress.toString();
     if (m_strStationAddress.size() < 2)
         m_strStationAddress = QStringLiteral("127.0.0.1");
+    // A main station pinned by the installation is the one followed from the start.
+    const QString strPinned = GuiIni::value(runtimeGroup(), QStringLiteral("MainStationAddress"), QString()).toString().trimmed();
+    if (!QHostAddress(strPinned).isNull())
+        m_strStationAddress = strPinned;
 
     constrGui();
     qDebug() << "constrOptionalSubsystems";
@@ -430,6 +437,7 @@ void CMainWindow::createWebDock()
     const QUrl oUrl(QStringLiteral("http://%1:8188/pages/CorvaneDisplay.html").arg(m_strStationAddress));
     qDebug().noquote() << QStringLiteral("Try to load ") + oUrl.toString();
     m_poWebView = new QWebEngineView(this);
+    m_poWebView->setPage(new CStationPage(m_poWebView));
     m_poWebView->load(oUrl);
     m_poWebDock->setWidget(m_poWebView);
     m_poWebDock->setObjectName(QStringLiteral("webDockWidget"));
@@ -438,6 +446,12 @@ void CMainWindow::createWebDock()
     m_poWebDock->setMinimumHeight(150);
     m_poWebDock->setMinimumWidth(200);
     addDockWidget(Qt::RightDockWidgetArea, m_poWebDock);
+    // The dock's own menu shows the followed station and lets the operator choose another.
+    m_poFollowStationAction = new QAction(tr("Followed Station: %1...").arg(m_strStationAddress), m_poWebDock);
+    m_poFollowStationAction->setObjectName(QStringLiteral("followStationAction"));
+    connect(m_poFollowStationAction, &QAction::triggered, this, &CMainWindow::onFollowStation);
+    m_poWebDock->addAction(m_poFollowStationAction);
+    m_poWebDock->setContextMenuPolicy(Qt::ActionsContextMenu);
     fitMinimumToPanes(this);
     if (m_poActionWeb) {
         m_poActionWeb->setChecked(m_poWebDock->isVisible());

@@ -182,6 +182,8 @@ private:
     QList<QAction*> colourMapActions() const;
     // Runtime events.
     void onStationAddress(const QString& strAddress);
+    // Asks the operator for the main station to follow and hands it to the runtime link.
+    void onFollowStation();
     void onPingMode(const QStringList& lstFields);
     void connectViewerErrors(COrlexViewer* poViewer);
     void onViewerError(QString strMessage, int nCode);
@@ -225,6 +227,7 @@ private:
     QLineEdit* m_poScaleEdit = nullptr;
     CAppDockWidget* m_poWebDock = nullptr;
     QWebEngineView* m_poWebView = nullptr;
+    QAction* m_poFollowStationAction = nullptr; // on the web dock: shows and changes the followed station
     QString m_strDataFolder;
     QString m_strLayoutFile;
     int m_nStationMode = 4;

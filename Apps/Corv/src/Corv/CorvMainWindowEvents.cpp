@@ -14,10 +14,14 @@
 #include "OrlexViewer/OrlexViewer.h"
 #include "QtAppFramework/SettingsManager.h"
 #include "TqelRuntime/HandleTracks.h"
+#include "TqelRuntime/UlmaRuntime.h"
 
 #include <QColor>
+#include <QAction>
 #include <QDebug>
 #include <QHostAddress>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
@@ -115,6 +119,8 @@ void CMainWindow::onStationAddress(const QString& strAddress)
         return;
     }
     m_strStationAddress = strAddress;
+    if (m_poFollowStationAction)
+        m_poFollowStationAction->setText(tr("Followed Station: %1...").arg(strAddress));
     // One reload pending at a time; it loads the page of the address stored when it fires.
     if (!m_poStationReloadTimer) {
         m_poStationReloadTimer = new QTimer(this);
@@ -133,6 +139,25 @@ void CMainWindow::onStationAddress(const QString& strAddress)
     }
     if (!m_poStationReloadTimer->isActive())
         m_poStationReloadTimer->start();
+}
+
+void CMainWindow::onFollowStation()
+{
+    bool bOk = false;
+    const QString strAddress =
+        QInputDialog::getText(this, tr("Followed Station"),
+                              tr("Address of the main station to follow (empty: the first station that sends positions):"),
+                              QLineEdit::Normal, m_poRuntime ? m_poRuntime->followedStation() : m_strStationAddress, &bOk)
+            .trimmed();
+    if (!bOk)
+        return;
+    if (!strAddress.isEmpty() && QHostAddress(strAddress).isNull()) {
+        QString strLine = QStringLiteral("Not a station address: %1").arg(strAddress);
+        logMsg(strLine, 2);
+        return;
+    }
+    if (m_poRuntime)
+        QMetaObject::invokeMethod(m_poRuntime, "followStation", Qt::QueuedConnection, Q_ARG(QString, strAddress));
 }
 
 void CMainWindow::onPingMode(const QStringList& lstFields)

@@ -58,14 +58,19 @@ double number(const char* pBegin, const char* pEnd)
 // The points of one batch, projected and written as east and north in metres and the height.
 class PointBatch {
 public:
-    PointBatch(double* pdOut, const Projector& fnProject) : m_pdOut(pdOut), m_fnProject(fnProject) {}
+    // Room for a batch, or for nLines when they are fewer (a small file costs little).
+    PointBatch(double* pdOut, const Projector& fnProject, std::size_t nLines)
+        : m_pdOut(pdOut), m_fnProject(fnProject), m_nSize(std::max<std::size_t>(1, std::min(ProjectionBatch, nLines))),
+          m_adLatitudes(m_nSize), m_adLongitudes(m_nSize), m_adHeights(m_nSize)
+    {
+    }
 
     void add(double dLatitude, double dLongitude, double dHeight)
     {
         m_adLatitudes[m_nCount] = dLatitude;
         m_adLongitudes[m_nCount] = dLongitude;
         m_adHeights[m_nCount] = dHeight;
-        if (++m_nCount == ProjectionBatch)
+        if (++m_nCount == m_nSize)
             flush();
     }
 
@@ -96,16 +101,17 @@ private:
     const Projector& m_fnProject;
     std::size_t m_nCount = 0;
     std::size_t m_nWritten = 0;
-    std::vector<double> m_adLatitudes = std::vector<double>(ProjectionBatch);
-    std::vector<double> m_adLongitudes = std::vector<double>(ProjectionBatch);
-    std::vector<double> m_adHeights = std::vector<double>(ProjectionBatch);
+    std::size_t m_nSize;
+    std::vector<double> m_adLatitudes;
+    std::vector<double> m_adLongitudes;
+    std::vector<double> m_adHeights;
 };
 
 // The whole lines from pBegin to pEnd, parsed, projected and written to pdOut (room for three
 // values a line); the number of points written.
-std::size_t readPart(const char* pBegin, const char* pEnd, double* pdOut, const Projector& fnProject)
+std::size_t readPart(const char* pBegin, const char* pEnd, std::size_t nLines, double* pdOut, const Projector& fnProject)
 {
-    PointBatch oBatch(pdOut, fnProject);
+    PointBatch oBatch(pdOut, fnProject, nLines);
     for (const char* pLine = pBegin; pLine < pEnd;) {
         const char* pLineEnd = static_cast<const char*>(std::memchr(pLine, '\n', static_cast<std::size_t>(pEnd - pLine)));
         if (!pLineEnd)
@@ -245,7 +251,7 @@ std::vector<double> readPointText(const char* pText, std::size_t nSize, long lon
     std::vector<double> vPoints(3 * nLines);
     std::vector<std::size_t> vWritten(nParts, 0);
     auto readOne = [&](std::size_t i) {
-        vWritten[i] = readPart(vStarts[i], vStarts[i + 1], vPoints.data() + 3 * vOffsets[i], fnProject);
+        vWritten[i] = readPart(vStarts[i], vStarts[i + 1], vOffsets[i + 1] - vOffsets[i], vPoints.data() + 3 * vOffsets[i], fnProject);
     };
     std::vector<std::thread> vThreads;
     for (std::size_t i = 1; i < nParts; ++i)

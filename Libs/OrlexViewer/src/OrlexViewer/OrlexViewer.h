@@ -20,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QLabel;
@@ -181,8 +182,10 @@ public:
     void removeAllObjects();
     void loadGeoJson(const QString& strPath);
     // "a,b,c[,L]": L "D" (or absent) longitude, latitude degrees; "P" east, north metres; "R"
-    // latitude, longitude radians. c is the height. Creates the named object or moves it.
+    // latitude, longitude radians. c is the height. Creates the named object or moves it; beyond
+    // kMaxDynamicObjects names the oldest object goes.
     void addDynamicObject(const QString& strName, const QString& strText);
+    static constexpr int kMaxDynamicObjects = 256;
     // Appends the vessel's position to the data folder's "savedpos.txt" and marks it with a point.
     void savePosition();
 
@@ -401,6 +404,8 @@ private:
     void removeCorridor();
     // Forgets the corridor once the operator removed it as a user object: its id may be reused.
     void forgetRemovedCorridor();
+    // A dynamic object the operator deleted is no longer counted.
+    void forgetDynamicObject(std::uint64_t nId);
     void sendGraticuleSettings();
     void sendLoggingLabel(bool bCreate);
     // Work of later features that the read-outs start.
@@ -541,6 +546,9 @@ private:
     } m_pointDelete;
     // User objects.
     std::shared_ptr<COrlexObjs> m_pObjects;
+    // Dynamic objects by name and id, oldest first.
+    std::vector<std::pair<QString, std::uint64_t>> m_dynamicObjects;
+    bool m_bDynamicCapLogged = false;
 
     // Display settings.
     QColor m_backgroundColor;

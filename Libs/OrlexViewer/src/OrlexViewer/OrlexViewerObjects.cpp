@@ -18,6 +18,7 @@
 #include <QVariant>
 #include <QtDebug>
 
+#include <algorithm>
 #include <cmath>
 
 namespace O = ::Tavrin::Dremm::Orlex;
@@ -138,7 +139,36 @@ void COrlexViewer::addDynamicObject(const QString& strName, const QString& strTe
     oState.Z = dZ;
     oState.nSize = 10;
     oState.strColor = "#ff0000";
-    m_pObjects->updateDynObj(strName.toUtf8().toStdString(), oState);
+    const auto itKnown = std::find_if(m_dynamicObjects.begin(), m_dynamicObjects.end(),
+                                      [&](const std::pair<QString, std::uint64_t>& oObject) { return oObject.first == strName; });
+    const bool bKnown = itKnown != m_dynamicObjects.end();
+    const std::size_t nKnown = static_cast<std::size_t>(itKnown - m_dynamicObjects.begin());
+    if (!bKnown && m_dynamicObjects.size() >= static_cast<std::size_t>(kMaxDynamicObjects)) {
+        if (!m_bDynamicCapLogged) {
+            m_bDynamicCapLogged = true;
+            qWarning().noquote() << QStringLiteral("Dynamic objects are kept to %1: from now on the oldest goes for each new name")
+                                        .arg(kMaxDynamicObjects);
+        }
+        m_pObjects->deleteObj(m_dynamicObjects.front().second, true, false);
+        m_dynamicObjects.erase(m_dynamicObjects.begin());
+    }
+    const std::uint64_t nId = m_pObjects->updateDynObj(strName.toUtf8().toStdString(), oState);
+    if (bKnown) {
+        // Refused or made again: the id the library has now.
+        if (nId == 0)
+            m_dynamicObjects.erase(m_dynamicObjects.begin() + static_cast<std::ptrdiff_t>(nKnown));
+        else
+            m_dynamicObjects[nKnown].second = nId;
+    } else if (nId != 0) {
+        m_dynamicObjects.emplace_back(strName, nId);
+    }
+}
+
+void COrlexViewer::forgetDynamicObject(std::uint64_t nId)
+{
+    m_dynamicObjects.erase(std::remove_if(m_dynamicObjects.begin(), m_dynamicObjects.end(),
+                                          [nId](const std::pair<QString, std::uint64_t>& oObject) { return oObject.second == nId; }),
+                           m_dynamicObjects.end());
 }
 
 void COrlexViewer::deleteUserObj()
@@ -146,6 +176,7 @@ void COrlexViewer::deleteUserObj()
     if (m_nSelectedObjectId == 0 || !m_pObjects)
         return;
     m_pObjects->deleteObj(m_nSelectedObjectId, true, true);
+    forgetDynamicObject(m_nSelectedObjectId);
     forgetRemovedCorridor();
     m_bDeleteUserObjPending = false;
 }
@@ -200,6 +231,7 @@ void COrlexViewer::removeAllObjects()
     m_pObjects->removeAll();
     m_bObjectsFromDatabase = false;
     m_bSavedPositionsShown = false;
+    m_dynamicObjects.clear();
     forgetRemovedCorridor();
 }
 

@@ -16,6 +16,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 namespace O = ::Tavrin::Dremm::Orlex;
@@ -179,6 +180,10 @@ void CShipModel::send(const T& payload) const
 CShipModel::CShipModel(std::shared_ptr<MessageDispatcher> pDispatcher)
     : m_pDispatcher(std::move(pDispatcher)), m_pHistory(std::make_unique<CShipPositionHistory>())
 {
+    m_fnNowMs = [] {
+        using namespace std::chrono;
+        return static_cast<qint64>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    };
     m_positionUpdate.ObjectIds.resize(1);
     m_positionUpdate.Positions.resize(1);
     m_rotationUpdate.ObjectIds.resize(1);
@@ -192,31 +197,68 @@ CShipModel::~CShipModel() = default;
 // ---------------------------------------------------------------------------------------------
 // Position updates
 
+void CShipModel::setClock(std::function<qint64()> fnNowMs)
+{
+    const std::lock_guard<std::recursive_mutex> lock(shipMutex());
+    m_fnNowMs = std::move(fnNowMs);
+}
+
 int CShipModel::vesselIndex(const QString& strName, bool& bNew)
 {
     bNew = false;
+    const qint64 nNow = m_fnNowMs();
     const int nKnown = m_labels.indexOf(strName);
-    if (nKnown >= 0)
+    if (nKnown >= 0) {
+        m_lastUpdateMs[static_cast<std::size_t>(nKnown)] = nNow;
         return nKnown;
-    if (m_labels.size() >= kMaxVessels || strName.size() > kMaxLabelLength) {
-        // Logged once per refused label in a row, not once per datagram.
-        static QString s_strLastRefused;
-        if (strName.left(kMaxLabelLength) != s_strLastRefused) {
-            s_strLastRefused = strName.left(kMaxLabelLength);
-            LOG4CPLUS_WARN(shipLogger(), LOG4CPLUS_TEXT("CShipModel::updateVessel - vessel label refused (")
-                                             << m_labels.size() << LOG4CPLUS_TEXT(" vessels shown already or label too long): ")
-                                             << s_strLastRefused.toStdString());
-        }
+    }
+    if (strName.size() > kMaxLabelLength) {
+        logRefusedLabel(strName, nNow);
         return -1;
     }
-    m_labels.append(strName);
-    const int n = static_cast<int>(m_labels.size()) - 1;
+    int n = static_cast<int>(m_labels.size());
+    if (n < kMaxVessels) {
+        m_labels.append(strName);
+    } else {
+        // All slots taken: the one silent longest goes, once it has been silent for a while.
+        n = static_cast<int>(std::min_element(m_lastUpdateMs.begin(), m_lastUpdateMs.end()) - m_lastUpdateMs.begin());
+        if (nNow - m_lastUpdateMs[static_cast<std::size_t>(n)] < kSlotSilenceMs) {
+            logRefusedLabel(strName, nNow);
+            return -1;
+        }
+        QString& strOldSource = m_sources[static_cast<std::size_t>(n)];
+        LOG4CPLUS_INFO(shipLogger(), LOG4CPLUS_TEXT("CShipModel::updateVessel - vessel ") << m_labels.at(n).toStdString()
+                                         << LOG4CPLUS_TEXT(" silent, its slot goes to ") << strName.toStdString());
+        const QString strGone = strOldSource;
+        strOldSource = QString();
+        if (!strGone.isNull() && std::find(m_sources.begin(), m_sources.end(), strGone) == m_sources.end()) {
+            m_eastBySource.remove(strGone);
+            m_northBySource.remove(strGone);
+        }
+        m_labels[n] = strName;
+    }
+    m_lastUpdateMs[static_cast<std::size_t>(n)] = nNow;
     // Kept per source only when the label has exactly one colon.
     const int nColon = strName.indexOf(QLatin1Char(':'));
     if (nColon >= 0 && strName.indexOf(QLatin1Char(':'), nColon + 1) < 0)
         m_sources[static_cast<std::size_t>(n)] = strName.left(nColon);
     bNew = true;
     return n;
+}
+
+void CShipModel::logRefusedLabel(const QString& strName, qint64 nNow)
+{
+    // Counted; one line now and then, not one per datagram.
+    ++m_nRefusedSinceLog;
+    if (m_bRefusalLogged && nNow - m_nLastRefusalLogMs < kRefusalLogIntervalMs)
+        return;
+    LOG4CPLUS_WARN(shipLogger(), LOG4CPLUS_TEXT("CShipModel::updateVessel - vessel labels refused (")
+                                     << m_labels.size() << LOG4CPLUS_TEXT(" vessels shown and active, or label too long): ")
+                                     << m_nRefusedSinceLog << LOG4CPLUS_TEXT(" since the last such line, the latest ")
+                                     << strName.left(kMaxLabelLength).toStdString());
+    m_bRefusalLogged = true;
+    m_nLastRefusalLogMs = nNow;
+    m_nRefusedSinceLog = 0;
 }
 
 void CShipModel::updateVessel(int nEast, int nNorth, int nHeading, const QString& strName)

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -33,6 +34,10 @@ public:
     static constexpr std::uint64_t kVesselIdStep = 1000;
     // Vessel labels and source names longer than this are refused.
     static constexpr int kMaxLabelLength = 256;
+    // A vessel silent this long gives its slot to a new label when all slots are taken.
+    static constexpr qint64 kSlotSilenceMs = 30000;
+    // Refused labels are logged at most once in this time, with their count.
+    static constexpr qint64 kRefusalLogIntervalMs = 60000;
 
     explicit CShipModel(std::shared_ptr<Dremm::Orlex::QtClient::MessageDispatcher> pDispatcher);
     virtual ~CShipModel();
@@ -106,12 +111,15 @@ public:
 
     // Not guarded: for a thread that is the only one using the ship model.
     CShipPositionHistory* history() const { return m_pHistory.get(); }
+    // The clock of the vessel slots, milliseconds (steady by default; tests set their own).
+    void setClock(std::function<qint64()> fnNowMs);
 
 private:
     template <typename T>
     void send(const T& payload) const;
-    // The vessel index of a label, appended on its first appearance (bNew); -1 when refused.
+    // The vessel index of a label, given a slot on its first appearance (bNew); -1 when refused.
     int vesselIndex(const QString& strName, bool& bNew);
+    void logRefusedLabel(const QString& strName, qint64 nNow);
     void sendTailSettings(std::uint64_t nId) const;
 
     std::map<QString, std::uint64_t> m_tailIds;
@@ -147,6 +155,11 @@ private:
     QStringList m_labels;
     std::array<QString, kMaxVessels> m_sources; // per vessel: the label's part before ":", or null
     std::array<int, kMaxVessels> m_vesselIds{};
+    std::array<qint64, kMaxVessels> m_lastUpdateMs{}; // per slot: the label's last update
+    std::function<qint64()> m_fnNowMs;
+    quint64 m_nRefusedSinceLog = 0;
+    qint64 m_nLastRefusalLogMs = 0;
+    bool m_bRefusalLogged = false;
 
     // Messages of the position road, kept so that their lists are reused.
     ::Tavrin::Dremm::Orlex::PositionUpdateMessage m_positionUpdate;

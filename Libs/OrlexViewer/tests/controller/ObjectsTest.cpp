@@ -374,6 +374,52 @@ TEST_F(ObjectsTest, DynamicObjectsArePlacedFromTheirText)
     viewer()->removeAllObjects();
 }
 
+// New names without end (a hostile peer's DYN_OBJ datagrams): the controller keeps the newest
+// names and the oldest object goes from the view; a name kept is still moved, not made again.
+TEST_F(ObjectsTest, DynamicObjectsAreCappedOldestFirst)
+{
+    viewer()->removeAllObjects();
+    constexpr int nMax = COrlexViewer::kMaxDynamicObjects;
+    qint64 nFrom = markNow();
+    for (int n = 0; n < nMax; ++n)
+        viewer()->addDynamicObject(QStringLiteral("flood%1").arg(n), QStringLiteral("1,1,0"));
+    harness().sync();
+    const QList<LoggedBody> cubes = sent("CreateCubeMessage", nFrom);
+    ASSERT_EQ(cubes.size(), nMax);
+    EXPECT_TRUE(sent("DestroyObjectMessage", nFrom).isEmpty());
+
+    nFrom = markNow();
+    for (int n = nMax; n < nMax + 3; ++n)
+        viewer()->addDynamicObject(QStringLiteral("flood%1").arg(n), QStringLiteral("1,1,0"));
+    harness().sync();
+    const QList<LoggedBody> destroyed = sent("DestroyObjectMessage", nFrom);
+    ASSERT_EQ(destroyed.size(), 3) << sentTypes(nFrom).join(QLatin1Char(' ')).toStdString();
+    for (int n = 0; n < 3; ++n)
+        EXPECT_EQ(idOf(destroyed[n]), idOf(cubes[n]));
+    nFrom = markNow();
+    viewer()->addDynamicObject(QStringLiteral("flood3"), QStringLiteral("2,2,0"));
+    EXPECT_EQ(sentTypes(nFrom), QStringList{QStringLiteral("PositionUpdateMessage")});
+    viewer()->removeAllObjects();
+}
+
+// The object library on its own keeps at most 1,024 dynamic objects: the oldest goes first.
+TEST_F(ObjectsTest, LibraryKeepsItsDynamicObjectsBounded)
+{
+    SDynObj oState;
+    oState.X = 1;
+    oState.Y = 1;
+    const std::uint64_t nFirst = m_pObjects->updateDynObj("lib0", oState);
+    for (int n = 1; n < 1024; ++n)
+        ASSERT_NE(m_pObjects->updateDynObj("lib" + std::to_string(n), oState), 0u);
+    const qint64 nFrom = markNow();
+    ASSERT_NE(m_pObjects->updateDynObj("lib1024", oState), 0u);
+    harness().sync();
+    const QList<LoggedBody> destroyed = sent("DestroyObjectMessage", nFrom);
+    ASSERT_EQ(destroyed.size(), 1);
+    EXPECT_EQ(idOf(destroyed.first()), nFirst);
+    m_pObjects->removeAll();
+}
+
 TEST_F(ObjectsTest, SavedPositionsAreAppendedAndShown)
 {
     QFile::remove(dataFile("savedpos.txt"));

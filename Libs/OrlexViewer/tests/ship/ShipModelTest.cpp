@@ -17,6 +17,12 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include <log4cplus/appender.h>
+#include <log4cplus/spi/loggingevent.h>
+#include <log4cplus/logger.h>
+
+#include <atomic>
+#include <chrono>
 #include <cmath>
 
 using corvtest::PositionFix;
@@ -391,5 +397,78 @@ TEST_F(ShipModelView, DepthTails)
     EXPECT_EQ(sent(nFrom), (QStringList{QStringLiteral("AddToPointBuffer:%1").arg(nSecond), QStringLiteral("CreatePointBuffer:%1").arg(nAgain),
                                         QStringLiteral("AddToPointBuffer:%1").arg(nAgain)}));
     // The new tail takes the length set before.
-    EXPECT_EQ(bodyOf(received(QStringLiteral("CreatePointBufferMessage"), nFrom).first()).structAt(2, 0).number(0, 0), 5000.0);
+    EXPECT_EQ(bodyOf(received(QStringLiteral("CreatePointBufferMessage"), nFrom).first()).structAt(2, 0).number(0, 0), 5000.0);}
+
+// Counts the ship model's warnings while it lives.
+class ShipWarningCounter {
+public:
+    ShipWarningCounter() : m_appender(new Counting), m_nLevel(logger().getLogLevel())
+    {
+        logger().setLogLevel(log4cplus::WARN_LOG_LEVEL);
+        logger().addAppender(m_appender);
+    }
+    ~ShipWarningCounter()
+    {
+        logger().removeAppender(m_appender);
+        logger().setLogLevel(m_nLevel);
+    }
+    int count() const { return static_cast<Counting*>(m_appender.get())->count; }
+
+private:
+    struct Counting : log4cplus::Appender {
+        ~Counting() override { destructorImpl(); }
+        void close() override {}
+        void append(const log4cplus::spi::InternalLoggingEvent& event) override
+        {
+            if (event.getLogLevel() >= log4cplus::WARN_LOG_LEVEL)
+                ++count;
+        }
+        std::atomic<int> count{0};
+    };
+    static log4cplus::Logger logger() { return log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("CShipModel")); }
+    log4cplus::SharedAppenderPtr m_appender;
+    log4cplus::LogLevel m_nLevel;
+};
+
+// Last: all five slots are taken by now. Labels that come and go (spoofed) cannot keep a slot
+// from a vessel once they fall silent, and a flood of refused labels is counted, not logged.
+TEST_F(ShipModelView, SilentSlotsAreFreedAndRefusalsCounted)
+{
+    ASSERT_EQ(ship().vesselCount(), CShipModel::kMaxVessels);
+    // A minute after the refusals of the earlier tests, every vessel speaks once.
+    const qint64 nStart = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count()
+                          + CShipModel::kRefusalLogIntervalMs;
+    qint64 nNow = nStart;
+    ship().setClock([&nNow] { return nNow; });
+    for (const char* szLabel : {"GPS1:2040_17", "GPS2:710_3", "GPS7:9:1_1", "GPS4:1_2", "GPS5:1_3"})
+        ship().updateVessel(1000, 1000, 0, QString::fromLatin1(szLabel));
+
+    // Every slot spoke within the silence: alternating new labels are refused, with one line.
+    {
+        const ShipWarningCounter oWarnings;
+        nNow = nStart + 10000;
+        for (int i = 0; i < 1000; ++i)
+            ship().updateVessel(5, 5, 0, QStringLiteral("SPOOF%1:1_1").arg(i % 2));
+        EXPECT_EQ(oWarnings.count(), 1);
+    }
+    int nEast = -1;
+    int nNorth = -1;
+    ship().getNamedVesselPosition(QStringLiteral("SPOOF0"), nEast, nNorth);
+    EXPECT_EQ(nEast, 0);
+
+    // The real vessel keeps its slot; a slot silent for longer than the silence goes to a new label.
+    nNow = nStart + 20000;
+    ship().updateVessel(2000, 2000, 0, QStringLiteral("GPS1:2040_17"));
+    nNow = nStart + CShipModel::kSlotSilenceMs + 5000;
+    const qint64 nFrom = mark();
+    ship().updateVessel(4200, 4300, 0, QStringLiteral("REAL:2040_99"));
+    EXPECT_EQ(ship().vesselCount(), CShipModel::kMaxVessels);
+    ship().getNamedVesselPosition(QStringLiteral("REAL"), nEast, nNorth);
+    EXPECT_EQ(nEast, 4200);
+    EXPECT_EQ(nNorth, 4300);
+    EXPECT_FALSE(sent(nFrom).isEmpty());
+    ship().updateVessel(3000, 3100, 0, QStringLiteral("GPS1:2040_17"));
+    ship().getNamedVesselPosition(QStringLiteral("GPS1"), nEast, nNorth);
+    EXPECT_EQ(nEast, 3000);
+    EXPECT_EQ(nNorth, 3100);
 }

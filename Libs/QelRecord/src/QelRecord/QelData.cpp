@@ -264,6 +264,9 @@ std::shared_ptr<CQelData> CQelData::deserialize(const char* pData, std::size_t n
             }
             abSeen[nField] = true;
             const QByteArray baValue = oReader.string(oValue);
+            // A NUL would cut a name short where it is used: such a record is refused whole.
+            if (nField != 0 && baValue.contains('\0'))
+                throw CborError("a NUL character inside a text");
             switch (nField) {
             case 0:
                 baData = baValue;

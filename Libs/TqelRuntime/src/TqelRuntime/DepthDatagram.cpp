@@ -87,7 +87,13 @@ Status readProjected(const QByteArray& baDatagram, std::vector<double>& adPoints
     const int nRecordStart = nPos;
     if (baDatagram.size() - nRecordStart < nRecords * ProjectedRecordBytes)
         return Status::Short;
-    strTailName = QString::fromLatin1(abFields[0]) + QLatin1Char(':') + QString::number(nA + nB);
+    // A and B come from the network: a sum beyond 64 bits names no tail.
+    qint64 nTail = 0;
+    if (__builtin_add_overflow(nA, nB, &nTail)) {
+        nRecords = 0;
+        return Status::Ignored;
+    }
+    strTailName = QString::fromLatin1(abFields[0]) + QLatin1Char(':') + QString::number(nTail);
     adPoints.reserve(adPoints.size() + 3 * static_cast<std::size_t>(nRecords));
     const char* pRecord = baDatagram.constData() + nRecordStart;
     for (int i = 0; i < nRecords; ++i, pRecord += ProjectedRecordBytes) {

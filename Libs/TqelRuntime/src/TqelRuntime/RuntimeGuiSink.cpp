@@ -16,6 +16,7 @@
 
 #include "platform/paths.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -33,14 +34,48 @@ void post(F&& fnCall)
 
 CRuntimeGuiSink::~CRuntimeGuiSink() = default;
 
-CPostingGuiSink::CPostingGuiSink() : m_pnShipJobsWaiting(std::make_shared<std::atomic<int>>(0)) {}
+CPostingGuiSink::CPostingGuiSink()
+    : m_pnShipJobsWaiting(std::make_shared<std::atomic<int>>(0)),
+      m_pnJobsWaiting(std::make_shared<std::atomic<int>>(0)),
+      m_pnJobsDropped(std::make_shared<std::atomic<quint64>>(0)),
+      m_poDynamic(std::make_shared<WaitingDynamicObjects>())
+{
+}
+
+template <typename F>
+void CPostingGuiSink::postBounded(const char* szWhat, F&& fnJob)
+{
+    if (!QCoreApplication::instance())
+        return;
+    if (m_pnJobsWaiting->fetch_add(1) >= kMaxWaitingJobs) {
+        m_pnJobsWaiting->fetch_sub(1);
+        const quint64 nDropped = m_pnJobsDropped->fetch_add(1);
+        if (nDropped % 10000 == 0)
+            qWarning().noquote() << QStringLiteral("The GUI thread is behind the network: %1 dropped (%2 jobs dropped so far)")
+                                        .arg(QLatin1String(szWhat))
+                                        .arg(nDropped + 1);
+        return;
+    }
+    post([pnWaiting = m_pnJobsWaiting, fnJob = std::forward<F>(fnJob)]() mutable {
+        pnWaiting->fetch_sub(1);
+        fnJob();
+    });
+}
 
 template <typename F>
 void CPostingGuiSink::postShipJob(F&& fnJob)
 {
     if (!QCoreApplication::instance())
         return;
-    m_pnShipJobsWaiting->fetch_add(1);
+    // A GUI thread that cannot keep up loses vessel jobs beyond the bound, not its memory.
+    if (m_pnShipJobsWaiting->fetch_add(1) >= kMaxWaitingJobs) {
+        m_pnShipJobsWaiting->fetch_sub(1);
+        const quint64 nDropped = m_pnJobsDropped->fetch_add(1);
+        if (nDropped % 10000 == 0)
+            qWarning().noquote() << QStringLiteral("The GUI thread is behind the network: a vessel job dropped (%1 jobs dropped so far)")
+                                        .arg(nDropped + 1);
+        return;
+    }
     post([pnWaiting = m_pnShipJobsWaiting, fnJob = std::forward<F>(fnJob)]() mutable {
         fnJob();
         pnWaiting->fetch_sub(1);
@@ -49,8 +84,13 @@ void CPostingGuiSink::postShipJob(F&& fnJob)
 
 void CPostingGuiSink::showWarning(const QString& strTitle, const QString& strText)
 {
-    // Not modal: the GUI goes on while the box is open.
-    post([strTitle, strText] {
+    // Not modal: the GUI goes on while the box is open. A program without widgets logs it only.
+    const QCoreApplication* poApp = QCoreApplication::instance();
+    if (!poApp || !poApp->inherits("QApplication")) {
+        qWarning().noquote() << strTitle + QStringLiteral(": ") + strText;
+        return;
+    }
+    postBounded("showWarning", [strTitle, strText] {
         auto* poBox = new QMessageBox(QMessageBox::Warning, strTitle, strText, QMessageBox::Ok);
         // A message box is application modal unless told otherwise, and would then keep the
         // main window from closing.
@@ -78,7 +118,7 @@ void CPostingGuiSink::updateVessel(int nEast, int nNorth, int nHeading, const QS
 
 void CPostingGuiSink::openPlanJob(const QString& strJobName)
 {
-    post([strJobName] {
+    postBounded("openPlanJob", [strJobName] {
         if (COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName)))
             poViewer->openPlanJob(strJobName);
     });
@@ -86,7 +126,7 @@ void CPostingGuiSink::openPlanJob(const QString& strJobName)
 
 void CPostingGuiSink::activatePlanLine(int nLineId)
 {
-    post([nLineId] {
+    postBounded("activatePlanLine", [nLineId] {
         if (COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName)))
             poViewer->activatePlanLine(nLineId);
     });
@@ -94,7 +134,7 @@ void CPostingGuiSink::activatePlanLine(int nLineId)
 
 void CPostingGuiSink::setLoggingState(bool bOn)
 {
-    post([bOn] {
+    postBounded("setLoggingState", [bOn] {
         if (COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName)))
             poViewer->setLoggingState(bOn);
     });
@@ -102,15 +142,42 @@ void CPostingGuiSink::setLoggingState(bool bOn)
 
 void CPostingGuiSink::addDynamicObject(const QString& strName, const QString& strCsv)
 {
-    post([strName, strCsv] {
+    // The GUI thread gets the newest state of each name, in one job for all that wait.
+    const std::shared_ptr<WaitingDynamicObjects> poWaiting = m_poDynamic;
+    {
+        const std::lock_guard<std::mutex> oLock(poWaiting->oMutex);
+        auto it = std::find_if(poWaiting->lstObjects.begin(), poWaiting->lstObjects.end(),
+                               [&](const std::pair<QString, QString>& oObject) { return oObject.first == strName; });
+        if (it != poWaiting->lstObjects.end()) {
+            it->second = strCsv;
+        } else if (poWaiting->lstObjects.size() >= static_cast<std::size_t>(kMaxWaitingDynamicObjects)) {
+            if (poWaiting->nDropped++ % 10000 == 0)
+                qWarning().noquote() << QStringLiteral("Dynamic objects arrive faster than they are shown: %1 dropped so far")
+                                            .arg(poWaiting->nDropped);
+            return;
+        } else {
+            poWaiting->lstObjects.emplace_back(strName, strCsv);
+        }
+        if (poWaiting->bPosted)
+            return;
+        poWaiting->bPosted = true;
+    }
+    post([poWaiting] {
+        std::vector<std::pair<QString, QString>> lstObjects;
+        {
+            const std::lock_guard<std::mutex> oLock(poWaiting->oMutex);
+            lstObjects.swap(poWaiting->lstObjects);
+            poWaiting->bPosted = false;
+        }
         if (COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName)))
-            poViewer->addDynamicObject(strName, strCsv);
+            for (const auto& oObject : lstObjects)
+                poViewer->addDynamicObject(oObject.first, oObject.second);
     });
 }
 
 void CPostingGuiSink::setCorridorWidth(float fWidth)
 {
-    post([fWidth] {
+    postBounded("setCorridorWidth", [fWidth] {
         if (COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName)))
             poViewer->setCorridorWidth(fWidth);
     });
@@ -118,7 +185,7 @@ void CPostingGuiSink::setCorridorWidth(float fWidth)
 
 void CPostingGuiSink::updateProj(const QString& strPath)
 {
-    post([strPath] {
+    postBounded("updateProj", [strPath] {
         if (COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName)))
             poViewer->updateProj(strPath);
     });
@@ -126,7 +193,7 @@ void CPostingGuiSink::updateProj(const QString& strPath)
 
 void CPostingGuiSink::updateCorvAddr(const QString& strAddress)
 {
-    post([strAddress] {
+    postBounded("updateCorvAddr", [strAddress] {
         if (COrlexViewer* poViewer = COrlexViewer::instance(QLatin1String(s_szViewerName)))
             poViewer->updateCorvAddr(strAddress);
     });
@@ -134,7 +201,7 @@ void CPostingGuiSink::updateCorvAddr(const QString& strAddress)
 
 void CPostingGuiSink::moveToVessel(bool bMoveClicked, int nNorthOffset, int nEastOffset)
 {
-    post([bMoveClicked, nNorthOffset, nEastOffset] {
+    postBounded("moveToVessel", [bMoveClicked, nNorthOffset, nEastOffset] {
         if (CMapView2D* poView = CQaMapViewManager::instance()->getMapView2D())
             poView->moveToVessel(bMoveClicked, nNorthOffset, nEastOffset);
     });
@@ -142,7 +209,7 @@ void CPostingGuiSink::moveToVessel(bool bMoveClicked, int nNorthOffset, int nEas
 
 void CPostingGuiSink::addTvgplObject(const QString& strKind)
 {
-    post([strKind] {
+    postBounded("addTvgplObject", [strKind] {
         if (CMapView2D* poMap = CQaMapViewManager::instance()->getMapView2D())
             poMap->addTvgplObject(strKind);
     });
@@ -150,7 +217,7 @@ void CPostingGuiSink::addTvgplObject(const QString& strKind)
 
 void CPostingGuiSink::selectTvgplObjects(const QString& strDatagram)
 {
-    post([strDatagram] {
+    postBounded("selectTvgplObjects", [strDatagram] {
         if (CMapView2D* poMap = CQaMapViewManager::instance()->getMapView2D())
             poMap->selectTvgplObjects(strDatagram);
     });
@@ -158,7 +225,7 @@ void CPostingGuiSink::selectTvgplObjects(const QString& strDatagram)
 
 void CPostingGuiSink::surveyLoadGrid(const QString& strFolder, bool bRealTime)
 {
-    post([strFolder, bRealTime] {
+    postBounded("surveyLoadGrid", [strFolder, bRealTime] {
         if (CQaSurveyManager* poManager = CQaSurveyManager::instance())
             poManager->surveyLoadGrid(strFolder, bRealTime);
     });
@@ -166,7 +233,7 @@ void CPostingGuiSink::surveyLoadGrid(const QString& strFolder, bool bRealTime)
 
 void CPostingGuiSink::closeAllSurveys()
 {
-    post([] {
+    postBounded("closeAllSurveys", [] {
         if (CQaSurveyManager* poManager = CQaSurveyManager::instance())
             poManager->closeAllSurveys();
     });

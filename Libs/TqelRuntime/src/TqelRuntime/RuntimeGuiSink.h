@@ -9,6 +9,8 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <utility>
 #include <vector>
 
 class CRuntimeGuiSink {
@@ -71,10 +73,27 @@ public:
     void applySurveyProjection(const QString& strProjFile, const QString& strSurveyFolder,
                                std::function<void(const QString&)> fnUse) override;
 
+    // Jobs fed from the network that may wait for the GUI thread at once; more are dropped.
+    static constexpr int kMaxWaitingJobs = 4096;
+    // Dynamic objects waiting for the GUI thread, the newest state per name.
+    static constexpr int kMaxWaitingDynamicObjects = 1024;
+
 private:
     // Ship-model jobs posted to the GUI thread and not yet run: while there are any, later ones
     // are posted behind them, so that the viewer gets the ship model's messages in call order.
     std::shared_ptr<std::atomic<int>> m_pnShipJobsWaiting;
     template <typename F>
     void postShipJob(F&& fnJob);
+    // Posts a job unless kMaxWaitingJobs are waiting already (the job is then dropped, counted).
+    template <typename F>
+    void postBounded(const char* szWhat, F&& fnJob);
+    std::shared_ptr<std::atomic<int>> m_pnJobsWaiting;
+    std::shared_ptr<std::atomic<quint64>> m_pnJobsDropped;
+    struct WaitingDynamicObjects {
+        std::mutex oMutex;
+        std::vector<std::pair<QString, QString>> lstObjects; // name, text; in order of arrival
+        bool bPosted = false;
+        quint64 nDropped = 0;
+    };
+    std::shared_ptr<WaitingDynamicObjects> m_poDynamic;
 };

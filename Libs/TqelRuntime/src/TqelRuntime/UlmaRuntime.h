@@ -25,6 +25,7 @@ class CRemoteLinkState;
 class CTvqelDatagram;
 class CRuntimeGuiSink;
 class CWaypointSentenceSender;
+class QHostAddress;
 class QUdpSocket;
 namespace QelProj {
 class CProjection;
@@ -89,6 +90,9 @@ public:
     // Store a received tile or grid file below "C:/qeldata/Grids/"; runtime thread.
     bool writeTiffFile(QString strVessel, QString strPath, QByteArray baData);
     bool storeRemoteGridFile(QString strVessel, QString strPath, QByteArray baData);
+    // The received tiles a survey may hold (bytes, files); new tiles beyond either are dropped
+    // with one message per survey. Runtime thread.
+    void setReceivedTileQuota(qint64 nBytes, int nFiles);
     // The ports of the remote-station sockets as bound (0 where a socket is missing).
     struct SocketPorts {
         quint16 position = 0;
@@ -118,6 +122,9 @@ public:
     CPuMsgModel* puMsgModel();
     // The clock of the depth, relay and follow-vessel schedules, ms since the epoch (tests).
     void setClock(std::function<qint64()> fnNowMs);
+    // The main station whose position datagrams are taken (gui.ini RUNTIME "MainStationAddress");
+    // empty while the sender of the first datagram is followed. Any thread.
+    QString followedStation() const;
 
     // One sounder of the sounder table: started flag, position in the vessel's list, text.
     struct SounderRecord {
@@ -191,6 +198,9 @@ public slots:
     void onAlive();
     // Moves the 2-D map view to the vessel.
     void onMoveTimer();
+    // Takes position datagrams only from the station at that address from now on and keeps it in
+    // gui.ini; an empty text takes them from any sender again. A remote station's link follows.
+    void followStation(QString strAddress);
 
 private:
     void init(int nMode);
@@ -225,6 +235,13 @@ private:
     void forgetPuSource(const QString& strArgs);
     // Position and depth steps (UlmaRuntimePosition.cpp, UlmaRuntimeDepths.cpp).
     void decideRemoteClient(const QString& strSender);
+    // One position datagram read into the read slot's buffer, from that sender.
+    void takePositionDatagram(const QHostAddress& oSender);
+    // False for a sender other than the followed main station (logged once per sender).
+    bool takesPositionsFrom(const QString& strSender);
+    // Relays code 22 for a new position sender, at most a few times a second.
+    void notePositionSender(const QString& strSender);
+    void relayPositionSender();
     void forwardPosition(QByteArray& baDatagram);
     void followVessel();
     void relayDepths(const QByteArray& baDatagram, qint64 nNow);
@@ -236,6 +253,8 @@ private:
     void startRemoteDataServer();
     void stopRemoteLink();
     bool sendFileFrame(const QString& strPath, const QByteArray& baData, int nMaxRecord, std::string& strFrame);
+    // Mode 4: the link's client goes to that main station instead (after the operator's choice).
+    void retargetRemoteDataClient(const QString& strHost);
     void storeReceivedFile(const QString& strName, const QString& strFolder, const QByteArray& baData);
     // A received file that could not be written, in a warning box (not more than one a minute).
     void warnStoreFailed(const QString& strFile, const QString& strError);
@@ -266,8 +285,7 @@ private:
     QUdpSocket* m_poCtrlSocket = nullptr;
     bool m_bNoMulticast = false;
     bool m_bRemoteClientStarted = false;
-    QString m_strLastPositionSender; // empty until the first position datagram
-    bool m_bPositionSeen = false;
+    QString m_strFollowedStation; // under m_oMutex
     QByteArray m_baDepthDatagram;
     int m_anPulsorStatus[7] = {-1, -1, -1, -1, -1, -1, -1};
     QStringList m_lstPulsorNames;

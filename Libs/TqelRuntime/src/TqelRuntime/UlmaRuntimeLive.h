@@ -4,12 +4,17 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QHostAddress>
 #include <QSet>
 #include <QString>
 #include <QThread>
 #include <QUdpSocket>
 
+#include <chrono>
 #include <cstdint>
+
+#include <sys/socket.h>
+#include <sys/uio.h>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -65,6 +70,50 @@ struct PositionState {
     bool bFollowStarted = false;
 };
 
+// Senders of position datagrams not followed that are named in the log; the rest are counted.
+constexpr int MaxLoggedIgnoredSenders = 8;
+// The GUI hears of a new position sender at most this often.
+constexpr int SenderRelayIntervalMs = 250;
+// Calls of the system per call of the position read slot (each reads up to a batch).
+constexpr int PositionReadRounds = 8;
+
+// Datagrams read from a socket in one call of the system (recvmmsg), each with its sender.
+class DatagramBatch {
+public:
+    static constexpr int Size = 32;
+    static constexpr int MaxBytes = 65536;
+    DatagramBatch();
+    // Reads what is waiting, without waiting; the number of datagrams read (0 on none or error).
+    int receive(int nDescriptor);
+    void take(int n, QByteArray& baDatagram) const;
+    QHostAddress sender(int n) const;
+
+private:
+    std::vector<char> m_buffer;
+    std::vector<sockaddr_storage> m_senders;
+    std::vector<iovec> m_vectors;
+    std::vector<mmsghdr> m_headers;
+};
+
+// Which station's positions are taken, and the code-22 relays of the sender (runtime thread).
+struct SenderState {
+    bool bPinRead = false;
+    QString strPinned; // this installation's main station; empty: the first sender
+    QSet<QString> setIgnoredLogged;
+    quint64 nIgnored = 0;
+    QString strCurrent;  // sender of the last datagram taken
+    QString strRelayed;  // sender last relayed with code 22
+    bool bRelayed = false;
+    bool bRelayScheduled = false;
+    std::chrono::steady_clock::time_point tLastRelay{};
+    // The read slot: its batch and buffer, and the last sender's address, text and verdict.
+    DatagramBatch oBatch;
+    QByteArray baDatagram;
+    QHostAddress oLastAddress;
+    QString strLastAddress;
+    bool bLastAddressTaken = false;
+};
+
 // Joins the processing-unit message thread before the model goes.
 struct PuThreadStopper {
     void operator()(QThread* poThread) const;
@@ -79,6 +128,7 @@ public:
 
     std::function<qint64()> fnNowMs;
     live_detail::DepthState depth;
+    live_detail::SenderState sender;
     live_detail::PositionState position;
 
     // Replies and requests.

@@ -15,10 +15,12 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QHostAddress>
+#include <QMutexLocker>
 #include <QNetworkInterface>
 #include <QTimer>
 #include <QUdpSocket>
 
+#include <chrono>
 #include <cmath>
 
 namespace {
@@ -33,8 +35,122 @@ constexpr int LastPositionBytes = 288;
 constexpr quint16 PlanningPort = 4891;
 constexpr int FollowStartDelayMs = 10000;
 constexpr qint64 DefaultFollowIntervalMs = 5000;
+const char* const MainStationKey = "MainStationAddress";
+
+// An address as text without the IPv4-mapped prefix; empty for a text that is no address.
+QString plainAddress(const QString& strAddress)
+{
+    const QString strTrimmed = strAddress.trimmed();
+    if (QHostAddress(strTrimmed).isNull())
+        return QString();
+    QString strPlain = strTrimmed;
+    if (strPlain.startsWith(QLatin1String("::ffff:")))
+        strPlain.remove(0, 7);
+    return strPlain;
+}
 
 } // namespace
+
+QString CUlmaRuntime::followedStation() const
+{
+    QMutexLocker oLock(&m_oMutex);
+    return m_strFollowedStation;
+}
+
+bool CUlmaRuntime::takesPositionsFrom(const QString& strSender)
+{
+    live_detail::SenderState& oState = m_poLive->sender;
+    if (!oState.bPinRead) {
+        oState.bPinRead = true;
+        const QString strPin =
+            GuiIni::value(QLatin1String(GuiIni::GroupRuntime), QLatin1String(MainStationKey), QString()).toString();
+        oState.strPinned = plainAddress(strPin);
+        if (!strPin.trimmed().isEmpty() && oState.strPinned.isEmpty())
+            LOG4CPLUS_WARN(runtimeLogger(), ("gui.ini " + QString::fromLatin1(MainStationKey) + " is not an address: " + strPin)
+                                                .toLocal8Bit().constData());
+        QMutexLocker oLock(&m_oMutex);
+        m_strFollowedStation = oState.strPinned;
+    }
+    if (oState.strPinned.isEmpty() || plainAddress(strSender) == oState.strPinned)
+        return true;
+    ++oState.nIgnored;
+    if (oState.setIgnoredLogged.size() < live_detail::MaxLoggedIgnoredSenders && !oState.setIgnoredLogged.contains(strSender)) {
+        oState.setIgnoredLogged.insert(strSender);
+        const bool bLast = oState.setIgnoredLogged.size() == live_detail::MaxLoggedIgnoredSenders;
+        LOG4CPLUS_WARN(runtimeLogger(), QStringLiteral("Position datagrams from %1 ignored: the main station is %2%3")
+                                            .arg(strSender, oState.strPinned,
+                                                 bLast ? QStringLiteral(" (further senders are not named)") : QString())
+                                            .toLocal8Bit()
+                                            .constData());
+    }
+    return false;
+}
+
+void CUlmaRuntime::notePositionSender(const QString& strSender)
+{
+    live_detail::SenderState& oState = m_poLive->sender;
+    if (oState.bRelayed && strSender == oState.strCurrent)
+        return;
+    oState.strCurrent = strSender;
+    if (oState.bRelayScheduled)
+        return;
+    using namespace std::chrono;
+    const auto nSince = duration_cast<milliseconds>(steady_clock::now() - oState.tLastRelay).count();
+    if (!oState.bRelayed || nSince >= live_detail::SenderRelayIntervalMs) {
+        relayPositionSender();
+        return;
+    }
+    // The GUI hears only of the sender current when the interval is over.
+    oState.bRelayScheduled = true;
+    QTimer::singleShot(static_cast<int>(live_detail::SenderRelayIntervalMs - nSince), this, [this] {
+        m_poLive->sender.bRelayScheduled = false;
+        relayPositionSender();
+    });
+}
+
+void CUlmaRuntime::relayPositionSender()
+{
+    live_detail::SenderState& oState = m_poLive->sender;
+    if (oState.bRelayed && oState.strCurrent == oState.strRelayed)
+        return;
+    oState.bRelayed = true;
+    oState.strRelayed = oState.strCurrent;
+    oState.tLastRelay = std::chrono::steady_clock::now();
+    emit relayToMapView(22, oState.strCurrent);
+}
+
+void CUlmaRuntime::followStation(QString strAddress)
+{
+    const QString strPlain = plainAddress(strAddress);
+    if (!strAddress.trimmed().isEmpty() && strPlain.isEmpty()) {
+        LOG4CPLUS_WARN(runtimeLogger(), ("Not a station address: " + strAddress).toLocal8Bit().constData());
+        return;
+    }
+    live_detail::SenderState& oState = m_poLive->sender;
+    oState.bPinRead = true;
+    oState.strPinned = strPlain;
+    oState.setIgnoredLogged.clear();
+    oState.strLastAddress = QString();
+    {
+        QMutexLocker oLock(&m_oMutex);
+        m_strFollowedStation = strPlain;
+    }
+    if (!GuiIni::setValue(QLatin1String(GuiIni::GroupRuntime), QLatin1String(MainStationKey), strPlain))
+        LOG4CPLUS_WARN(runtimeLogger(), LOG4CPLUS_TEXT("The followed station could not be written to gui.ini"));
+    LOG4CPLUS_INFO(runtimeLogger(), (strPlain.isEmpty() ? QStringLiteral("Following the first station that sends positions")
+                                                        : QStringLiteral("Following the main station ") + strPlain)
+                                        .toLocal8Bit()
+                                        .constData());
+    if (strPlain.isEmpty())
+        return;
+    // The station page and the remote link go to the chosen station at once.
+    oState.strCurrent = strPlain;
+    relayPositionSender();
+    if (m_nMode == 4) {
+        m_poLive->position.bRemoteClientDecided = true;
+        retargetRemoteDataClient(strPlain);
+    }
+}
 
 void CUlmaRuntime::decideRemoteClient(const QString& strSender)
 {

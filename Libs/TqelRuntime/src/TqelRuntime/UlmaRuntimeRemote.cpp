@@ -13,8 +13,11 @@
 #include "cvnsocktcp/framing.h"
 #include "cvnsocktcp/io_thread.h"
 #include "cvnsocktcp/server.h"
+#include "TqelRuntime/PositionFix.h"
+#include "TqelRuntime/RuntimeGuiSink.h"
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "platform/unique_fd.h"
 
 #include <log4cplus/logger.h>
 #include <log4cplus/loggingmacros.h>
@@ -27,13 +30,20 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <QHash>
+#include <QNetworkInterface>
 #include <QTimer>
 
 #include <algorithm>
 #include <atomic>
 #include <deque>
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 #include <mutex>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,6 +60,13 @@ const char* const s_szVessel = "default";
 constexpr int s_nMaxTileRecord = 10485756;
 constexpr int s_nMaxFileRecord = 102396;
 constexpr int s_nGridInterval = 10000;
+// Received frames waiting for the runtime thread to store them; beyond this they are dropped.
+constexpr qint64 s_nMaxWaitingBytes = 64 * 1024 * 1024;
+// Received tiles kept per survey, and the surveys a run takes tiles for.
+constexpr qint64 s_nDefaultTileQuotaBytes = Q_INT64_C(2) * 1024 * 1024 * 1024;
+constexpr int s_nDefaultTileQuotaFiles = 100000;
+constexpr int s_nMaxReceivedSurveys = 64;
+constexpr int s_nMaxNameLength = 255;
 
 // Grid converters: at most this many run at once, this many more wait their turn.
 constexpr std::size_t s_nMaxConverters = 2;
@@ -75,24 +92,62 @@ void logError(const QString& strText)
     LOG4CPLUS_ERROR(runtimeLogger(), strText.toLocal8Bit().constData());
 }
 
-// A folder or file name from a peer that stays where it is put: not empty, no "." or "..", no
-// separator, no drive.
+// A folder or file name from a peer that stays where it is put: not empty, not made of dots
+// alone, no separator, drive, control character, leading or trailing blank or trailing dot
+// (which some file systems drop, making two names one).
 bool isPlainName(const QString& strName)
 {
-    return !strName.isEmpty() && strName != QLatin1String(".") && strName != QLatin1String("..")
-           && !strName.contains(QLatin1Char('/')) && !strName.contains(QLatin1Char('\\'))
-           && !strName.contains(QLatin1Char(':')) && !strName.contains(QChar(0));
+    if (strName.isEmpty() || strName.size() > s_nMaxNameLength || strName.trimmed() != strName
+        || strName.endsWith(QLatin1Char('.')))
+        return false;
+    for (const QChar c : strName)
+        if (c.unicode() < 0x20 || c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':'))
+            return false;
+    return true;
 }
 
-// Writes a whole file, replacing an older one; the error text on failure.
-QString writeWholeFile(const QString& strNative, const QByteArray& baData)
+// Writes a whole file below a root folder, replacing an older one; a symbolic link in the way
+// (the file itself or a folder below the root) is never followed. The error text on failure.
+QString writeBelow(const QString& strRootNative, const QString& strNative, const QByteArray& baData)
 {
-    QFile oFile(strNative);
-    if (!oFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return oFile.errorString();
-    if (oFile.write(baData) != baData.size() || !oFile.flush())
-        return oFile.errorString();
+    const QString strRoot = QDir::cleanPath(strRootNative);
+    const QString strFile = QDir::cleanPath(strNative);
+    if (!strFile.startsWith(strRoot + QLatin1Char('/')))
+        return QStringLiteral("outside the data folder");
+    const QStringList lstParts = strFile.mid(strRoot.size() + 1).split(QLatin1Char('/'));
+    QDir().mkpath(strRoot);
+    QString strFolder = strRoot;
+    for (int i = 0; i + 1 < lstParts.size(); ++i) {
+        strFolder += QLatin1Char('/') + lstParts.at(i);
+        const QFileInfo oFolder(strFolder);
+        if (oFolder.isSymLink())
+            return QStringLiteral("a symbolic link is in the way: ") + strFolder;
+        if (!oFolder.exists() && !QDir().mkdir(strFolder))
+            return QStringLiteral("cannot create the folder ") + strFolder;
+        if (!QFileInfo(strFolder).isDir())
+            return QStringLiteral("not a folder: ") + strFolder;
+    }
+    const platform::UniqueFd oFd(::open(QFile::encodeName(strFile).constData(),
+                                        O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (!oFd)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    const char* pData = baData.constData();
+    qint64 nLeft = baData.size();
+    while (nLeft > 0) {
+        const ssize_t nWritten = ::write(oFd.get(), pData, static_cast<std::size_t>(nLeft));
+        if (nWritten < 0 && errno == EINTR)
+            continue;
+        if (nWritten <= 0)
+            return QString::fromLocal8Bit(std::strerror(errno));
+        pData += nWritten;
+        nLeft -= nWritten;
+    }
     return QString();
+}
+
+QString gridRootNative()
+{
+    return platform::toNativePath(QLatin1String(s_szGridRoot));
 }
 
 // Only the first position datagram of the process starts the client.
@@ -141,7 +196,6 @@ public:
     QString strCurrentSurvey;
 
     // Receiver (runtime thread).
-    quint64 nTileCounter = 0;
     QStringList lstConvertersStarted; // surveys ("vessel-survey") that got their grid index
     QStringList lstConvertersFailed;  // surveys whose converter did not start: not tried again
     QStringList lstConvertersAnnounced; // surveys the main window was told of (relay 494)
@@ -157,6 +211,19 @@ public:
     QTimer* poConverterTimer = nullptr; // child of the runtime link
     qint64 nLastStoreWarningMs = 0;
     quint64 nStoreWarningsHeld = 0;
+    // Receiver (runtime thread): the received tiles kept per survey.
+    struct SurveyTiles {
+        qint64 nBytes = 0;
+        int nFiles = 0;
+        bool bQuotaReported = false;
+    };
+    QHash<QString, SurveyTiles> mapSurveyTiles;
+    bool bSurveyLimitReported = false;
+    qint64 nTileQuotaBytes = s_nDefaultTileQuotaBytes;
+    int nTileQuotaFiles = s_nDefaultTileQuotaFiles;
+    // Frames handed from the I/O thread and not yet stored; frames dropped for want of room.
+    std::shared_ptr<std::atomic<qint64>> pnWaitingBytes = std::make_shared<std::atomic<qint64>>(0);
+    std::atomic<quint64> nDroppedFrames{0};
 
     ua::cvnsocktcp::io_thread& io()
     {
@@ -416,23 +483,68 @@ void CUlmaRuntime::startRemoteDataClient(QString strHost)
         return;
     }
     m_poRemote->poClient->set_data_callback([this](std::string* pPayload) { handlePUDataTCP(pPayload); });
+    // Damaged or oversized frames, lost connections: the link's own lines go to the log.
+    m_poRemote->poClient->set_log_callback(
+        [](std::string strText) { logInfo(QStringLiteral("Remote data client: ") + QString::fromStdString(strText)); });
     oIo.start();
     m_bRemoteClientStarted = true;
+}
+
+void CUlmaRuntime::retargetRemoteDataClient(const QString& strHost)
+{
+    const QString strTarget = position_datagram::remoteClientTarget(strHost, QNetworkInterface::allAddresses());
+    if (m_poRemote)
+        m_poRemote->poClient.reset();
+    g_bRemoteClientStarted = false;
+    if (strTarget.isEmpty()) {
+        logInfo(QStringLiteral("Remote data client: %1 is this computer, no link").arg(strHost));
+        return;
+    }
+    logInfo(QStringLiteral("Remote data client: following the main station %1").arg(strTarget));
+    startRemoteDataClient(strTarget);
+}
+
+void CUlmaRuntime::setReceivedTileQuota(qint64 nBytes, int nFiles)
+{
+    if (!m_poRemote)
+        m_poRemote.reset(new CRemoteLinkState);
+    m_poRemote->nTileQuotaBytes = nBytes;
+    m_poRemote->nTileQuotaFiles = nFiles;
 }
 
 void CUlmaRuntime::handlePUDataTCP(std::string* pPayload)
 {
     const std::unique_ptr<std::string> poPayload(pPayload);
-    if (!poPayload)
+    if (!poPayload || !m_poRemote)
         return;
     const std::shared_ptr<CQelData> poRecord = CQelData::deserialize(poPayload->data(), poPayload->size());
-    if (!poRecord || poRecord->MessageType.isEmpty())
+    if (!poRecord || poRecord->MessageType.isEmpty()) {
+        logError(QStringLiteral("Remote data: a frame of %1 bytes holds no file record, dropped").arg(poPayload->size()));
         return;
+    }
     const QString strName = poRecord->MessageType;
     const QString strFolder = poRecord->SourcePath;
+    if (strName.contains(QChar(0)) || strFolder.contains(QChar(0))) {
+        logError(QStringLiteral("Remote data: a record whose name holds a NUL character, dropped: %1").arg(strName.section(QChar(0), 0, 0)));
+        return;
+    }
     const QByteArray baData = poRecord->Data;
+    // The runtime thread stores what arrives; a peer faster than the disk meets a bound here.
+    const std::shared_ptr<std::atomic<qint64>> pnWaiting = m_poRemote->pnWaitingBytes;
+    const qint64 nBytes = baData.size() + strName.size() + strFolder.size();
+    if (pnWaiting->fetch_add(nBytes) + nBytes > s_nMaxWaitingBytes) {
+        pnWaiting->fetch_sub(nBytes);
+        if (m_poRemote->nDroppedFrames++ % 1000 == 0)
+            logError(QStringLiteral("Remote data: files arrive faster than they are stored; %1 dropped so far")
+                         .arg(m_poRemote->nDroppedFrames.load()));
+        return;
+    }
     QMetaObject::invokeMethod(
-        this, [this, strName, strFolder, baData]() { storeReceivedFile(strName, strFolder, baData); },
+        this,
+        [this, strName, strFolder, baData, pnWaiting, nBytes]() {
+            storeReceivedFile(strName, strFolder, baData);
+            pnWaiting->fetch_sub(nBytes);
+        },
         Qt::QueuedConnection);
 }
 
@@ -458,8 +570,7 @@ void CUlmaRuntime::storeReceivedFile(const QString& strName, const QString& strF
         }
         const QString strPlan = programDataPath() + QStringLiteral("plans\\") + strFile;
         const QString strNative = platform::toNativePath(strPlan);
-        QDir().mkpath(QFileInfo(strNative).absolutePath());
-        const QString strError = writeWholeFile(strNative, baData);
+        const QString strError = writeBelow(platform::toNativePath(programDataPath()), strNative, baData);
         if (!strError.isEmpty()) {
             logError(QStringLiteral("Failed to create file %1. Error is %2").arg(strPlan, strError));
             return;
@@ -481,25 +592,71 @@ void CUlmaRuntime::storeReceivedFile(const QString& strName, const QString& strF
 
 bool CUlmaRuntime::writeTiffFile(QString strVessel, QString strPath, QByteArray baData)
 {
-    // Tiles of the main station end in <survey>/Terrain/zMedian/<level>/<folder>/<file>.
+    // Tiles of the main station end in <survey>/Terrain/zMedian/<level>/<folder>/<file>; the
+    // last three parts name the tile's place, so a tile sent again replaces the one stored.
     const QStringList lstParts = strPath.split(QLatin1Char('/'));
-    const QString strSurvey = lstParts.size() >= 6 ? lstParts.at(lstParts.size() - 6) : QString();
-    if (!isPlainName(strSurvey) || !isPlainName(strVessel)) {
-        logError(QStringLiteral("Dropped tile %1: no survey folder in its path").arg(strPath));
+    const int nParts = lstParts.size();
+    const QString strSurvey = nParts >= 6 ? lstParts.at(nParts - 6) : QString();
+    const QString strPlace = nParts >= 6 ? QStringLiteral("%1_%2_%3").arg(lstParts.at(nParts - 3), lstParts.at(nParts - 2), lstParts.at(nParts - 1))
+                                         : QString();
+    if (!isPlainName(strSurvey) || !isPlainName(strVessel) || !isPlainName(strPlace)
+        || !strPlace.endsWith(QLatin1String(".tiff"))) {
+        logError(QStringLiteral("Dropped tile %1: no survey folder and tile place in its path").arg(strPath));
         return false;
     }
     if (!m_poRemote)
         m_poRemote.reset(new CRemoteLinkState);
     const QString strFolder = QStringLiteral("%1%2/%3/Process/").arg(QLatin1String(s_szGridRoot), strVessel, strSurvey);
     const QString strNativeFolder = platform::toNativePath(strFolder);
-    QDir().mkpath(strNativeFolder);
-    // A 64-bit counter: names do not come round again within a run.
-    const QString strFile = strFolder + QString::number(++m_poRemote->nTileCounter) + QStringLiteral(".tiff");
-    const QString strError = writeWholeFile(platform::toNativePath(strFile), baData);
+    const QString strFile = strFolder + strPlace;
+    const QString strNativeFile = platform::toNativePath(strFile);
+
+    // The survey's tiles as stored (counted from the folder the first time in this run).
+    auto itSurvey = m_poRemote->mapSurveyTiles.find(strSurvey);
+    if (itSurvey == m_poRemote->mapSurveyTiles.end()) {
+        if (m_poRemote->mapSurveyTiles.size() >= s_nMaxReceivedSurveys) {
+            if (!m_poRemote->bSurveyLimitReported) {
+                m_poRemote->bSurveyLimitReported = true;
+                logError(QStringLiteral("Dropped tiles of survey %1: tiles of %2 surveys were received in this run already")
+                             .arg(strSurvey)
+                             .arg(s_nMaxReceivedSurveys));
+            }
+            return false;
+        }
+        CRemoteLinkState::SurveyTiles oTiles;
+        const QFileInfoList lstStored = QDir(strNativeFolder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
+        for (const QFileInfo& oStored : lstStored) {
+            oTiles.nBytes += oStored.size();
+            ++oTiles.nFiles;
+        }
+        itSurvey = m_poRemote->mapSurveyTiles.insert(strSurvey, oTiles);
+    }
+    CRemoteLinkState::SurveyTiles& oTiles = itSurvey.value();
+    const QFileInfo oOld(strNativeFile);
+    const bool bReplaces = oOld.exists() && !oOld.isSymLink();
+    const qint64 nBytesAfter = oTiles.nBytes - (bReplaces ? oOld.size() : 0) + baData.size();
+    const int nFilesAfter = oTiles.nFiles + (bReplaces ? 0 : 1);
+    if (nBytesAfter > m_poRemote->nTileQuotaBytes || nFilesAfter > m_poRemote->nTileQuotaFiles) {
+        if (!oTiles.bQuotaReported) {
+            oTiles.bQuotaReported = true;
+            const QString strText = QStringLiteral("The received tiles of survey %1 reached their quota (%2 MB, %3 tiles): "
+                                                   "further tiles of this survey are not stored.")
+                                        .arg(strSurvey)
+                                        .arg(m_poRemote->nTileQuotaBytes / (1024 * 1024))
+                                        .arg(m_poRemote->nTileQuotaFiles);
+            qWarning().noquote() << strText;
+            logError(strText);
+            m_poGuiSink->showWarning(QStringLiteral("QEL Proxy warning"), strText);
+        }
+        return false;
+    }
+    const QString strError = writeBelow(gridRootNative(), strNativeFile, baData);
     if (!strError.isEmpty()) {
         warnStoreFailed(strFile, strError);
         return false;
     }
+    oTiles.nBytes = nBytesAfter;
+    oTiles.nFiles = nFilesAfter;
     logInfo(QStringLiteral("Tiff %1 stored").arg(strFile));
     // A survey whose converter has ended gets it again for the new tile.
     const QString strKey = strVessel + QLatin1Char('-') + strSurvey;
@@ -540,8 +697,7 @@ bool CUlmaRuntime::storeRemoteGridFile(QString strVessel, QString strPath, QByte
         return false;
     }
     const QString strGridFolder = gridFolderOf(strVessel, strSurvey);
-    QDir().mkpath(platform::toNativePath(strGridFolder));
-    const QString strError = writeWholeFile(platform::toNativePath(strGridFolder + strFile), baData);
+    const QString strError = writeBelow(gridRootNative(), platform::toNativePath(strGridFolder + strFile), baData);
     if (!strError.isEmpty()) {
         warnStoreFailed(strGridFolder + strFile, strError);
         return false;

@@ -14,8 +14,13 @@
 #include <QTimer>
 #include <QUdpSocket>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
 #include "TqelRuntime/RuntimeGuiSink.h"
 #include "TqelRuntime/RuntimeText.h"
+#include "TqelRuntime/UlmaRuntimeLive.h"
 
 namespace {
 
@@ -66,6 +71,47 @@ bool joinable(const QNetworkInterface& oInterface)
 }
 
 } // namespace
+
+namespace live_detail {
+
+DatagramBatch::DatagramBatch()
+    : m_buffer(static_cast<std::size_t>(Size) * MaxBytes), m_senders(Size), m_vectors(Size), m_headers(Size)
+{
+}
+
+int DatagramBatch::receive(int nDescriptor)
+{
+    if (nDescriptor < 0)
+        return 0;
+    for (int n = 0; n < Size; ++n) {
+        m_vectors[n].iov_base = m_buffer.data() + static_cast<std::size_t>(n) * MaxBytes;
+        m_vectors[n].iov_len = MaxBytes;
+        m_headers[n] = mmsghdr{};
+        m_headers[n].msg_hdr.msg_name = &m_senders[n];
+        m_headers[n].msg_hdr.msg_namelen = sizeof(sockaddr_storage);
+        m_headers[n].msg_hdr.msg_iov = &m_vectors[n];
+        m_headers[n].msg_hdr.msg_iovlen = 1;
+    }
+    int nCount = -1;
+    do
+        nCount = ::recvmmsg(nDescriptor, m_headers.data(), Size, MSG_DONTWAIT, nullptr);
+    while (nCount < 0 && errno == EINTR);
+    return nCount < 0 ? 0 : nCount;
+}
+
+void DatagramBatch::take(int n, QByteArray& baDatagram) const
+{
+    const int nBytes = static_cast<int>(std::min<unsigned>(m_headers[n].msg_len, MaxBytes));
+    baDatagram.resize(nBytes);
+    std::memcpy(baDatagram.data(), m_buffer.data() + static_cast<std::size_t>(n) * MaxBytes, static_cast<std::size_t>(nBytes));
+}
+
+QHostAddress DatagramBatch::sender(int n) const
+{
+    return QHostAddress(reinterpret_cast<const sockaddr*>(&m_senders[n]));
+}
+
+} // namespace live_detail
 
 QUdpSocket* CUlmaRuntime::openSocket(int nPort, bool bShared, const QString& strWhat)
 {
@@ -223,28 +269,54 @@ void CUlmaRuntime::readUlmaExecDatagram()
 
 void CUlmaRuntime::readShipDatagram()
 {
-    while (m_poPosSocket && m_poPosSocket->hasPendingDatagrams()) {
-        const qint64 nSize = m_poPosSocket->pendingDatagramSize();
-        QByteArray baDatagram(static_cast<int>(qMax<qint64>(nSize, 0)), '\0');
-        QHostAddress oSender;
-        quint16 nPort = 0;
-        const qint64 nRead = m_poPosSocket->readDatagram(baDatagram.data(), baDatagram.size(), &oSender, &nPort);
-        if (nRead < 0)
-            continue;
+    if (!m_poPosSocket || !m_poPosSocket->hasPendingDatagrams())
+        return;
+    live_detail::SenderState& oState = m_poLive->sender;
+    // The first datagram through the socket object, which then watches the socket again; the rest
+    // many per call of the system, a bounded number per call of the slot: under a flood the
+    // thread's timers and queued calls still run, and the socket's notifier calls again.
+    QByteArray& baDatagram = oState.baDatagram;
+    baDatagram.resize(static_cast<int>(qBound<qint64>(0, m_poPosSocket->pendingDatagramSize(), live_detail::DatagramBatch::MaxBytes)));
+    QHostAddress oSender;
+    const qint64 nRead = m_poPosSocket->readDatagram(baDatagram.data(), baDatagram.size(), &oSender);
+    if (nRead >= 0) {
         baDatagram.resize(static_cast<int>(nRead));
-        const QString strSender = oSender.toString();
-        if (!m_bPositionSeen || strSender != m_strLastPositionSender) {
-            emit relayToMapView(22, strSender);
-            m_bPositionSeen = true;
-        }
-        m_strLastPositionSender = strSender;
-        // A GGA sentence names itself in its talker; the binary position datagram may hold those
-        // letters anywhere.
-        if (runtime_text::talkerHas(baDatagram, "GGA", 1))
-            processGgaSentence(baDatagram);
-        else
-            processShipPosition(baDatagram, strSender);
+        takePositionDatagram(oSender);
     }
+    live_detail::DatagramBatch& oBatch = oState.oBatch;
+    for (int nRound = 0; nRound < live_detail::PositionReadRounds && m_poPosSocket; ++nRound) {
+        const int nCount = oBatch.receive(static_cast<int>(m_poPosSocket->socketDescriptor()));
+        for (int n = 0; n < nCount; ++n) {
+            oBatch.take(n, baDatagram);
+            takePositionDatagram(oBatch.sender(n));
+        }
+        if (nCount < live_detail::DatagramBatch::Size)
+            break;
+    }
+}
+
+void CUlmaRuntime::takePositionDatagram(const QHostAddress& oSender)
+{
+    live_detail::SenderState& oState = m_poLive->sender;
+    // The text of the sender is made once per change of sender.
+    if (oSender != oState.oLastAddress || oState.strLastAddress.isNull()) {
+        oState.oLastAddress = oSender;
+        oState.strLastAddress = oSender.toString();
+        oState.bLastAddressTaken = takesPositionsFrom(oState.strLastAddress);
+    } else if (!oState.bLastAddressTaken) {
+        ++oState.nIgnored;
+    }
+    if (!oState.bLastAddressTaken)
+        return;
+    const QString strSender = oState.strLastAddress;
+    notePositionSender(strSender);
+    // A GGA sentence names itself in its talker; the binary position datagram may hold those
+    // letters anywhere.
+    QByteArray& baDatagram = oState.baDatagram;
+    if (runtime_text::talkerHas(baDatagram, "GGA", 1))
+        processGgaSentence(baDatagram);
+    else
+        processShipPosition(baDatagram, strSender);
 }
 
 void CUlmaRuntime::readWaitingPositions()

@@ -142,12 +142,65 @@ CUlmaRuntime* RemoteReceiverTest::s_poLink = nullptr;
 std::shared_ptr<RecordingGuiSink> RemoteReceiverTest::s_poSink;
 QStringList RemoteReceiverTest::s_lstRelays;
 
-TEST_F(RemoteReceiverTest, TilesAreNumberedInTheSurveysProcessFolder)
+// A tile is named by its place (level, column, file): the same place sent again replaces it.
+TEST_F(RemoteReceiverTest, TilesAreStoredByTheirPlaceInTheSurveysProcessFolder)
 {
     sendFile(QStringLiteral("D:/main/Grids/S1/Terrain/zMedian/5/3/a.tiff"), "tile one");
     sendFile(QStringLiteral("D:/main/Grids/S1/Terrain/zMedian/5/4/a.tiff"), "tile two");
-    EXPECT_EQ(readFile(QStringLiteral("C:/qeldata/Grids/default/S1/Process/1.tiff")), QByteArray("tile one"));
-    EXPECT_EQ(readFile(QStringLiteral("C:/qeldata/Grids/default/S1/Process/2.tiff")), QByteArray("tile two"));
+    sendFile(QStringLiteral("D:/main/Grids/S1/Terrain/zMedian/5/3/a.tiff"), "tile one, later");
+    EXPECT_EQ(readFile(QStringLiteral("C:/qeldata/Grids/default/S1/Process/5_3_a.tiff")), QByteArray("tile one, later"));
+    EXPECT_EQ(readFile(QStringLiteral("C:/qeldata/Grids/default/S1/Process/5_4_a.tiff")), QByteArray("tile two"));
+    EXPECT_EQ(QDir(native(QStringLiteral("C:/qeldata/Grids/default/S1/Process"))).entryList(QDir::Files).size(), 2);
+}
+
+// A peer sending tiles of ever new places fills no more than the survey's quota; tiles of places
+// already stored are still replaced, and other surveys have quotas of their own.
+TEST_F(RemoteReceiverTest, ReceivedTilesStayWithinTheSurveysQuota)
+{
+    s_poLink->setReceivedTileQuota(64 * 1024, 50);
+    const QByteArray baTile(1000, 't');
+    for (int i = 0; i < 400; ++i) {
+        const QByteArray baRecord =
+            CQelData::packDefaultVessel(QStringLiteral("D:/main/Grids/Q1/Terrain/zMedian/7/%1/r.tiff").arg(i), baTile);
+        s_poServer->write(ua::cvnsocktcp::make_frame(std::string_view(baRecord.constData(), baRecord.size())));
+    }
+    sendFile(QStringLiteral("D:/main/Grids/Q1/Terrain/zMedian/7/0/r.tiff"), "replaced");
+    const QString strFolder = native(QStringLiteral("C:/qeldata/Grids/default/Q1/Process"));
+    EXPECT_EQ(QDir(strFolder).entryList(QDir::Files).size(), 50);
+    EXPECT_EQ(readFile(QStringLiteral("C:/qeldata/Grids/default/Q1/Process/7_0_r.tiff")), QByteArray("replaced"));
+    // The bytes count too.
+    sendFile(QStringLiteral("D:/main/Grids/Q2/Terrain/zMedian/7/0/r.tiff"), QByteArray(60 * 1024, 'b'));
+    sendFile(QStringLiteral("D:/main/Grids/Q2/Terrain/zMedian/7/1/r.tiff"), QByteArray(8 * 1024, 'b'));
+    EXPECT_EQ(QDir(native(QStringLiteral("C:/qeldata/Grids/default/Q2/Process"))).entryList(QDir::Files),
+              QStringList{"7_0_r.tiff"});
+    s_poLink->setReceivedTileQuota(Q_INT64_C(1) << 40, 1 << 30);
+}
+
+// Links already in the data folder are never followed: the file goes nowhere.
+TEST_F(RemoteReceiverTest, LinksInTheDataFolderAreNotFollowed)
+{
+    const QString strOutside = QDir(corvtest::scratchDir()).filePath(QStringLiteral("outside"));
+    QDir().mkpath(strOutside);
+    QFile oTarget(strOutside + QStringLiteral("/target.tiff"));
+    ASSERT_TRUE(oTarget.open(QIODevice::WriteOnly));
+    oTarget.write("kept");
+    oTarget.close();
+    const QString strGrids = native(QStringLiteral("C:/qeldata/Grids/default"));
+    QDir().mkpath(strGrids + QStringLiteral("/L1"));
+    ASSERT_TRUE(QFile::link(strOutside, strGrids + QStringLiteral("/L1/Process")));
+    QDir().mkpath(strGrids + QStringLiteral("/L2/Process"));
+    ASSERT_TRUE(QFile::link(strOutside + QStringLiteral("/target.tiff"), strGrids + QStringLiteral("/L2/Process/1_1_t.tiff")));
+    ASSERT_TRUE(QFile::link(strOutside + QStringLiteral("/target.tiff"), strGrids + QStringLiteral("/L3")));
+    const QString strPlans = native(programDataPath() + QStringLiteral("plans"));
+    QDir().mkpath(strPlans);
+    ASSERT_TRUE(QFile::link(strOutside + QStringLiteral("/target.tiff"), strPlans + QStringLiteral("/linked.asciiplan")));
+
+    sendFile(QStringLiteral("D:/main/Grids/L1/Terrain/zMedian/1/1/t.tiff"), "evil");
+    sendFile(QStringLiteral("D:/main/Grids/L2/Terrain/zMedian/1/1/t.tiff"), "evil");
+    sendFile(QStringLiteral("D:/main/Grids/L3/GridIndex.properties"), "evil");
+    sendFile(QStringLiteral("E:/share/linked.asciiplan"), "evil");
+    EXPECT_EQ(QDir(strOutside).entryList(QDir::Files), QStringList{"target.tiff"});
+    EXPECT_EQ(readFile(strOutside + QStringLiteral("/target.tiff")), QByteArray("kept"));
 }
 
 TEST_F(RemoteReceiverTest, GridIndexStartsTheConverterOncePerSurvey)
@@ -273,6 +326,12 @@ TEST_F(RemoteReceiverTest, HostileAndBrokenRecordsAreDropped)
         {"../../evil.asciiplan", "/tmp"},                     // stored by its own name only
         {"notes.txt", "D:/main/Grids/S5"},                    // not a kind that is stored
         {"", "D:/main/Grids/S5"},
+        {"x.tiff", "D:/main/Grids/.../Terrain/zMedian/5/3"}, // survey names a file system may fold
+        {"x.tiff", "D:/main/Grids/ ../Terrain/zMedian/5/3"},
+        {"x.tiff", "D:/main/Grids/S7 /Terrain/zMedian/5/3"},
+        {"x.tiff", "D:/main/Grids/S7./Terrain/zMedian/5/3"},
+        {"GridIndex.properties", "D:/main/Grids/..."},
+        {"GridIndex.properties", "D:/main/Grids/\x01S7"},
     };
     for (const auto& oCase : aCases) {
         CQelData oRecord;
@@ -282,6 +341,15 @@ TEST_F(RemoteReceiverTest, HostileAndBrokenRecordsAreDropped)
         oRecord.Data = "evil";
         send(oRecord.serialize());
     }
+    // A NUL inside the name would cut it short: the record is refused.
+    CQelData oNul;
+    oNul.MessageType = QString::fromUtf8("x.tiff\0.properties", 18);
+    oNul.SourcePath = QStringLiteral("D:/main/Grids/S7/Terrain/zMedian/5/3");
+    oNul.Data = "evil";
+    send(oNul.serialize());
+    oNul.MessageType = QStringLiteral("GridIndex.properties");
+    oNul.SourcePath = QString::fromUtf8("D:/main/Grids/S7\0/x", 19);
+    send(oNul.serialize());
     send(QByteArray("\xA5\x64" "Data\x7B\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 15)); // damaged
     send(QByteArray());                                                           // empty payload
 
@@ -298,6 +366,12 @@ TEST_F(RemoteReceiverTest, HostileAndBrokenRecordsAreDropped)
     EXPECT_EQ(readFile(QStringLiteral("C:/qeldata/Grids/default/main/GridIndex.properties")), QByteArray("evil"));
     EXPECT_EQ(readFile(programDataPath() + QStringLiteral("plans\\evil.asciiplan")), QByteArray("evil"));
     EXPECT_FALSE(QFile::exists(native(QStringLiteral("C:/qeldata/Grids/default/S5/notes.txt"))));
+    const QStringList lstSurveys = QDir(native(QStringLiteral("C:/qeldata/Grids/default"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& strSurvey : lstSurveys)
+        EXPECT_TRUE(strSurvey.startsWith(QLatin1Char('S')) || strSurvey.startsWith(QLatin1Char('Q')) || strSurvey.startsWith(QLatin1Char('L'))
+                    || strSurvey == QLatin1String("main") || strSurvey == QLatin1String("Markers"))
+            << strSurvey.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(native(QStringLiteral("C:/qeldata/Grids/default/S7"))));
     // The link still carries records.
     sendFile(QStringLiteral("D:/main/Grids/S6/Terrain/zMedian/1/1/z.tiff"), "after");
     EXPECT_TRUE(QDir(native(QStringLiteral("C:/qeldata/Grids/default/S6/Process"))).entryList(QDir::Files).size() == 1);

@@ -156,6 +156,8 @@ bool CEdgeConnector::sendDataToVirelle(QString fileName, int numFiles, QString v
                         .arg(m_oHostAddress.toString(), QString::number(m_nHostPort), m_strUploadPath));
     QNetworkRequest oRequest(oUrl);
     oRequest.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+    // A stalled transfer either way fails the upload.
+    oRequest.setTransferTimeout(m_nReplyTimeoutMs);
 
     const bool bTile = fileName.contains(QLatin1String(".tiff"));
     if (bTile)
@@ -189,7 +191,22 @@ bool CEdgeConnector::sendDataToVirelle(QString fileName, int numFiles, QString v
     baRecord.clear();
     QNetworkReply* poReply = m_oManager.post(oRequest, baBody);
     poReply->setObjectName(fileName);
+    // The reply is held to a small size and must be complete in time after the upload.
+    poReply->setReadBufferSize(m_nMaxReplyBytes + 1);
+    auto* poDeadline = new QTimer(poReply);
+    poDeadline->setSingleShot(true);
+    poDeadline->setInterval(m_nReplyTimeoutMs);
+    connect(poDeadline, &QTimer::timeout, poReply, [poReply, nMs = m_nReplyTimeoutMs] {
+        qDebug().noquote() << "CEdgeConnector - WARNING - no complete answer" << nMs << "ms after the upload of"
+                           << poReply->objectName() << ": aborted";
+        poReply->abort();
+    });
+    connect(poReply, &QNetworkReply::uploadProgress, poDeadline, [poDeadline](qlonglong nSent, qlonglong nTotal) {
+        if (nSent == nTotal && !poDeadline->isActive())
+            poDeadline->start();
+    });
     connect(poReply, &QNetworkReply::uploadProgress, this, &CEdgeConnector::uploadProgress);
+    connect(poReply, &QNetworkReply::downloadProgress, this, &CEdgeConnector::downloadProgress);
     connect(poReply, &QNetworkReply::errorOccurred, this, &CEdgeConnector::networkError);
 
     emit edgeFileTransfered(fileName, nProgress);
@@ -257,6 +274,16 @@ void CEdgeConnector::uploadProgress(qlonglong bytesSent, qlonglong bytesTotal)
     qDebug().noquote() << "CEdgeConnector::uploadProgress - INFO - file:" << poReply->objectName()
                        << "sent:" << bytesSent << "of total:" << bytesTotal << "P:" << bytesSent * 100 / bytesTotal
                        << "%";
+}
+
+void CEdgeConnector::downloadProgress(qlonglong bytesReceived, qlonglong bytesTotal)
+{
+    auto* poReply = qobject_cast<QNetworkReply*>(sender());
+    if (!poReply || (bytesReceived < m_nMaxReplyBytes && bytesTotal < m_nMaxReplyBytes))
+        return;
+    qDebug().noquote() << "CEdgeConnector - WARNING - the answer to" << poReply->objectName() << "is longer than"
+                       << m_nMaxReplyBytes << "bytes: aborted";
+    poReply->abort();
 }
 
 void CEdgeConnector::managerFinished(QNetworkReply* reply)

@@ -25,6 +25,16 @@ public:
 
     QString uploadPath() const { return m_strUploadPath; }
 
+    // A collector's reply is read up to this many bytes and must come within this time of the
+    // upload's last byte (or of the last byte moved either way); otherwise the upload failed.
+    static constexpr qint64 kMaxReplyBytes = 64 * 1024;
+    static constexpr int kReplyTimeoutMs = 30000;
+    void setReplyLimits(qint64 nMaxBytes, int nTimeoutMs)
+    {
+        m_nMaxReplyBytes = nMaxBytes;
+        m_nReplyTimeoutMs = nTimeoutMs;
+    }
+
 public slots:
     bool sendDataToVirelle(QString fileName, int numFiles, QString vesselId, QByteArray data, qlonglong iSeek = 0);
     bool sendFileToVirelle(QString filePath, QString vesselId, QByteArray data, qlonglong iSeek = 0);
@@ -39,6 +49,7 @@ public slots:
     void managerFinished(QNetworkReply* reply);
     void uploadProgress(qlonglong bytesSent, qlonglong bytesTotal);
     void networkError(QNetworkReply::NetworkError code);
+    void downloadProgress(qlonglong bytesReceived, qlonglong bytesTotal);
     void resetHasError() { m_bHasError = false; }
 
 signals:
@@ -64,4 +75,6 @@ private:
     bool m_bKillNetworkTraffic = false;
     bool m_bHasError = false;
     QTimer m_oResetTimer;
+    qint64 m_nMaxReplyBytes = kMaxReplyBytes;
+    int m_nReplyTimeoutMs = kReplyTimeoutMs;
 };
