@@ -453,7 +453,7 @@ TEST_F(ShipModelView, SilentSlotsAreFreedAndRefusalsCounted)
     }
     int nEast = -1;
     int nNorth = -1;
-    ship().getNamedVesselPosition(QStringLiteral("SPOOF0"), nEast, nNorth);
+    ship().getVesselPositionByName(QStringLiteral("SPOOF0"), nEast, nNorth);
     EXPECT_EQ(nEast, 0);
 
     // The real vessel keeps its slot; a slot silent for longer than the silence goes to a new label.
@@ -463,12 +463,12 @@ TEST_F(ShipModelView, SilentSlotsAreFreedAndRefusalsCounted)
     const qint64 nFrom = mark();
     ship().updateVessel(4200, 4300, 0, QStringLiteral("REAL:2040_99"));
     EXPECT_EQ(ship().vesselCount(), CShipModel::kMaxVessels);
-    ship().getNamedVesselPosition(QStringLiteral("REAL"), nEast, nNorth);
+    ship().getVesselPositionByName(QStringLiteral("REAL"), nEast, nNorth);
     EXPECT_EQ(nEast, 4200);
     EXPECT_EQ(nNorth, 4300);
     EXPECT_FALSE(sent(nFrom).isEmpty());
     ship().updateVessel(3000, 3100, 0, QStringLiteral("GPS1:2040_17"));
-    ship().getNamedVesselPosition(QStringLiteral("GPS1"), nEast, nNorth);
+    ship().getVesselPositionByName(QStringLiteral("GPS1"), nEast, nNorth);
     EXPECT_EQ(nEast, 3000);
     EXPECT_EQ(nNorth, 3100);
 }
