@@ -209,8 +209,12 @@ public:
     std::deque<Converter> queWaitingConverters;
     quint64 nConvertersRefused = 0;
     QTimer* poConverterTimer = nullptr; // child of the runtime link
-    qint64 nLastStoreWarningMs = 0;
-    quint64 nStoreWarningsHeld = 0;
+    // Failed writes per folder: when the last box was shown, and the failures since.
+    struct StoreWarnings {
+        qint64 nLastMs = 0;
+        quint64 nHeld = 0;
+    };
+    QHash<QString, StoreWarnings> mapStoreWarnings;
     // Receiver (runtime thread): the received tiles kept per survey.
     struct SurveyTiles {
         qint64 nBytes = 0;
@@ -672,16 +676,21 @@ void CUlmaRuntime::warnStoreFailed(const QString& strFile, const QString& strErr
     logError(strText);
     if (!m_poRemote)
         m_poRemote.reset(new CRemoteLinkState);
-    // A full disk fails every tile: one box a minute, the others are counted in the log.
+    // A full disk fails every tile: one box a minute for a folder, the others are counted in the log.
+    QHash<QString, CRemoteLinkState::StoreWarnings>& mapWarnings = m_poRemote->mapStoreWarnings;
+    const QString strFolder = QFileInfo(strFile).path();
+    if (!mapWarnings.contains(strFolder) && mapWarnings.size() >= 256)
+        mapWarnings.clear();
+    CRemoteLinkState::StoreWarnings& oWarnings = mapWarnings[strFolder];
     const qint64 nNow = QDateTime::currentMSecsSinceEpoch();
-    if (m_poRemote->nLastStoreWarningMs != 0 && nNow - m_poRemote->nLastStoreWarningMs < s_nStoreWarningIntervalMs) {
-        ++m_poRemote->nStoreWarningsHeld;
+    if (oWarnings.nLastMs != 0 && nNow - oWarnings.nLastMs < s_nStoreWarningIntervalMs) {
+        ++oWarnings.nHeld;
         return;
     }
-    if (m_poRemote->nStoreWarningsHeld)
-        logError(QStringLiteral("%1 more received files could not be written").arg(m_poRemote->nStoreWarningsHeld));
-    m_poRemote->nStoreWarningsHeld = 0;
-    m_poRemote->nLastStoreWarningMs = nNow;
+    if (oWarnings.nHeld)
+        logError(QStringLiteral("%1 more received files in %2 could not be written").arg(oWarnings.nHeld).arg(strFolder));
+    oWarnings.nHeld = 0;
+    oWarnings.nLastMs = nNow;
     m_poGuiSink->showWarning(QStringLiteral("QEL Proxy warning"), strText);
 }
 
