@@ -284,6 +284,29 @@ private:
     std::thread m_thread;
 };
 
+// Counts the calls that reach the socket: writes per message show whether messages were batched.
+class CountingWriter : public QC::IWriter
+{
+public:
+    explicit CountingWriter(platform::UniqueFd fd) : m_pipe(std::move(fd), "bench") {}
+    bool write(const void* pBytes, std::size_t nCount) override
+    {
+        m_writes.fetch_add(1, std::memory_order_relaxed);
+        return m_pipe.write(pBytes, nCount);
+    }
+    std::size_t writeNow(const void* pBytes, std::size_t nCount) override
+    {
+        m_writes.fetch_add(1, std::memory_order_relaxed);
+        return m_pipe.writeNow(pBytes, nCount);
+    }
+    bool isValid() const override { return m_pipe.isValid(); }
+    std::size_t writes() const { return m_writes.load(); }
+
+private:
+    QC::PipeWriter m_pipe;
+    std::atomic<std::size_t> m_writes{0};
+};
+
 double percentile(std::vector<double> values, double p)
 {
     if (values.empty())
@@ -301,7 +324,8 @@ void BM_LatencyAt100PerSecond(benchmark::State& state)
     for (auto _ : state) {
         SocketPair requests;
         TimedDrain drain(std::move(requests.peer), size, kMessages);
-        auto writer = std::make_shared<QC::MessageWriter>(std::make_shared<QC::PipeWriter>(std::move(requests.client), "bench"), 1);
+        auto pipe = std::make_shared<CountingWriter>(std::move(requests.client));
+        auto writer = std::make_shared<QC::MessageWriter>(pipe, 1);
         std::vector<TimedDrain::Clock::time_point> sent(kMessages);
         {
             QC::MessageWriterThread thread(writer);
@@ -321,6 +345,7 @@ void BM_LatencyAt100PerSecond(benchmark::State& state)
         state.counters["p50_us"] = percentile(us, 0.5);
         state.counters["p99_us"] = percentile(us, 0.99);
         state.counters["max_us"] = percentile(us, 1.0);
+        state.counters["writes_per_msg"] = static_cast<double>(pipe->writes()) / static_cast<double>(kMessages);
     }
 }
 
@@ -359,6 +384,60 @@ void BM_FullSpeedBurst(benchmark::State& state)
         state.counters["max_wait_ms"] = longest;
         state.counters["queue_drain_ms"] = 1000.0 * static_cast<double>(QC::MessageWriterThread::kQueueBytes) / bytesPerSecond;
         state.counters["rss_growth_MB"] = (static_cast<double>(after) - static_cast<double>(before)) / 1e6;
+    }
+}
+
+// A burst of 1,000,000 five-object position updates from one thread at full speed through the
+// writer thread, and the peer in the same run: a bare loop writing the same encoded message to the
+// same kind of socket, one write a message. Both end when the peer has read the last byte.
+void BM_BurstFiveObjects(benchmark::State& state)
+{
+    constexpr std::size_t kMessages = 1000000;
+    const O::PositionUpdateMessage payload = fiveObjects();
+    const QByteArray encoded = encode(payload);
+    const std::size_t size = static_cast<std::size_t>(encoded.size());
+    for (auto _ : state) {
+        double bareSeconds = 0;
+        {
+            SocketPair requests;
+            TimedDrain drain(std::move(requests.peer), size, kMessages);
+            const auto start = TimedDrain::Clock::now();
+            for (std::size_t n = 0; n < kMessages; ++n) {
+                if (platform::writeAll(requests.client.get(), encoded.constData(), size).status != platform::IoStatus::Ok) {
+                    state.SkipWithError("bare write failed");
+                    return;
+                }
+            }
+            drain.waitFor(kMessages);
+            bareSeconds = std::chrono::duration<double>(drain.arrived().back() - start).count();
+        }
+        double seconds = 0;
+        std::size_t writes = 0;
+        {
+            SocketPair requests;
+            TimedDrain drain(std::move(requests.peer), size, kMessages);
+            auto pipe = std::make_shared<CountingWriter>(std::move(requests.client));
+            auto writer = std::make_shared<QC::MessageWriter>(pipe, 1);
+            {
+                QC::MessageWriterThread thread(writer);
+                const auto start = TimedDrain::Clock::now();
+                const std::string name = QC::schemaTypeName<O::PositionUpdateMessage>();
+                for (std::size_t n = 0; n < kMessages; ++n)
+                    thread.post(std::make_unique<QC::OutputMessage<O::PositionUpdateMessage>>(name, payload));
+                drain.waitFor(kMessages);
+                seconds = std::chrono::duration<double>(drain.arrived().back() - start).count();
+            }
+            if (writer->hasFailed()) {
+                state.SkipWithError("write failed");
+                return;
+            }
+            writes = pipe->writes();
+        }
+        state.counters["msgs_per_s"] = static_cast<double>(kMessages) / seconds;
+        state.counters["bare_msgs_per_s"] = static_cast<double>(kMessages) / bareSeconds;
+        state.counters["ratio_to_bare"] = bareSeconds / seconds;
+        state.counters["writes_per_msg"] = static_cast<double>(writes) / static_cast<double>(kMessages);
+        state.counters["bytes_per_msg"] = static_cast<double>(size);
     }
 }
 
@@ -421,6 +500,7 @@ BENCHMARK(BM_SendSmall)->UseRealTime();
 BENCHMARK(BM_SendPointBuffer)->UseRealTime();
 BENCHMARK(BM_LatencyAt100PerSecond)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullSpeedBurst)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BurstFiveObjects)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StandinServerMemory)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)

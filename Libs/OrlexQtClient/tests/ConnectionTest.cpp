@@ -735,3 +735,44 @@ TEST(MessageWriterThread, MessagePostedWhileIdleGoesOutOnTheSendersThreadAndTheW
             EXPECT_NE(id, std::this_thread::get_id());
     }
 }
+
+TEST(MessageWriterThread, BurstGoesToTheWorkerAfterAFewDirectWritesAndALaterLoneMessageIsWrittenDirectly)
+{
+    constexpr int kBurst = 2000;
+    const std::string name = QC::schemaTypeName<O::DestroyObjectMessage>();
+    ::bond::OutputBuffer expected;
+    ::bond::CompactBinaryWriter encoder(expected, 1);
+    int nPosted = 0;
+    auto post = [&](QC::MessageWriterThread& thread) {
+        O::DestroyObjectMessage payload;
+        payload.Id = static_cast<std::uint64_t>(nPosted++);
+        QC::OutputMessage<O::DestroyObjectMessage>(name, payload).serialize(encoder);
+        thread.post(std::make_unique<QC::OutputMessage<O::DestroyObjectMessage>>(name, payload));
+    };
+
+    auto sink = std::make_shared<TakingWriter>(std::size_t(1) << 30);
+    auto writer = std::make_shared<QC::MessageWriter>(sink, 1);
+    {
+        QC::MessageWriterThread thread(writer);
+        for (int n = 0; n < kBurst; ++n)
+            post(thread);
+        // Only a pause longer than the burst gap (a preemption) lets more senders' writes in.
+        const std::size_t nDirect = sink->nowThreads().size();
+        EXPECT_GE(nDirect, std::size_t(QC::MessageWriterThread::kDirectInBurst));
+        EXPECT_LT(nDirect, std::size_t(kBurst / 4));
+        ASSERT_TRUE(corvtest::waitUntil([&] { return sink->bytes().size() == expected.size(); }));
+        EXPECT_FALSE(sink->workerWrites().empty());
+
+        // After a pause the sender writes again, once the worker has finished its last write.
+        bool bDirect = false;
+        for (int nTry = 0; nTry < 50 && !bDirect; ++nTry) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            const std::size_t nBefore = sink->nowThreads().size();
+            post(thread);
+            bDirect = sink->nowThreads().size() == nBefore + 1;
+        }
+        EXPECT_TRUE(bDirect);
+        EXPECT_EQ(sink->nowThreads().back(), std::this_thread::get_id());
+    }
+    EXPECT_EQ(sink->bytes(), expected.toString());
+}

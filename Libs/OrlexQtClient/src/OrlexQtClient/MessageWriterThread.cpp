@@ -41,8 +41,12 @@ void MessageWriterThread::post(std::unique_ptr<IMessageSerialize> pMessage)
     }
     if (m_pWriter->hasFailed())
         return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastPost >= kBurstGap)
+        m_nDirectInBurst = 0;
+    m_lastPost = now;
     const bool bWasEmpty = m_queue.empty();
-    const bool bIdle = bWasEmpty && !m_bWorkerWriting;
+    const bool bIdle = bWasEmpty && !m_bWorkerWriting && m_nDirectInBurst < kDirectInBurst;
     const std::size_t nBefore = m_queue.size();
     try {
         CompactBinaryWriter writer(m_queue, m_pWriter->protocolVersion());
@@ -55,6 +59,7 @@ void MessageWriterThread::post(std::unique_ptr<IMessageSerialize> pMessage)
     }
     if (bIdle) {
         // Written by the sender: handing it to the worker would wait for the worker to get a CPU.
+        ++m_nDirectInBurst;
         m_nQueueFront = m_pWriter->writeNow(m_queue.data(), m_queue.size());
         if (m_nQueueFront == m_queue.size()) {
             m_queue.clear();
