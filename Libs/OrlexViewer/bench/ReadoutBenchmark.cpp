@@ -38,7 +38,7 @@ constexpr int kMoves = 10000;
 class CountingPrompter : public CPrompter
 {
 public:
-    void toolTip(const QPoint&, const QString& strText, QWidget*) override { m_nChars += strText.size(); }
+    void toolTip(const QPoint&, const QString& strText, QWidget*, int) override { m_nChars += strText.size(); }
     long long m_nChars = 0;
 };
 

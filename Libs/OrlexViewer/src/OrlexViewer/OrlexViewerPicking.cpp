@@ -298,8 +298,7 @@ void COrlexViewer::onObjectPickedMessageReceived(const O::ObjectPickedMessage* p
             if (!pActive)
                 return false;
             const QString strText = trackLineText(*pActive, nId);
-            CPrompter::current().toolTip(QCursor::pos(), strText, m_pHostWindow);
-            Q_UNUSED(nTipMs)
+            CPrompter::current().toolTip(QCursor::pos(), strText, m_pHostWindow, nTipMs);
             emit sigSetStatusText(strText, 0);
             return true;
         };

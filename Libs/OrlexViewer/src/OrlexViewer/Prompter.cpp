@@ -23,12 +23,12 @@ QAction* CPrompter::popup(QMenu& menu, const QPoint& oGlobalPos)
     return menu.exec(oGlobalPos);
 }
 
-void CPrompter::toolTip(const QPoint& oGlobalPos, const QString& strText, QWidget* pWidget)
+void CPrompter::toolTip(const QPoint& oGlobalPos, const QString& strText, QWidget* pWidget, int nMsecDisplayTime)
 {
     if (strText.isEmpty())
         QToolTip::hideText();
     else
-        QToolTip::showText(oGlobalPos, strText, pWidget);
+        QToolTip::showText(oGlobalPos, strText, pWidget, QRect(), nMsecDisplayTime);
 }
 
 QMessageBox::StandardButton CPrompter::warning(QWidget* pParent, const QString& strTitle, const QString& strText,

@@ -21,7 +21,7 @@ public:
     // The chosen action; null when the menu was closed without a choice.
     virtual QAction* popup(QMenu& menu, const QPoint& oGlobalPos);
     // An empty text hides the tip.
-    virtual void toolTip(const QPoint& oGlobalPos, const QString& strText, QWidget* pWidget);
+    virtual void toolTip(const QPoint& oGlobalPos, const QString& strText, QWidget* pWidget, int nMsecDisplayTime = -1);
     virtual QMessageBox::StandardButton warning(QWidget* pParent, const QString& strTitle, const QString& strText,
                                                 QMessageBox::StandardButtons buttons);
     // Runs the dialog modally; QDialog::Accepted or Rejected.

@@ -40,7 +40,7 @@ public:
         return answer;
     }
     QAction* popup(QMenu&, const QPoint&) override { return nullptr; }
-    void toolTip(const QPoint&, const QString& strText, QWidget*) override { tips << strText; }
+    void toolTip(const QPoint&, const QString& strText, QWidget*, int) override { tips << strText; }
 
     QStringList tips;
     QStringList questions;

@@ -158,6 +158,9 @@ TEST_F(CalibrationTest, PickedTrackLinesAndTheCrossLineStartACalibration)
     settle();
     ASSERT_EQ(status.size(), 1);
     EXPECT_EQ(status.front().front().toString(), QStringLiteral("line0003 avg hdg/spd 271/5.12"));
+    ASSERT_FALSE(s_prompter.tips.isEmpty());
+    EXPECT_EQ(s_prompter.tips.last(), QStringLiteral("line0003 avg hdg/spd 271/5.12"));
+    EXPECT_EQ(s_prompter.tipTimes.last(), 10000); // long enough to read while calibrating
     const QList<LoggedBody> materials = sent("UpdateMaterialMessage", nFrom);
     ASSERT_EQ(materials.size(), 1);
     EXPECT_EQ(materials.front().number(1, 0), static_cast<double>(nFirst));

@@ -124,10 +124,12 @@ public:
         menus << texts;
         return pChosen;
     }
-    void toolTip(const QPoint&, const QString& strText, QWidget*) override
+    void toolTip(const QPoint&, const QString& strText, QWidget*, int nMsecDisplayTime) override
     {
-        if (!strText.isEmpty())
+        if (!strText.isEmpty()) {
             tips << strText;
+            tipTimes << nMsecDisplayTime;
+        }
     }
     void information(QWidget*, const QString& strTitle, const QString& strText) override
     {
@@ -166,6 +168,7 @@ public:
     QList<QWidget*> questionParents;
     QList<QStringList> menus;
     QStringList tips;
+    QList<int> tipTimes;
     QStringList boxes;
     QStringList fileDialogs;
     QString fileAnswer;
