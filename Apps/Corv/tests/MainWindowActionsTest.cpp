@@ -22,6 +22,7 @@
 #include "orlex_standin/control.h"
 #include "platform/paths.h"
 #include "test_scratch.h"
+#include "test_event_gaps.h"
 #include "test_wait.h"
 #include "WindowWithViewer.h"
 
@@ -699,31 +700,17 @@ TEST_F(MainWindowActionsTest, EventFloodKeepsTheGuiOnTime)
             ++nLoads;
     });
 
-    QElapsedTimer oClock;
-    oClock.start();
-    qint64 nLastTick = 0;
-    qint64 nLongestGap = 0;
-    QTimer oTick;
-    QObject::connect(&oTick, &QTimer::timeout, [&] {
-        const qint64 nNow = oClock.elapsed();
-        nLongestGap = std::max(nLongestGap, nNow - nLastTick);
-        nLastTick = nNow;
-    });
-    oTick.start(20);
+    corvtest::EventGapMeter oGaps(20);
     // The web display's start-up work is done before the flood: half a second of steady ticks.
     corvtest::waitUntil([&] {
-        if (oClock.elapsed() < 500)
+        if (oGaps.elapsedMs() < 500)
             return false;
-        if (nLongestGap <= 50)
+        if (oGaps.longestGapMs() <= 50)
             return true;
-        nLongestGap = 0;
-        oClock.restart();
-        nLastTick = 0;
+        oGaps.restart();
         return false;
     }, 20000);
-    nLongestGap = 0;
-    oClock.restart();
-    nLastTick = 0;
+    oGaps.restart();
 
     std::atomic<bool> bSent{false};
     bool bHandled = false;
@@ -748,8 +735,8 @@ TEST_F(MainWindowActionsTest, EventFloodKeepsTheGuiOnTime)
     });
     EXPECT_TRUE(corvtest::waitUntil([&] { return bSent && bHandled; }, 60000));
     oFlood.join();
-    oTick.stop();
-    EXPECT_LE(nLongestGap, 100 * corvtest::kSanitizerSlowdown) << "ms between two ticks of a 20 ms timer";
+    oGaps.stop();
+    EXPECT_LE(oGaps.longestGapMs(), 100 * corvtest::kSanitizerSlowdown) << "ms between two ticks of a 20 ms timer";
 
     EXPECT_TRUE(corvtest::waitUntil([&] { return nLoads > 0; }, 15000));
     EXPECT_EQ(poView->url(), QUrl(QStringLiteral("http://127.0.0.3:8188/Pages/CorvaneDisplay.html")));

@@ -11,6 +11,7 @@
 #include "platform/paths.h"
 #include "platform/unique_fd.h"
 #include "test_scratch.h"
+#include "test_event_gaps.h"
 #include "test_wait.h"
 
 #include <gtest/gtest.h>
@@ -183,32 +184,23 @@ TEST_F(HostilePeer, SenderFloodIsCoalescedForTheGui)
         bDone = true;
     });
     // The GUI thread's own timer: the longest gap between its ticks during and after the flood.
-    QElapsedTimer oClock;
-    oClock.start();
-    qint64 nLastTick = 0;
-    qint64 nLongestGap = 0;
-    QTimer oTick;
-    QObject::connect(&oTick, &QTimer::timeout, [&] {
-        nLongestGap = std::max(nLongestGap, oClock.elapsed() - nLastTick);
-        nLastTick = oClock.elapsed();
-    });
-    oTick.start(5);
+    corvtest::EventGapMeter oGaps(5);
     const bool bFinished = corvtest::waitUntil([&] { return bDone.load(); }, FloodMs + 10000);
     oFlood.join();
     ASSERT_TRUE(bFinished);
     // Right after the flood: the real vessel's positions arrive, all but what the kernel may drop.
     const int nRealTotal = nRealSent.load() + 2;
     corvtest::waitUntil([&] { return movesOf("REAL") >= nRealTotal; }, 3000);
-    oTick.stop();
+    oGaps.stop();
 
     const qint64 nAddedKb = residentKb() - nMemoryBefore;
     std::cout << "flood: " << nSent.load() << " spoofed datagrams in " << FloodMs << " ms, " << m_lstSenders.size()
-              << " sender relays, longest GUI gap " << nLongestGap << " ms, memory +" << nAddedKb << " kB, real vessel moves "
+              << " sender relays, longest GUI gap " << oGaps.longestGapMs() << " ms, memory +" << nAddedKb << " kB, real vessel moves "
               << movesOf("REAL") << " of " << nRealTotal << std::endl;
     EXPECT_GT(nSent.load(), 10000);
     // At most one relay per interval (250 ms) and the ones at the start and end.
     EXPECT_LE(m_lstSenders.size(), FloodMs / 250 + 4);
-    EXPECT_LT(nLongestGap, 250 * corvtest::kSanitizerSlowdown);
+    EXPECT_LT(oGaps.longestGapMs(), 250 * corvtest::kSanitizerSlowdown);
     EXPECT_LT(nAddedKb, 32 * 1024);
     EXPECT_GE(movesOf("REAL") * 10, nRealTotal * 9);
 }

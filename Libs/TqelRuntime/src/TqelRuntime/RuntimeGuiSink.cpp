@@ -42,20 +42,24 @@ CPostingGuiSink::CPostingGuiSink()
 {
 }
 
+bool CPostingGuiSink::admitJob(std::atomic<int>& nWaiting, const char* szWhat)
+{
+    if (nWaiting.fetch_add(1) < kMaxWaitingJobs)
+        return true;
+    nWaiting.fetch_sub(1);
+    const quint64 nDropped = m_pnJobsDropped->fetch_add(1);
+    if (nDropped % 10000 == 0)
+        qWarning().noquote() << QStringLiteral("The GUI thread is behind the network: %1 dropped (%2 jobs dropped so far)")
+                                    .arg(QLatin1String(szWhat))
+                                    .arg(nDropped + 1);
+    return false;
+}
+
 template <typename F>
 void CPostingGuiSink::postBounded(const char* szWhat, F&& fnJob)
 {
-    if (!QCoreApplication::instance())
+    if (!QCoreApplication::instance() || !admitJob(*m_pnJobsWaiting, szWhat))
         return;
-    if (m_pnJobsWaiting->fetch_add(1) >= kMaxWaitingJobs) {
-        m_pnJobsWaiting->fetch_sub(1);
-        const quint64 nDropped = m_pnJobsDropped->fetch_add(1);
-        if (nDropped % 10000 == 0)
-            qWarning().noquote() << QStringLiteral("The GUI thread is behind the network: %1 dropped (%2 jobs dropped so far)")
-                                        .arg(QLatin1String(szWhat))
-                                        .arg(nDropped + 1);
-        return;
-    }
     post([pnWaiting = m_pnJobsWaiting, fnJob = std::forward<F>(fnJob)]() mutable {
         pnWaiting->fetch_sub(1);
         fnJob();
@@ -65,17 +69,9 @@ void CPostingGuiSink::postBounded(const char* szWhat, F&& fnJob)
 template <typename F>
 void CPostingGuiSink::postShipJob(F&& fnJob)
 {
-    if (!QCoreApplication::instance())
-        return;
     // A GUI thread that cannot keep up loses vessel jobs beyond the bound, not its memory.
-    if (m_pnShipJobsWaiting->fetch_add(1) >= kMaxWaitingJobs) {
-        m_pnShipJobsWaiting->fetch_sub(1);
-        const quint64 nDropped = m_pnJobsDropped->fetch_add(1);
-        if (nDropped % 10000 == 0)
-            qWarning().noquote() << QStringLiteral("The GUI thread is behind the network: a vessel job dropped (%1 jobs dropped so far)")
-                                        .arg(nDropped + 1);
+    if (!QCoreApplication::instance() || !admitJob(*m_pnShipJobsWaiting, "a vessel job"))
         return;
-    }
     post([pnWaiting = m_pnShipJobsWaiting, fnJob = std::forward<F>(fnJob)]() mutable {
         fnJob();
         pnWaiting->fetch_sub(1);

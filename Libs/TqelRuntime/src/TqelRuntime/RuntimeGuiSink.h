@@ -84,6 +84,8 @@ private:
     std::shared_ptr<std::atomic<int>> m_pnShipJobsWaiting;
     template <typename F>
     void postShipJob(F&& fnJob);
+    // Counts a job in unless kMaxWaitingJobs are waiting already; else counts it dropped.
+    bool admitJob(std::atomic<int>& nWaiting, const char* szWhat);
     // Posts a job unless kMaxWaitingJobs are waiting already (the job is then dropped, counted).
     template <typename F>
     void postBounded(const char* szWhat, F&& fnJob);

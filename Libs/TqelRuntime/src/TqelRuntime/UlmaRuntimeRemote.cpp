@@ -610,7 +610,7 @@ bool CUlmaRuntime::writeTiffFile(QString strVessel, QString strPath, QByteArray 
     }
     if (!m_poRemote)
         m_poRemote.reset(new CRemoteLinkState);
-    const QString strFolder = QStringLiteral("%1%2/%3/Process/").arg(QLatin1String(s_szGridRoot), strVessel, strSurvey);
+    const QString strFolder = gridFolderOf(strVessel, strSurvey) + QStringLiteral("Process/");
     const QString strNativeFolder = platform::toNativePath(strFolder);
     const QString strFile = strFolder + strPlace;
     const QString strNativeFile = platform::toNativePath(strFile);
